@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: MIT
+// Storage of a document's persisted items and the analysis manager.
+#pragma once
+
+#include <cstdint>
+
+#include "sdk/stream.h"
+#include "sdk/tick_position.h"
+#include "sdk/unknown.h"
+
+// Keeps persisted items with the host document; saves and loads their streams with it.
+// Implemented by the host.
+struct IDocumentStorage : IUnknown {
+  using base_interface = IUnknown;
+  static constexpr GUID iid = make_guid("{4B1A6E0E-5C1D-4F0B-9B53-2E6C8A51C030}");
+
+  // Hands `object` (in) to the storage as item `index`; `loaded` says whether the object
+  // already holds loaded state.
+  virtual HRESULT SetPersistedItem(std::int32_t index, IPersistStreamInit* object, VARIANT_BOOL loaded) = 0;
+  // `object` (out) is null with S_FALSE when the item was never set.
+  virtual HRESULT GetPersistedItem(std::int32_t index, IPersistStreamInit** object) = 0;
+
+ protected:
+  ~IDocumentStorage() = default;
+};
+
+// Coordinates the analyses that extensions keep of a document. Implemented by the host.
+struct IAnalysisManager : IUnknown {
+  using base_interface = IUnknown;
+  static constexpr GUID iid = make_guid("{4B1A6E0E-5C1D-4F0B-9B53-2E6C8A51C031}");
+
+  // Registers a client under `name` with a display text; `cookie` (out) identifies it.
+  virtual HRESULT RegisterClient(const char16_t* name, const char16_t* displayText, IUnknown* client,
+                                 std::int32_t* cookie) = 0;
+  virtual HRESULT UnregisterClient(std::int32_t cookie) = 0;
+  virtual HRESULT SetPersistedItem(std::int32_t cookie, std::int32_t index, IPersistStreamInit* object,
+                                   VARIANT_BOOL loaded) = 0;
+  // Whether the client's analysis is concerned by the host's pending request (`argument`).
+  virtual HRESULT IsAffected(std::int32_t cookie, std::int32_t argument, VARIANT_BOOL* affected) = 0;
+  virtual HRESULT MarkChanged(std::int32_t cookie) = 0;
+  virtual HRESULT ReportRegion(std::int32_t cookie, TickPosition start, TickPosition end, std::int32_t argument) = 0;
+
+ protected:
+  ~IAnalysisManager() = default;
+};

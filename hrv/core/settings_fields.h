@@ -57,9 +57,9 @@ struct SettingsFields {
   std::int32_t FrequencyCount = 500;
   std::int32_t WindowFunction = 5;  // spectrum taper, 5 = Hann
 
-  TickPosition region_start() const noexcept { return {StartTick, StartRecord}; }
-  TickPosition region_end() const noexcept { return {EndTick, EndRecord}; }
-  bool region_set() const noexcept {
+  constexpr TickPosition region_start() const noexcept { return {StartTick, StartRecord}; }
+  constexpr TickPosition region_end() const noexcept { return {EndTick, EndRecord}; }
+  constexpr bool region_set() const noexcept {
     return StartRecord != TickPosition::kUnset && EndRecord != TickPosition::kUnset;
   }
 };

@@ -35,8 +35,12 @@ struct IClassObjectRegistry : IUnknown {
   using base_interface = IUnknown;
   static constexpr GUID iid = make_guid("{3CAD4551-2F23-11D1-8CE9-00C0D1570D74}");
 
-  // `classObject` (in) must answer IClassObjectInfo and IClassFactory; the registry keeps a
-  // reference until the application ends.
+  // `classObject` (in) must answer IClassObjectInfo (E_NOINTERFACE otherwise) and either
+  // IClassFactory or, for a calculation-enumerator class, ICalcEnumeratorClass
+  // (sdk/host/calc_enumerator.h), which the expression language then finds by its function
+  // name. E_INVALIDARG when that function name is already taken, by the host's own signal
+  // functions or by another class. The registry keeps a reference until the application
+  // ends.
   virtual HRESULT RegisterClassObject(IUnknown* classObject) = 0;
 
  protected:
@@ -68,6 +72,8 @@ struct IMessageClassRegistry : IUnknown {
   using base_interface = IUnknown;
   static constexpr GUID iid = make_guid("{C7482421-F548-4440-909D-C8E9FAFEEA10}");
 
+  // `messageClass` (in); the registry keeps a reference until the application ends.
+  // E_INVALIDARG when a class with the same prefix and name is registered already.
   virtual HRESULT RegisterMessageClass(IMessageClass* messageClass) = 0;
 
  protected:
@@ -79,9 +85,10 @@ struct IApplication : IUnknown {
   using base_interface = IUnknown;
   static constexpr GUID iid = make_guid("{4B1A6E0E-5C1D-4F0B-9B53-2E6C8A51C003}");
 
-  // The 16-bit module id the host assigns to `family`; stable for the life of the process.
+  // The 16-bit module id (out) the host assigns to `family`: never 0, the same for the same
+  // family for the life of the process, different for different families.
   virtual HRESULT GetModuleId(const GUID& family, std::uint16_t* moduleId) = 0;
-  // The host's registry objects (CoGetClassObject of the registry class in the real host).
+  // The host's registry objects (out).
   virtual HRESULT GetClassObjectRegistry(IClassObjectRegistry** registry) = 0;
   virtual HRESULT GetMessageClassRegistry(IMessageClassRegistry** registry) = 0;
   // Shows a message box; `result` (out) receives the button pressed (1 = OK, 2 = Cancel).

@@ -242,7 +242,9 @@ TEST(FiducialSearch, OnlineInRandomPiecesEqualsOnePass) {
     Record online = offline;
     online.done = false;
     online.visible = 0;
-    online.reference_lag = 350;
+    // A short lag lets windows and complexity segments reach past the data: those beats
+    // must wait for more samples.
+    online.reference_lag = seed == 1 ? 350 : 5;
     std::mt19937 rng(seed);
     std::uniform_int_distribution<int> piece(1, 3000);
     HRV::FiducialSearch search(params, online, online, &edits, nullptr);

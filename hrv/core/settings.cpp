@@ -105,12 +105,12 @@ std::uint32_t Settings::CompareForRecompute(const SettingsFields* other) const {
   if (differs(PRRThresholdSec, o.PRRThresholdSec)) mask |= kRecalcThreshold;
   if (differs(SDARRPeriodSec, o.SDARRPeriodSec)) mask |= kRecalcGroups;
   if (differs(MinRR, o.MinRR) || differs(MaxRR, o.MaxRR) || differs(MinFF, o.MinFF) || differs(MaxFF, o.MaxFF)) mask |= kReclassify;
-  // A new cut-off changes the filtered signal every later stage works on.
-  const bool low_pass_changed = differs(LowPassHz, o.LowPassHz);
-  if (low_pass_changed) mask |= kStartOver;
+  // A new cut-off changes the filtered signal that every later stage works on; together
+  // with a change below it the mask stays all bits.
+  if (differs(LowPassHz, o.LowPassHz)) mask |= kStartOver;
   if (differs(WindowSec, o.WindowSec) || differs(Noise, o.Noise) || differs(MinPeakHeightSD, o.MinPeakHeightSD) ||
       differs(MinPeriodSec, o.MinPeriodSec))
-    mask |= low_pass_changed ? kStartOver : kRedetect;
+    mask |= kRedetect;
   if (differs(QRSWidthSec, o.QRSWidthSec)) mask |= kReclassify;
   if (differs(MaxFrequencyHz, o.MaxFrequencyHz) || FrequencyCount != o.FrequencyCount) mask |= kRecalcSpectrumAndBands;
   if (differs(VLFLowHz, o.VLFLowHz) || differs(VLFHighHz, o.VLFHighHz) || differs(LFLowHz, o.LFLowHz) ||

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: MIT
+#include "korvel/signal/normalize.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <numbers>
+#include <vector>
+
+#include "korvel/signal/amplitude_histogram.h"
+
+namespace korvel::signal {
+namespace {
+
+// Standard deviation of a Rayleigh variable over its mean.
+const double kRayleighSdPerMean = std::sqrt(4 / std::numbers::pi - 1);
+
+float amplitude_of(float envelope) { return std::sqrt(std::max(envelope, 0.0f)); }
+
+// What a sample contributes to the window statistics.
+float statistic_of(float amplitude) { return std::isfinite(amplitude) ? amplitude : 0.0f; }
+
+class NormalizeStage final : public SampleStage {
+ public:
+  explicit NormalizeStage(const NormalizeShape& shape)
+      : shape_(shape),
+        width_(shape.back + shape.ahead + 1),
+        top_rank_(static_cast<std::uint32_t>(width_ - (99 * width_ + 99) / 100 + 1)),
+        amplitudes_(std::bit_ceil(std::max(width_, shape.ahead + shape.grid) + 1)),
+        sums_(std::bit_ceil(shape.grid + 1)) {}
+
+  void push(std::span<const float> input, std::vector<float>& output) override {
+    for (const float e : input) arrive(amplitude_of(e), output);
+    if (!input.empty()) last_ = amplitude_of(input.back());
+    received_ += static_cast<std::int64_t>(input.size());
+  }
+
+  void finish(std::vector<float>& output) override {
+    // Beyond the record the last sample repeats until the last real output is final.
+    while (next_output_ < received_) arrive(last_, output);
+    output.resize(output.size() - static_cast<std::size_t>(next_output_ - received_));
+    next_output_ = received_;
+  }
+
+  std::size_t latency() const override { return shape_.ahead + shape_.grid - 1; }
+
+ private:
+  float& amplitude_at(std::int64_t index) {
+    // Slot of the sample `index`; the window's first position reaches back to -back.
+    const auto slot = static_cast<std::uint64_t>(index + static_cast<std::int64_t>(shape_.back));
+    return amplitudes_[slot & (amplitudes_.size() - 1)];
+  }
+
+  void add(float amplitude) {
+    const float value = statistic_of(amplitude);
+    histogram_.insert(value);
+    sum_ += value;
+  }
+
+  // One more input sample (or a repeat of the last one past the end of the record).
+  void arrive(float amplitude, std::vector<float>& output) {
+    const std::int64_t index = arrived_++;
+    if (index == 0) {
+      // The first sample also stands for the `back` samples before the record.
+      for (std::int64_t i = -static_cast<std::int64_t>(shape_.back); i <= 0; ++i) {
+        amplitude_at(i) = amplitude;
+        add(amplitude);
+      }
+    } else {
+      amplitude_at(index) = amplitude;
+      add(amplitude);
+    }
+    const std::int64_t lead = index - static_cast<std::int64_t>(shape_.ahead);
+    if (lead < 0) return;  // the first window is not complete yet
+    if (lead > 0) {
+      const float leaving = statistic_of(amplitude_at(lead - 1 - static_cast<std::int64_t>(shape_.back)));
+      histogram_.remove(leaving);
+      sum_ -= leaving;
+    }
+    if (lead > 0 && ++since_resum_ == width_) {
+      since_resum_ = 0;
+      sum_ = 0;
+      for (std::int64_t i = lead - static_cast<std::int64_t>(shape_.back); i <= index; ++i) {
+        sum_ += statistic_of(amplitude_at(i));
+      }
+    }
+    sums_[static_cast<std::size_t>(lead) & (sums_.size() - 1)] = sum_;
+    if (lead > 0 && ++since_grid_ < shape_.grid) return;
+    since_grid_ = 0;
+
+    const auto grid = static_cast<std::int64_t>(shape_.grid);
+    const double excess = histogram_.cap_at_rank_from_top(top_rank_).excess;
+    const double previous = lead == 0 ? excess : excess_;
+    for (std::int64_t n = std::max<std::int64_t>(lead - grid + 1, 0); n <= lead; ++n) {
+      const double along = static_cast<double>(n - (lead - grid)) / static_cast<double>(grid);
+      const double capped_excess = previous + (excess - previous) * along;
+      const double window_sum = sums_[static_cast<std::size_t>(n) & (sums_.size() - 1)];
+      output.push_back(level(amplitude_at(n), (window_sum - capped_excess) / static_cast<double>(width_)));
+    }
+    excess_ = excess;
+    next_output_ = lead + 1;
+  }
+
+  float level(float amplitude, double mean) const {
+    if (!std::isfinite(amplitude)) return std::numeric_limits<float>::quiet_NaN();
+    const double scale = std::max(kRayleighSdPerMean * mean, shape_.floor);
+    if (!(scale > 0)) return 0.0f;
+    return static_cast<float>((amplitude - mean) / scale);
+  }
+
+  NormalizeShape shape_;
+  std::size_t width_;
+  std::uint32_t top_rank_;         // rank from the top of the 99th percentile value
+  std::vector<float> amplitudes_;  // ring: the window and the outputs still pending
+  std::vector<double> sums_;       // ring: window sums of the outputs still pending
+  AmplitudeHistogram histogram_;
+  double sum_ = 0;       // sum of the statistics over the current window
+  double excess_ = 0;    // capped excess at the previous grid point
+  std::size_t since_resum_ = 0;  // window positions since the sum was recomputed
+  std::size_t since_grid_ = 0;   // window positions since the last grid point
+  std::int64_t arrived_ = 0;      // input samples seen, with the repeats past the end
+  std::int64_t received_ = 0;     // input samples of the record
+  std::int64_t next_output_ = 0;
+  float last_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<SampleStage> normalize_stage(const NormalizeShape& shape) {
+  return std::make_unique<NormalizeStage>(shape);
+}
+
+}  // namespace korvel::signal

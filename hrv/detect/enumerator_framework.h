@@ -76,11 +76,12 @@ enum class Step { Event, NotYet, End };
 //   State Start(int32 record) const;   void Restore(const State&);
 //   Step Next(State&, Event&)   — with the engine's own Step values Beat/NotYet/End.
 // Every state passed to the cache is one from which the engine, after Restore, yields the
-// remaining events of the record exactly as the original run did.
+// remaining events of the record exactly as the original run did, so several cursors over
+// the same inputs (one reading, one searching) may share one cache.
 template <class Search, class State, class Event>
 class EventCursor {
  public:
-  explicit EventCursor(Search& search) : search_(search), state_(search.Start(0)) {}
+  EventCursor(Search& search, RecordCache<State>& cache) : search_(search), state_(search.Start(0)), cache_(cache) {}
 
   void StartRecord(std::int32_t record) {
     state_ = search_.Start(record);
@@ -173,7 +174,7 @@ class EventCursor {
 
   Search& search_;
   State state_;
-  RecordCache<State> cache_;
+  RecordCache<State>& cache_;
   std::int32_t last_tick_ = -1;
   std::int32_t position_ = 0;
   Event current_{};

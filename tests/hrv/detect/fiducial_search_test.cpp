@@ -107,7 +107,8 @@ TEST(FiducialSearch, PlacesOneBeatPerQrsEvenWithTwoReferences) {
   rec.references = {497, 1495, 1505, 2503};
   auto params = params_for(0.001);  // W = 80 samples
   HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  Cursor cursor(search);
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
   cursor.StartRecord(0);
   auto beats = read_all(cursor);
   ASSERT_EQ(ticks_of(beats), (std::vector<std::int32_t>{500, 1500, 2500}));
@@ -129,7 +130,8 @@ TEST(FiducialSearch, WindowStartsAtZeroAndFlatWindowsGiveTheirFirstSample) {
   rec.references = {5, 300};
   auto params = params_for(0.001);
   HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  Cursor cursor(search);
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
   cursor.StartRecord(0);
   EXPECT_EQ(ticks_of(read_all(cursor)), (std::vector<std::int32_t>{0, 260}));
 }
@@ -145,7 +147,8 @@ TEST(FiducialSearch, TypeOneFindsTheFirstMinimum) {
   ASSERT_TRUE(params.Read(text));
   params.Bind(0.001);
   HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  Cursor cursor(search);
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
   cursor.StartRecord(0);
   EXPECT_EQ(ticks_of(read_all(cursor)), (std::vector<std::int32_t>{190}));
 }
@@ -159,7 +162,8 @@ TEST(FiducialSearch, MergesAddedBeatsAndSkipsRemovedOnes) {
   edits.removed.insert({2600, 0});  // not a detected beat: no effect
   auto params = params_for(0.001);
   HRV::FiducialSearch search(params, rec, rec, &edits, nullptr);
-  Cursor cursor(search);
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
   cursor.StartRecord(0);
   auto beats = read_all(cursor);
   ASSERT_EQ(ticks_of(beats), (std::vector<std::int32_t>{500, 1000, 1500, 3500}));
@@ -181,7 +185,8 @@ TEST(FiducialSearch, NumbersContinueAcrossRecordsAndOnlyInsideTheRegion) {
   ASSERT_TRUE(params.Read(text));
   params.Bind(0.001);
   HRV::FiducialSearch search(params, rec, rec, nullptr, &numbers);
-  Cursor cursor(search);
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
   cursor.StartRecord(3);
   auto beats = read_all(cursor);
   ASSERT_EQ(beats.size(), 3u);
@@ -233,7 +238,8 @@ TEST(FiducialSearch, OnlineInRandomPiecesEqualsOnePass) {
   std::vector<FiducialEvent> expected;
   {
     HRV::FiducialSearch search(params, offline, offline, &edits, nullptr);
-    Cursor cursor(search);
+    EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
     cursor.StartRecord(0);
     expected = read_all(cursor);
   }
@@ -249,7 +255,8 @@ TEST(FiducialSearch, OnlineInRandomPiecesEqualsOnePass) {
     // Seed 3 grows the record one sample at a time, so every partial window is seen.
     std::uniform_int_distribution<int> piece(1, seed == 3 ? 1 : 3000);
     HRV::FiducialSearch search(params, online, online, &edits, nullptr);
-    Cursor cursor(search);
+    EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
     cursor.StartRecord(0);
     std::vector<FiducialEvent> got;
     while (!online.done) {
@@ -271,7 +278,8 @@ TEST(FiducialSearch, FindForwardAndBackwardLandOnTheSameBeats) {
   Record rec = irregular_record(11, 450000, &truth);
   auto params = params_for(0.001);
   HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  Cursor cursor(search);
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor(search, cache);
   cursor.StartRecord(0);
   const auto all = read_all(cursor);
   ASSERT_EQ(ticks_of(all), truth);
@@ -302,6 +310,16 @@ TEST(FiducialSearch, FindForwardAndBackwardLandOnTheSameBeats) {
       EXPECT_EQ(next.tick, all[index + 1].tick);
     }
   }
+  // A second cursor with its own reference cursor searches from the blocks the first cached.
+  Record copy = rec;
+  HRV::FiducialSearch finderSearch(params, copy, copy, nullptr, nullptr);
+  Cursor finder(finderSearch, cache);
+  finder.StartRecord(0);
+  ASSERT_TRUE(finder.Find(false, 420000, 0, 450000));
+  FiducialEvent found;
+  ASSERT_TRUE(finder.Current(found));
+  EXPECT_EQ(found.tick, *std::lower_bound(truth.begin(), truth.end(), 420000));
+
   EXPECT_FALSE(cursor.Find(true, 0, 0, 450000));
   EXPECT_FALSE(cursor.Find(false, 100, 100, 100));
   EXPECT_EQ(cursor.Position(), 100);

@@ -1,0 +1,38 @@
+// SPDX-License-Identifier: MIT
+// Signals of a WFDB record: the header's signal lines tell which file holds each signal,
+// in which storage format, and how ADC values map to physical ones:
+// physical = (ADC value - baseline) / gain. A format's "no sample" code becomes NaN.
+//
+// Signals stored in one file are interleaved frame by frame, each contributing its
+// samples-per-frame samples. The record's ticks run at the fastest signal's rate (frame
+// rate x the largest samples-per-frame); slower signals are linearly interpolated onto
+// those ticks (see interpolate_onto_ticks). A signal with a skew of k frames takes its
+// value for frame t from stored frame t + k; frames past the stored ones are NaN.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "korvel/io/recording.h"
+#include "korvel/io/wfdb_header.h"
+
+namespace korvel::io {
+
+// Returns the first min(file size, max_bytes) bytes of a signal file that a header names;
+// throws ImportError when it cannot.
+using WfdbFileReader = std::function<std::vector<std::uint8_t>(const std::string& file_name, std::uint64_t max_bytes)>;
+
+// Decodes the signals of a parsed header into one record. `header_file` names the header
+// in messages; signal files are named as its folder / their file name. With
+// `verify_checksums`, a signal whose 16-bit sum disagrees with the header's is refused.
+Record decode_wfdb_signals(const WfdbHeader& header, const WfdbFileReader& read,
+                           const std::filesystem::path& header_file, bool verify_checksums);
+
+// Reads a record given its header (NAME.hea) or its signal file (NAME.dat next to NAME.hea).
+// An annotation-only record (no signals) is refused with a message that says so.
+Recording read_wfdb_record(const std::filesystem::path& file, bool verify_checksums);
+
+}  // namespace korvel::io

@@ -1,0 +1,189 @@
+// SPDX-License-Identifier: MIT
+#include "korvel/signal/normalize.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <numeric>
+#include <random>
+
+#include "korvel/signal/functions.h"
+#include "stage_runner.h"
+
+namespace korvel::signal {
+namespace {
+
+using testing::run_whole;
+
+const double kKappa = std::sqrt(4 / std::numbers::pi - 1);
+
+// Squared envelope of Gaussian noise of standard deviation `sigma` per component: its
+// square root is Rayleigh distributed.
+std::vector<float> rayleigh_envelope(std::size_t length, float sigma, std::uint32_t seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<float> component(0.0f, sigma);
+  std::vector<float> e(length);
+  for (float& v : e) {
+    const float i = component(rng);
+    const float q = component(rng);
+    v = i * i + q * q;
+  }
+  return e;
+}
+
+struct Expected {
+  std::vector<double> y;
+  std::vector<double> tolerance;
+};
+
+// The definition computed directly: exact nearest-rank 99th percentile of each grid
+// point's window by sorting, capped excess interpolated between grid points. The
+// tolerance bounds the effect of the stage's binned cap, which lies at most a factor
+// 1 + 1/128 below the exact percentile: the excess moves by at most q / 128 for each
+// value at or above q (1 - 1/128).
+Expected normalize_directly(std::span<const float> e, std::size_t back, std::size_t ahead, std::size_t grid,
+                            double floor) {
+  const auto n_samples = static_cast<std::int64_t>(e.size());
+  const std::size_t width = back + ahead + 1;
+  const std::size_t rank = (99 * width + 99) / 100;  // ceil(0.99 W), 1-based from the bottom
+  const auto amplitude = [&](std::int64_t i) {
+    const double a = std::sqrt(std::max(testing::at_clamped(e, i), 0.0));
+    return std::isfinite(a) ? a : 0.0;
+  };
+  const auto window = [&](std::int64_t c) {
+    std::vector<double> values;
+    for (std::int64_t i = c - static_cast<std::int64_t>(back); i <= c + static_cast<std::int64_t>(ahead); ++i) {
+      values.push_back(amplitude(i));
+    }
+    return values;
+  };
+  struct Cap {
+    double excess;
+    double bound;
+  };
+  const auto cap_at = [&](std::int64_t c) {
+    std::vector<double> values = window(c);
+    std::sort(values.begin(), values.end());
+    const double q = values[rank - 1];
+    Cap cap{0, 0};
+    for (const double v : values) {
+      cap.excess += std::max(v - q, 0.0);
+      if (v >= q * (1 - 1.0 / 128)) cap.bound += q / 128;
+    }
+    return cap;
+  };
+  Expected out;
+  const auto g = static_cast<std::int64_t>(grid);
+  for (std::int64_t n = 0; n < n_samples; ++n) {
+    const std::int64_t g0 = n / g * g;
+    const Cap c0 = cap_at(g0);
+    const Cap c1 = n == g0 ? c0 : cap_at(g0 + g);
+    const double along = static_cast<double>(n - g0) / static_cast<double>(g);
+    const double excess = c0.excess + (c1.excess - c0.excess) * along;
+    const std::vector<double> values = window(n);
+    const double m = (std::accumulate(values.begin(), values.end(), 0.0) - excess) / static_cast<double>(width);
+    const double dm = std::max(c0.bound, c1.bound) / static_cast<double>(width);
+    const double a = std::sqrt(std::max(static_cast<double>(e[static_cast<std::size_t>(n)]), 0.0));
+    const double scale = std::max(kKappa * m, floor);
+    out.y.push_back(scale > 0 ? (a - m) / scale : 0.0);
+    // dy/dm is -a / (kappa m^2) while kappa m is the scale, -1 / floor otherwise; plus
+    // float rounding of the output.
+    const double slope = kKappa * m > floor ? a / (kKappa * m * m) + 1 / (kKappa * m) : 1 / floor;
+    out.tolerance.push_back(dm * slope * 1.01 + 1e-5 * (1 + std::abs(out.y.back())));
+  }
+  return out;
+}
+
+struct Case {
+  double fs;
+  double window;
+  double lookahead;
+  double noise;
+};
+
+class NormalizeVsDirect : public ::testing::TestWithParam<Case> {};
+
+TEST_P(NormalizeVsDirect, MatchesTheDefinitionWithAnExactPercentile) {
+  const auto [fs, window, lookahead, noise] = GetParam();
+  std::vector<float> e = rayleigh_envelope(static_cast<std::size_t>(12 * fs) + 37, 0.2f, 5);
+  // Artefacts and a quiet stretch, so the cap and the floor both matter somewhere.
+  e[300] = 400.0f;
+  e[301] = 90.0f;
+  for (std::size_t i = 900; i < 1100 && i < e.size(); ++i) e[i] *= 1e-6f;
+  const auto stage = make_normalize(window, lookahead, noise, 1 / fs);
+  const std::vector<float> y = run_whole(*stage, e);
+  const auto back = static_cast<std::size_t>(std::llround((window - lookahead) * fs));
+  const auto ahead = static_cast<std::size_t>(std::llround(lookahead * fs));
+  const auto grid = static_cast<std::size_t>(std::llround(0.1 * fs));
+  const Expected expected = normalize_directly(e, back, ahead, grid, noise * fs);
+  ASSERT_EQ(y.size(), e.size());
+  for (std::size_t n = 0; n < y.size(); ++n) {
+    ASSERT_NEAR(y[n], expected.y[n], expected.tolerance[n]) << "sample " << n;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Windows, NormalizeVsDirect,
+                         ::testing::Values(Case{200, 2.0, 1.0, 0.0},     // centred, as the detector uses it
+                                           Case{100, 1.0, 0.25, 0.001},  // mostly behind, with a floor
+                                           Case{50, 1.0, 0.0, 0.0}));    // trailing window only
+
+TEST(Normalize, LevelsStationaryRayleighNoiseToZeroMeanAndUnitDeviation) {
+  constexpr double fs = 1000;
+  const std::vector<float> e = rayleigh_envelope(120'000, 3.0f, 17);
+  const auto stage = make_normalize(5, 2.5, 0, 1 / fs);
+  const std::vector<float> y = run_whole(*stage, e);
+  const double mean = std::accumulate(y.begin(), y.end(), 0.0) / static_cast<double>(y.size());
+  double squares = 0;
+  for (const float v : y) squares += (v - mean) * (v - mean);
+  const double sd = std::sqrt(squares / static_cast<double>(y.size() - 1));  // divisor n - 1
+  // Capping at the 99th percentile lowers the mean by 0.24 %, so mean ~ +0.005 and SD ~
+  // 1.002; 120 000 samples and a 5001-sample window leave errors near 0.01.
+  EXPECT_NEAR(mean, 0.0, 0.03);
+  EXPECT_NEAR(sd, 1.0, 0.03);
+}
+
+TEST(Normalize, OneArtefactBarelyMovesTheLevelAroundIt) {
+  constexpr double fs = 1000;
+  const std::vector<float> clean = rayleigh_envelope(20'000, 1.0f, 23);
+  std::vector<float> spiked = clean;
+  spiked[10'000] = 1e6f;  // amplitude 1000 against a mean of 1.25
+  const auto clean_stage = make_normalize(5, 2.5, 0, 1 / fs);
+  const auto spiked_stage = make_normalize(5, 2.5, 0, 1 / fs);
+  const std::vector<float> y_clean = run_whole(*clean_stage, clean);
+  const std::vector<float> y_spiked = run_whole(*spiked_stage, spiked);
+  // A plain mean would rise by 1000 / 5001 = 0.2, moving every output within 2.5 s by
+  // about a third of a standard deviation; the capped one moves by about q / 5001.
+  for (std::size_t n = 7'600; n < 12'400; ++n) {
+    if (n == 10'000) continue;
+    ASSERT_NEAR(y_spiked[n], y_clean[n], 0.01) << "sample " << n;
+  }
+}
+
+TEST(Normalize, NoiseFloorTakesOverOnAFlatSignal) {
+  constexpr double fs = 1000;
+  std::vector<float> e(6000, 0.0f);
+  e[3000] = 625.0f;  // amplitude 25
+  const auto floored = make_normalize(1, 0.5, 0.01, 1 / fs);  // floor 0.01 * 1000 = 10
+  const std::vector<float> y = run_whole(*floored, e);
+  EXPECT_FLOAT_EQ(y[3000], 2.5f);  // (25 - 0) / 10: the cap removes the pulse from the mean
+  EXPECT_EQ(y[2999], 0.0f);
+  const auto unfloored = make_normalize(1, 0.5, 0, 1 / fs);
+  for (const float v : run_whole(*unfloored, e)) ASSERT_EQ(v, 0.0f);  // no level, no floor: 0, not NaN
+}
+
+TEST(Normalize, NonFiniteInputGivesNaNAtThatSampleOnly) {
+  std::vector<float> e = rayleigh_envelope(3000, 1.0f, 29);
+  e[1500] = std::numeric_limits<float>::quiet_NaN();
+  e[1700] = std::numeric_limits<float>::infinity();
+  const auto stage = make_normalize(1, 0.5, 0, 1e-3);
+  const std::vector<float> y = run_whole(*stage, e);
+  for (std::size_t n = 0; n < y.size(); ++n) {
+    EXPECT_EQ(std::isnan(y[n]), n == 1500 || n == 1700) << "sample " << n;
+  }
+}
+
+}  // namespace
+}  // namespace korvel::signal

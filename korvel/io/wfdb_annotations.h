@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "korvel/io/recording.h"
+
 namespace korvel::io {
 
 struct Annotation {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "korvel/io/recording.h"
+
 namespace korvel::io {
 
 struct WfdbSignalSpec {

@@ -21,6 +21,7 @@ class Data final : public ComObject<IPersistStreamInit> {
   // `settings` are the values of the document's settings object, which Load writes an
   // earlier-format region into; `settingsOwner` is that object and is held so the values
   // outlive this one (it may be null when the caller guarantees that itself, as tests do).
+  // HRV::Settings is both: pass its identity and the object itself.
   Data(ComPtr<IUnknown> settingsOwner, SettingsFields& settings);
 
   // IPersist / IPersistStreamInit

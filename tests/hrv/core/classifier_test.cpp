@@ -71,10 +71,10 @@ Hjorth hjorth_oracle(const std::vector<float>& xf, std::int32_t smoothing, doubl
   return {vx, std::sqrt(vm / vx), std::sqrt(vs * vx) / vm};
 }
 
-std::vector<float> sine(std::size_t n, double periods, double phase, double amplitude = 1.0, double offset = 0.0) {
+std::vector<float> sine(std::size_t n, double periods, double phase) {
   std::vector<float> x(n);
   for (std::size_t i = 0; i < n; ++i)
-    x[i] = static_cast<float>(offset + amplitude * std::sin(2 * std::numbers::pi * periods * static_cast<double>(i) / static_cast<double>(n) + phase));
+    x[i] = static_cast<float>(std::sin(2 * std::numbers::pi * periods * static_cast<double>(i) / static_cast<double>(n) + phase));
   return x;
 }
 
@@ -135,28 +135,6 @@ TEST(HjorthComplexity, SineHasComplexityOneWithinDiscretisationError) {
   }
 }
 
-TEST(HjorthComplexity, MobilityOfASineIsItsAngularFrequency) {
-  // Away from the ends the smoothed central difference has amplitude G sin(theta) / dt per
-  // unit amplitude; 2 % covers G, the sin and the end effects at n = 1000.
-  const std::size_t n = 1000;
-  const double dt = 0.002, periods = 4.0;
-  const double omega = 2 * std::numbers::pi * periods / (static_cast<double>(n) * dt);
-  const Hjorth h = hjorth(sine(n, periods, 0.7, 2.0), 4, dt);
-  EXPECT_NEAR(h.mobility, omega, 0.02 * omega);
-  EXPECT_NEAR(h.activity, 2.0, 0.02 * 2.0);  // amplitude^2 / 2
-}
-
-TEST(HjorthComplexity, ComplexityIgnoresOffsetAndScale) {
-  const std::size_t n = 400;
-  const double dt = 0.001;
-  const Hjorth base = hjorth(sine(n, 2.5, 0.3), 3, dt);
-  const Hjorth moved = hjorth(sine(n, 2.5, 0.3, 250.0, -40.0), 3, dt);
-  // Single-precision samples of the scaled signal round differently: 1e-4 relative.
-  EXPECT_NEAR(moved.ff, base.ff, 1e-4 * base.ff);
-  EXPECT_NEAR(moved.mobility, base.mobility, 1e-4 * base.mobility);
-  EXPECT_NEAR(moved.activity, 250.0 * 250.0 * base.activity, 1e-4 * moved.activity);
-}
-
 TEST(HjorthComplexity, FlatOrTooShortSegmentsHaveNoComplexity) {
   const Hjorth flat = hjorth(std::vector<float>(80, 1.5f), 4, 0.001);
   EXPECT_EQ(flat.activity, 0.0);
@@ -169,17 +147,6 @@ TEST(HjorthComplexity, FlatOrTooShortSegmentsHaveNoComplexity) {
 
   EXPECT_TRUE(std::isnan(hjorth({}, 1, 0.001).ff));
   EXPECT_TRUE(std::isnan(hjorth({2.0f}, 1, 0.001).ff));
-}
-
-TEST(HjorthComplexity, OutputsMayBeLeftOut) {
-  const std::vector<float> x = sine(100, 2, 0.1);
-  const Hjorth all = hjorth(x, 2, 0.01);
-  double ff = 0;
-  HjorthComplexity(x, 2, 0.01, nullptr, nullptr, &ff);
-  EXPECT_EQ(ff, all.ff);
-  double activity = 0;
-  HjorthComplexity(x, 2, 0.01, &activity, nullptr, nullptr);
-  EXPECT_EQ(activity, all.activity);
 }
 
 TEST(ComplexitySegment, WindowAndSmoothingLength) {
@@ -388,24 +355,6 @@ TEST(BeatClassifier, ResetStartsANewRun) {
   const FiducialEvent second = r.next(768);
   EXPECT_EQ(std::bit_cast<std::uint64_t>(second.deltaRR), kUndefinedBits);
   EXPECT_EQ(hex(second.flags), hex(HRV::UseRR));
-}
-
-TEST(BeatClassifier, CopiesCarryTheRunStateIndependently) {
-  BeatRun r = run(true);
-  r.next(0);
-  r.next(256);
-  BeatClassifier copy = r.classifier;
-  const FiducialEvent a = r.next(512);
-  FiducialEvent b;
-  b.tick = 512;
-  copy.classify(b, normal_segment(), false);
-  EXPECT_EQ(hex(a.flags), hex(b.flags));
-  EXPECT_EQ(a.deltaRR, b.deltaRR);
-  r.next(600);
-  FiducialEvent c;
-  c.tick = 768;
-  copy.classify(c, normal_segment(), false);
-  EXPECT_EQ(c.rr, 1.0);  // the copy did not see the beat at 600
 }
 
 }  // namespace

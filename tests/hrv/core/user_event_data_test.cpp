@@ -160,13 +160,4 @@ TEST(UserEventData, TypeIdIsTheExtensionModuleWithLocalNumberTwo) {
   EXPECT_EQ(edits->GetTypeId(&id), E_UNEXPECTED);  // no host: nothing to build the id from
 }
 
-TEST(UserEventData, AnswersBothInterfacesWithOneIdentity) {
-  auto edits = make_com<UserEventData>();
-  auto child = ComPtr<IChartDataChildData>::retain(edits.get());
-  auto viaChild = child.query<HRV::IUserEventData>();
-  ASSERT_TRUE(viaChild);
-  EXPECT_EQ(viaChild.query<IUnknown>().get(), child.query<IUnknown>().get());
-  EXPECT_FALSE(child.query<HRV::IEventIdCache>());
-}
-
 }  // namespace

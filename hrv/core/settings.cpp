@@ -2,6 +2,7 @@
 #include "hrv/core/settings.h"
 
 #include "hrv/core/settings_stream.h"
+#include "hrv/host/guids.h"
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/hresult_error.h"
 

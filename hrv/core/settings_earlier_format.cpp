@@ -2,12 +2,13 @@
 // Reading of the earlier settings format (stream versions 101 to 105): a sequence of
 // tagged blocks whose times are in milliseconds. Only the values that have a place in the
 // current record are kept; the rest are read past.
-#include "hrv/core/legacy_stream.h"
 #include "hrv/core/settings_stream.h"
-#include "hrv/detect/presets.h"
-#include "sdk/cpp/hresult_error.h"
 
 #include <string>
+
+#include "hrv/core/legacy_stream.h"
+#include "hrv/detect/presets.h"
+#include "sdk/cpp/hresult_error.h"
 
 namespace HRV::settings_stream {
 namespace {

@@ -49,6 +49,7 @@ HRESULT Settings::Load(IByteStream* stream) {
       try {
         static_cast<SettingsFields&>(*this) = settings_stream::read_earlier(in, version);
       } catch (const HResultError&) {
+        // Why it failed (tag, block version, early end) does not change the outcome.
       }
     } else {
       settings_stream::read_current(in, version, *this);

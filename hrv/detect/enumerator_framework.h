@@ -143,6 +143,13 @@ class EventCursor {
     return has_current_;
   }
   std::int32_t Position() const { return position_; }
+  const State& CurrentState() const { return state_; }
+  // Continues from a state taken from another cursor over the same inputs.
+  void Resume(const State& state) {
+    state_ = state;
+    search_.Restore(state_);
+    last_tick_ = state.position - 1;
+  }
   const RecordCache<State>& Cache() const { return cache_; }
 
  private:

@@ -181,8 +181,10 @@ double regular_step(const TimeColumn& time, const std::filesystem::path& source)
   std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
   const double median = sorted[sorted.size() / 2];
   for (std::size_t i = 1; i < t.size(); ++i) {
-    const double tolerance =
-        kRelativeStepTolerance * median + std::max(time.resolution[i], time.resolution[i - 1]);
+    // Rounding each written time moves a step by up to one unit of the last decimal; times
+    // written too coarsely for that to be under half a step cannot show a gap otherwise.
+    const double rounding = std::min<double>(std::max(time.resolution[i], time.resolution[i - 1]), median / 2);
+    const double tolerance = kRelativeStepTolerance * median + rounding;
     if (std::abs(steps[i - 1] - median) > tolerance) {
       fail(source, at_line(i) + "time step " + format_number(steps[i - 1]) + " from " + format_number(t[i - 1]) +
                        " differs from the usual " + format_number(median) +

@@ -9,8 +9,8 @@
 //   unit s or ms); else from the caller's sampling rate; else from a first column that is
 //   numeric and strictly increasing. Otherwise the file is refused.
 // - Time steps must be regular: each within 1% of the median step plus the resolution the
-//   times are written with (one unit in their last decimal). Gaps or jitter beyond that are
-//   refused with the line number.
+//   times are written with (one unit in their last decimal, at most half the median step).
+//   Gaps or jitter beyond that are refused with the line number.
 // - Empty fields, "nan" and "NA" are NaN; blank lines and lines starting with '#' are skipped.
 #pragma once
 

@@ -85,6 +85,11 @@ std::vector<float> read_signal(const std::filesystem::path& file, int handle, in
 
 Recording read_edf(const std::filesystem::path& file) {
   const std::uint64_t file_size = checked_file_size(file);
+  constexpr std::uint64_t kFixedHeaderBytes = 256;
+  if (file_size < kFixedHeaderBytes) {
+    fail(file, "not an EDF or BDF file: " + std::to_string(file_size) + " bytes, shorter than the " +
+                   std::to_string(kFixedHeaderBytes) + "-byte header");
+  }
   const std::lock_guard lock(edflib_mutex);
   const OpenEdf edf(file);
   const edf_hdr_struct& header = edf.header();

@@ -47,9 +47,9 @@ void check_interpolated_size(const std::filesystem::path& file, std::uint64_t ti
   constexpr std::uint64_t kMaxValuesPerStoredSample = 1024;
   const std::uint64_t limit = kMaxValuesPerStoredSample * std::max<std::uint64_t>(stored_samples, 1);
   if (channel_count != 0 && tick_count > limit / channel_count) {
-    fail(file, std::to_string(channel_count) + " channels of " + std::to_string(tick_count) +
-                   " ticks would be over 1024 values per stored sample (" + std::to_string(stored_samples) +
-                   "); the sampling rates in the header are implausible");
+    fail(file, "the fastest signal's ticks for every channel (" + std::to_string(tick_count) + " ticks x " +
+                   std::to_string(channel_count) + " channels) would be over 1024 values per stored sample (" +
+                   std::to_string(stored_samples) + " stored); the sampling rates in the header are implausible");
   }
 }
 

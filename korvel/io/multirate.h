@@ -9,6 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "korvel/io/recording.h"
+
 namespace korvel::io {
 
 // Linear interpolation of a signal with `slow` samples per `fast` ticks (1 <= slow <= fast) onto

@@ -36,12 +36,20 @@ class TempDir {
   std::filesystem::path file(const std::string& name) const { return path_ / name; }
 
   std::filesystem::path write(const std::string& name, std::string_view bytes) const {
-    std::ofstream out(file(name), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    write_to(file(name), bytes);
     return file(name);
   }
   std::filesystem::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    return write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    write_to(file(name), bytes);
+    return file(name);
+  }
+
+  static void write_to(const std::filesystem::path& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  }
+  static void write_to(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+    write_to(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
 
  private:

@@ -115,7 +115,8 @@ struct ICalcInputs : IUnknown {
   // GetEventInput hands out a new cursor, at the record's first event, on every call.
   virtual HRESULT GetSampledInput(std::uint32_t index, ISampledInput** input) = 0;
   virtual HRESULT GetEventInput(std::uint32_t index, IEventInput** input) = 0;
-  // The chart data of the document (out), where extensions keep their child objects.
+  // The chart data of the document (out), where extensions keep their child objects: the
+  // same children as the document's own IChartData, through an object of its own.
   virtual HRESULT GetChartData(IChartData** chartData) = 0;
 
  protected:

@@ -15,7 +15,9 @@ struct IEventReader;
 // by ChannelId: recorded channels by index 0..GetChannelCount()-1 with any kind whose low
 // byte is not 4; computed channels (sdk/host/computed_channels.h) by the identity the host
 // gave them, whose kind's low byte is 4. E_INVALIDARG for a channel or record that does not
-// exist.
+// exist. The object that answers IDocumentData also answers IChartData (sdk/host/chart.h)
+// for the document's chart data, IComputedChannels and IChannelCalculations
+// (sdk/host/computed_channels.h).
 struct IDocumentData : IUnknown {
   using base_interface = IUnknown;
   static constexpr GUID iid = make_guid("{4B1A6E0E-5C1D-4F0B-9B53-2E6C8A51C010}");

@@ -1,0 +1,91 @@
+// SPDX-License-Identifier: MIT
+// A document's recorded data: records of channels sampled on each record's ticks, the
+// records' starts on one time axis, channel names, units and trace colours, and the
+// sampling state. While the host samples, the last record grows and new records start;
+// every earlier record is complete.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "korvel/io/recording.h"
+
+namespace korvel::doc {
+
+struct ChannelInfo {
+  std::string name;
+  std::string unit;
+  std::uint32_t colour = 0;  // 0x00RRGGBB
+};
+
+// The trace colour a channel gets by default, by its index (recorded or computed).
+std::uint32_t default_colour(std::int32_t index) noexcept;
+
+// Ticks appended to a record.
+struct Growth {
+  std::int32_t record = 0;
+  std::int32_t first_tick = 0;
+  std::int32_t count = 0;
+};
+
+class Document {
+ public:
+  // Takes the recording's records. The channels are those of the record with the most
+  // channels; a channel that a record lacks, or holds no samples for, has no data there.
+  // Throws std::invalid_argument when a record's channels differ in length (among those
+  // with samples), a tick interval is not positive, or a record exceeds 2^31 − 1 ticks.
+  explicit Document(io::Recording recording);
+
+  const std::string& name() const noexcept { return name_; }
+
+  std::int32_t channel_count() const noexcept { return static_cast<std::int32_t>(channels_.size()); }
+  const ChannelInfo& channel(std::int32_t index) const;
+  void set_colour(std::int32_t index, std::uint32_t rgb);
+
+  std::int32_t record_count() const noexcept { return static_cast<std::int32_t>(records_.size()); }
+  std::int32_t record_length(std::int32_t record) const;
+  double tick_interval(std::int32_t record) const;
+  double record_start(std::int32_t record) const;
+  bool has_data(std::int32_t record, std::int32_t channel) const;
+  // The samples recorded so far; empty where the channel has no data. The span is valid
+  // until the document grows.
+  std::span<const float> samples(std::int32_t record, std::int32_t channel) const;
+
+  // A record is complete unless it is the last one while sampling.
+  bool complete(std::int32_t record) const;
+  bool sampling() const noexcept { return sampling_; }
+  // The record that sampling fills, or would fill next.
+  std::int32_t sampling_record() const noexcept { return sampling_ ? record_count() - 1 : record_count(); }
+
+  // Sampling: begin_sampling opens a new, empty record (every channel with data) that
+  // starts at `start_time_s`; append adds one block of ticks to it, the same number of
+  // samples for every channel; end_sampling completes it. Each throws std::logic_error when
+  // called out of turn and std::invalid_argument for a block of the wrong shape.
+  void begin_sampling(double tick_interval_s, double start_time_s);
+  void append(std::span<const std::vector<float>> block);
+  void end_sampling();
+
+  // Called after every append.
+  void on_growth(std::function<void(const Growth&)> observer) { observers_.push_back(std::move(observer)); }
+
+ private:
+  struct Record {
+    double start = 0.0;
+    double interval = 0.0;
+    std::int32_t length = 0;
+    std::vector<std::vector<float>> channels;  // one per document channel; empty: no data
+  };
+
+  const Record& record_at(std::int32_t record) const;
+
+  std::string name_;
+  std::vector<ChannelInfo> channels_;
+  std::vector<Record> records_;
+  bool sampling_ = false;
+  std::vector<std::function<void(const Growth&)>> observers_;
+};
+
+}  // namespace korvel::doc

@@ -30,6 +30,8 @@ struct IAnalysisManager : IUnknown {
   static constexpr GUID iid = make_guid("{4B1A6E0E-5C1D-4F0B-9B53-2E6C8A51C031}");
 
   // Registers a client under `name` with a display text; `cookie` (out) identifies it.
+  // `client` (in) answers IAnalysisClient; the manager keeps a reference until
+  // UnregisterClient.
   virtual HRESULT RegisterClient(const char16_t* name, const char16_t* displayText, IUnknown* client,
                                  std::int32_t* cookie) = 0;
   virtual HRESULT UnregisterClient(std::int32_t cookie) = 0;
@@ -42,4 +44,22 @@ struct IAnalysisManager : IUnknown {
 
  protected:
   ~IAnalysisManager() = default;
+};
+
+// An analysis registered with the analysis manager. Implemented by the extension's
+// document; called by the host's analysis manager. `argument` identifies the host's request
+// and is passed back to the manager unread.
+struct IAnalysisClient : IUnknown {
+  using base_interface = IUnknown;
+  static constexpr GUID iid = make_guid("{5E0B7C22-91A4-4C3E-8D17-6A2F4B9E0C39}");
+
+  // The client reports its analysis region through IAnalysisManager::ReportRegion.
+  virtual HRESULT ReportRegion(std::int32_t argument) = 0;
+  // The client clears its analysis when IAnalysisManager::IsAffected says it is concerned.
+  virtual HRESULT RequestClear(std::int32_t argument) = 0;
+  // The client runs its analysis again when IsAffected says it is concerned.
+  virtual HRESULT RequestReanalysis(std::int32_t argument) = 0;
+
+ protected:
+  ~IAnalysisClient() = default;
 };

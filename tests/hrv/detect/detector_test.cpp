@@ -7,13 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include "document_data_stub.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/cpp/utf.h"
 
 namespace {
 
 // A host document that records what the detector asks of its computed-channel service.
-class FakeHost final : public ComObject<IDocumentData, IComputedChannels, IChannelCalculations> {
+class FakeHost final : public DocumentDataStub<IComputedChannels, IChannelCalculations> {
  public:
   struct Channel {
     std::string expression;
@@ -54,8 +55,6 @@ class FakeHost final : public ComObject<IDocumentData, IComputedChannels, IChann
 
   // IDocumentData
   HRESULT GetRecordCount(std::int32_t* n) override { *n = static_cast<std::int32_t>(intervals.size()); return S_OK; }
-  HRESULT GetRecordLength(std::int32_t, std::int32_t*) override { return E_NOTIMPL; }
-  HRESULT GetChannelCount(std::int32_t*) override { return E_NOTIMPL; }
   HRESULT ChannelHasData(std::int32_t r, ChannelId, VARIANT_BOOL* has) override {
     *has = to_variant_bool(r >= 0 && r < static_cast<std::int32_t>(intervals.size()) && intervals[r] > 0);
     return S_OK;
@@ -65,16 +64,6 @@ class FakeHost final : public ComObject<IDocumentData, IComputedChannels, IChann
     *dt = r == TickPosition::kOpenEndRecord ? new_record_interval : intervals.at(r);
     return S_OK;
   }
-  HRESULT GetRecordStartTime(std::int32_t, double*) override { return E_NOTIMPL; }
-  HRESULT GetEndOfData(TickPosition*) override { return E_NOTIMPL; }
-  HRESULT GetChannelName(ChannelId, BSTR*) override { return E_NOTIMPL; }
-  HRESULT GetChannelUnit(ChannelId, BSTR*) override { return E_NOTIMPL; }
-  HRESULT GetDocumentName(BSTR*) override { return E_NOTIMPL; }
-  HRESULT IsSampling(VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT GetSamplingStart(std::int32_t*, TickPosition*) override { return E_NOTIMPL; }
-  HRESULT IsRegionValid(TickPosition, TickPosition, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT IsChannelValid(ChannelId, std::int32_t, std::int32_t, VARIANT_BOOL*) override { return E_NOTIMPL; }
-  HRESULT OpenEventReader(ChannelId, TickPosition, TickPosition, IEventReader**) override { return E_NOTIMPL; }
 
   // IComputedChannels
   HRESULT FindChannel(const char16_t* name, ChannelId* c) override {

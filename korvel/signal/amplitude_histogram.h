@@ -17,6 +17,7 @@
 // value in q's bin or above it is >= p and every value below the bin is < p.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -26,9 +27,23 @@ namespace korvel::signal {
 class AmplitudeHistogram {
  public:
   // `value` must be finite and >= 0.
-  void insert(float value);
+  void insert(float value) {
+    const std::size_t bin = bin_of(value);
+    bins_[bin].sum += value;
+    ++bins_[bin].count;
+    ++group_counts_[bin >> kBinBits];
+  }
+
   // `value` must have been inserted and not yet removed.
-  void remove(float value);
+  void remove(float value) {
+    const std::size_t bin = bin_of(value);
+    Bin& b = bins_[bin];
+    // The sum goes back to exactly zero when the bin empties, so rounding in the running
+    // add and subtract cannot outlive the values that caused it.
+    --b.count;
+    b.sum = b.count == 0 ? 0.0 : b.sum - value;
+    --group_counts_[bin >> kBinBits];
+  }
 
   struct Cap {
     float value;    // lower edge of the bin holding the order statistic
@@ -49,10 +64,13 @@ class AmplitudeHistogram {
     std::uint32_t count = 0;
   };
 
-  static std::size_t bin_of(float value);
+  static std::size_t bin_of(float value) { return std::bit_cast<std::uint32_t>(value) >> 16; }
 
   std::vector<Bin> bins_ = std::vector<Bin>(kBins);
-  std::vector<Bin> groups_ = std::vector<Bin>(kGroups);
+  // Held values per exponent, to find the order statistic's bin without visiting empty
+  // ones. Only counts: sums of groups are gathered from their bins when a query needs
+  // them, which is rare, instead of being updated with every sample.
+  std::vector<std::uint32_t> group_counts_ = std::vector<std::uint32_t>(kGroups);
 };
 
 }  // namespace korvel::signal

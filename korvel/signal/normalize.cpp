@@ -27,6 +27,7 @@ class NormalizeStage final : public SampleStage {
   explicit NormalizeStage(const NormalizeShape& shape)
       : shape_(shape),
         width_(shape.back + shape.ahead + 1),
+        inverse_width_(1.0 / static_cast<double>(width_)),
         top_rank_(static_cast<std::uint32_t>(width_ - (99 * width_ + 99) / 100 + 1)),
         amplitudes_(std::bit_ceil(std::max(width_, shape.ahead + shape.grid) + 1)),
         sums_(std::bit_ceil(shape.grid + 1)) {}
@@ -93,11 +94,11 @@ class NormalizeStage final : public SampleStage {
     const auto grid = static_cast<std::int64_t>(shape_.grid);
     const double excess = histogram_.cap_at_rank_from_top(top_rank_).excess;
     const double previous = lead == 0 ? excess : excess_;
+    const double step = (excess - previous) / static_cast<double>(grid);
     for (std::int64_t n = std::max<std::int64_t>(lead - grid + 1, 0); n <= lead; ++n) {
-      const double along = static_cast<double>(n - (lead - grid)) / static_cast<double>(grid);
-      const double capped_excess = previous + (excess - previous) * along;
+      const double capped_excess = previous + step * static_cast<double>(n - (lead - grid));
       const double window_sum = sums_[static_cast<std::size_t>(n) & (sums_.size() - 1)];
-      output.push_back(level(amplitude_at(n), (window_sum - capped_excess) / static_cast<double>(width_)));
+      output.push_back(level(amplitude_at(n), (window_sum - capped_excess) * inverse_width_));
     }
     excess_ = excess;
     next_output_ = lead + 1;
@@ -112,6 +113,7 @@ class NormalizeStage final : public SampleStage {
 
   NormalizeShape shape_;
   std::size_t width_;
+  double inverse_width_;
   std::uint32_t top_rank_;         // rank from the top of the 99th percentile value
   std::vector<float> amplitudes_;  // ring: the window and the outputs still pending
   std::vector<double> sums_;       // ring: window sums of the outputs still pending

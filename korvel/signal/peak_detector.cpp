@@ -36,8 +36,10 @@ class PeakDetectorStage final : public EventStage {
 
  private:
   void consider(std::int64_t at, float next) {
-    const bool peak = previous_ < current_ && current_ >= next && current_ > height_;
-    if (!peak) return;
+    // Non-short-circuit: on noise the three tests are unpredictable branches.
+    const unsigned peak = static_cast<unsigned>(previous_ < current_) & static_cast<unsigned>(current_ >= next) &
+                          static_cast<unsigned>(current_ > height_);
+    if (peak == 0) return;
     // An event still pending is within the period of `at`: settle() finalises it as soon as
     // the period has passed.
     if (!pending_) {

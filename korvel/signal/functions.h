@@ -52,8 +52,9 @@ std::unique_ptr<SampleStage> make_lowpass(double cutoff_hz, double dt);
 // differentiate(x, points): time derivative in units of x per second by a central
 // difference over `points` samples; only 3 is supported.
 std::unique_ptr<SampleStage> make_differentiate(double points, double dt);
-// resample(x, 1, 1, 1, taps, 0, 2): Hilbert transform over `taps` taps (made odd),
-// aligned with x. The other constants select this form; see find_signal_function.
+// resample(x, up, down, gain, taps, delay, kernel) with up = down = gain = 1, delay = 0
+// and kernel = 2: the Hilbert transform of x over `taps` taps (made odd), aligned with x.
+// That is the only form implemented; the registry refuses other values of the constants.
 std::unique_ptr<SampleStage> make_hilbert(double taps, double dt);
 // normalizeSec(x, window, lookahead, noise): x taken as a squared envelope and levelled
 // over a running window of `window_sec` seconds that reaches `lookahead_sec` seconds past
@@ -62,7 +63,8 @@ std::unique_ptr<SampleStage> make_hilbert(double taps, double dt);
 std::unique_ptr<SampleStage> make_normalize(double window_sec, double lookahead_sec,
                                             double noise, double dt);
 // cmpeakdet(x, height, period, reserved): local maxima of x above `height`, at least
-// `period_sec` apart, a higher one within the period replacing the earlier.
+// `period_sec` apart, a higher one within the period replacing the earlier. `reserved`
+// (the detector passes 30) must be finite and has no effect.
 std::unique_ptr<EventStage> make_peak_detector(double height, double period_sec,
                                                double reserved, double dt);
 

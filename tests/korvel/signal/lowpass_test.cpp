@@ -35,6 +35,10 @@ struct Design {
   std::size_t taps;
 };
 
+void PrintTo(const Design& d, std::ostream* out) {
+  *out << d.cutoff_hz << " Hz at " << d.fs << " Hz, " << d.taps << " taps";
+}
+
 class LowpassDesign : public ::testing::TestWithParam<Design> {};
 
 TEST_P(LowpassDesign, HasOddLengthUnitDcGainAndDeepStopBand) {

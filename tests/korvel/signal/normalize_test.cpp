@@ -104,6 +104,11 @@ struct Case {
   double noise;
 };
 
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << "window " << c.window << " s, look-ahead " << c.lookahead << " s, noise " << c.noise << " at " << c.fs
+       << " Hz";
+}
+
 class NormalizeVsDirect : public ::testing::TestWithParam<Case> {};
 
 TEST_P(NormalizeVsDirect, MatchesTheDefinitionWithAnExactPercentile) {

@@ -78,8 +78,22 @@ TEST(PeakDetector, ReplacementRestartsThePeriodAndThePeriodIsAMinimumGap) {
   add_bump(v, 140, 4.0f, 1.5);  // exactly 30 after the last event: a new one
   add_bump(v, 250, 4.0f, 1.5);
   add_bump(v, 279, 3.5f, 1.5);  // 29 after: lower, dropped
+  add_bump(v, 330, 5.0f, 1.5);
+  add_bump(v, 345, 5.0f, 1.5);  // as high, not higher: the earlier one stays
   const auto stage = detector(3, 0.3, fs);
-  EXPECT_EQ(run_whole(*stage, v), (Events{110, 140, 250}));
+  EXPECT_EQ(run_whole(*stage, v), (Events{110, 140, 250, 330}));
+}
+
+TEST(PeakDetector, PeriodInSecondsRoundsUpToWholeSamples) {
+  // 0.06 s at 360 Hz is 21.6 samples: 21 samples (58 ms) are within it, 22 (61 ms) not.
+  constexpr double fs = 360;
+  std::vector<float> v(200, 0.0f);
+  add_bump(v, 50, 6.0f, 1.5);
+  add_bump(v, 71, 5.0f, 1.5);
+  add_bump(v, 120, 6.0f, 1.5);
+  add_bump(v, 142, 5.0f, 1.5);
+  const auto stage = detector(3, 0.06, fs);
+  EXPECT_EQ(run_whole(*stage, v), (Events{50, 120, 142}));
 }
 
 TEST(PeakDetector, MarksThePlateauStartAndTreatsTheRecordEdgesAsRepeats) {

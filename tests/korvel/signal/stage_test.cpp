@@ -26,8 +26,8 @@ struct Case {
 };
 
 std::ostream& operator<<(std::ostream& out, const Case& c) {
-  out << c.name << "(";
-  for (const double a : c.args) out << a << ",";
+  out << c.name << "(x";
+  for (const double a : c.args) out << "," << a;
   return out << ") at " << c.fs << " Hz, " << c.length << " samples, pieces up to " << c.max_piece;
 }
 

@@ -302,6 +302,13 @@ void ComputedChannels::run(Channel& c, std::int32_t record) {
   if (!r.live) {
     if (c.ordered && record != c.next_record)
       throw EvaluationError("channel '" + c.name + "' is evaluated in record order and cannot return to record " + std::to_string(record));
+    std::set<std::string> seen;
+    if (!data_in(*c.program, record, seen)) {  // nothing to evaluate: empty, and final
+      if (r.samples) r.samples->complete = true;
+      if (r.events) r.events->complete = true;
+      if (c.ordered) c.next_record = record + 1;
+      return;
+    }
     building_ = &c;
     try {
       r.live = std::make_unique<Pipeline>(document_, record, *c.program, sources_, chart_, r.samples, r.events);
@@ -354,6 +361,8 @@ std::vector<float> ComputedChannels::samples(std::int32_t index, std::int32_t re
   }
   // Evaluated inline and kept nowhere but in the answer.
   if (record < 0 || record >= document_->record_count()) throw std::out_of_range("no record " + std::to_string(record));
+  std::set<std::string> seen;
+  if (!data_in(*c.program, record, seen)) return {};
   auto store = std::make_shared<SampledStore>();
   Busy busy(c.busy);
   Pipeline pipeline(document_, record, *c.program, sources_, chart_, store, nullptr);

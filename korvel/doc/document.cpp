@@ -52,6 +52,11 @@ Document::Document(io::Recording recording) : name_(std::move(recording.name)) {
   }
 }
 
+Document::Document(std::string name, std::vector<ChannelInfo> channels) : name_(std::move(name)), channels_(std::move(channels)) {
+  for (std::size_t i = 0; i < channels_.size(); ++i)
+    if (channels_[i].colour == 0) channels_[i].colour = default_colour(static_cast<std::int32_t>(i));
+}
+
 const Document::Record& Document::record_at(std::int32_t record) const {
   if (record < 0 || record >= record_count()) throw std::out_of_range("no record " + std::to_string(record));
   return records_[static_cast<std::size_t>(record)];

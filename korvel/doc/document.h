@@ -38,6 +38,9 @@ class Document {
   // Throws std::invalid_argument when a record's channels differ in length (among those
   // with samples), a tick interval is not positive, or a record exceeds 2^31 − 1 ticks.
   explicit Document(io::Recording recording);
+  // A document with these channels and no record yet, to be filled by sampling. Channels
+  // without a colour (0) get their default one.
+  Document(std::string name, std::vector<ChannelInfo> channels);
 
   const std::string& name() const noexcept { return name_; }
 

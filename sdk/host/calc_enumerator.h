@@ -4,8 +4,9 @@
 // builds the extension's enumerator from its class description, binds the channel inputs
 // and reads the enumerator's events record by record, in buffers of fixed-size records.
 //
-// Order of calls on one enumerator: for every record, in increasing record order,
-// BindInputs (the inputs of that record) then StartRecord, then any number of ReadEvents
+// Order of calls on one enumerator: for every record in which the inputs hold data, in
+// increasing record order, BindInputs (the inputs of that record) then StartRecord, then
+// any number of ReadEvents
 // while the record's inputs grow; Find, GetCurrentEvent and GetPosition at any time after
 // StartRecord. All calls come on the host's user-interface thread.
 #pragma once

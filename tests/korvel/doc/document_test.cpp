@@ -88,5 +88,16 @@ TEST(Document, GrowsWhileSamplingAndTellsItsObservers) {
   EXPECT_THROW(d.end_sampling(), std::logic_error);
 }
 
+TEST(Document, StartsEmptyWithGivenChannelsAndFillsItsFirstRecordBySampling) {
+  Document d("live", {{"ECG", "mV", 0}, {"BP", "mmHg", 0x123456}});
+  EXPECT_EQ(d.record_count(), 0);
+  EXPECT_EQ(d.channel(0).colour, default_colour(0));
+  EXPECT_EQ(d.channel(1).colour, 0x123456u);
+  d.begin_sampling(0.001, 0.0);
+  d.append(std::vector<std::vector<float>>{{1, 2}, {3, 4}});
+  EXPECT_EQ(d.record_count(), 1);
+  EXPECT_EQ(d.record_length(0), 2);
+}
+
 }  // namespace
 }  // namespace korvel::doc

@@ -1,0 +1,224 @@
+// SPDX-License-Identifier: MIT
+#include "korvel/calc/computed_channels.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "korvel/calc/evaluation_error.h"
+#include "korvel/expr/expression_error.h"
+#include "tests/korvel/calc/synthetic_recording.h"
+
+namespace korvel::calc {
+namespace {
+
+constexpr double kRate = 500.0;
+
+// A document and its computed channels, with the host's functions only.
+struct Host {
+  explicit Host(doc::Document d) : document(std::make_shared<doc::Document>(std::move(d))) {}
+
+  std::int32_t define(const std::string& name, const std::string& expression) {
+    const std::int32_t index = channels.create(name);
+    channels.set_expression(index, expression);
+    return index;
+  }
+  std::vector<std::int32_t> ticks(std::int32_t channel, std::int32_t record) {
+    auto store = channels.events(channel, record);
+    std::vector<std::int32_t> out;
+    for (std::size_t i = 0; i < store->count(); ++i) out.push_back(store->tick(i));
+    return out;
+  }
+
+  std::shared_ptr<doc::Document> document;
+  FunctionTable functions{nullptr};
+  ComputedChannels channels{document, functions, nullptr};
+};
+
+// The detection chain up to the peak detector, at 500 Hz (Hilbert length 80).
+const std::pair<const char*, const char*> kChain[] = {
+    {"LPF", "lowpass(Ch1,30)"},
+    {"DIF", "differentiate(LPF,3)"},
+    {"HLB", "resample(DIF,1,1,1,80,0,2)"},
+    {"ENV", "DIF * DIF + HLB * HLB"},
+    {"NRM", "normalizeSec(ENV,5,2.5,0)"},
+    {"DET", "cmpeakdet(NRM,3,0.3,30)"},
+};
+
+void define_chain(Host& h) {
+  for (const auto& [name, expression] : kChain) h.define(name, expression);
+}
+
+std::vector<float> recorded(const Host& h, std::int32_t channel) {
+  auto s = h.document->samples(0, channel);
+  return {s.begin(), s.end()};
+}
+
+TEST(ComputedChannels, LinesUpAStageWithItsOwnInputInArithmetic) {
+  const auto ecg = test::synthetic_ecg(10, kRate, 1);
+  Host h{doc::Document(test::synthetic_recording(ecg, kRate))};
+  const auto lpf = h.define("LPF", "lowpass(Ch1,30)");
+  const auto sum = h.define("Sum", "lowpass(Ch1,30) + Ch1 * 2 + -1");
+  const std::vector<float> filtered = h.channels.samples(lpf, 0);
+  const std::vector<float> got = h.channels.samples(sum, 0);
+  const std::vector<float> x = recorded(h, 0);
+  ASSERT_EQ(filtered.size(), x.size());
+  ASSERT_EQ(got.size(), x.size());
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    // Every node rounds its result to float, as the oracle does step by step.
+    const float twice = static_cast<float>(double{x[i]} * 2);
+    const float first = static_cast<float>(double{filtered[i]} + double{twice});
+    ASSERT_EQ(got[i], static_cast<float>(double{first} + -1.0)) << "tick " << i;
+  }
+}
+
+TEST(ComputedChannels, GivesANumberTheShapeOfEachRecord) {
+  Host h{doc::Document(test::synthetic_recording(test::synthetic_ecg(2, kRate, 2), kRate))};
+  const auto zero = h.define("Zero", "0");
+  const auto six = h.define("Six", "2 * 3");
+  EXPECT_EQ(h.channels.kind(zero), expr::ValueKind::Sampled);
+  EXPECT_EQ(h.channels.samples(zero, 0), std::vector<float>(1000, 0.0f));
+  EXPECT_EQ(h.channels.samples(six, 0), std::vector<float>(1000, 6.0f));
+  EXPECT_TRUE(h.channels.has_data(zero, 0));
+}
+
+TEST(ComputedChannels, DetectionChainFindsEverySyntheticBeat) {
+  const auto ecg = test::synthetic_ecg(30, kRate, 3);
+  Host h{doc::Document(test::synthetic_recording(ecg, kRate))};
+  define_chain(h);
+  const auto det = *h.channels.find("DET");
+  const auto peaks = h.ticks(det, 0);
+  ASSERT_EQ(peaks.size(), ecg.beats.size());
+  for (std::size_t i = 0; i < peaks.size(); ++i)
+    EXPECT_NEAR(peaks[i], ecg.beats[i], 0.03 * kRate) << "beat " << i;  // the envelope peaks within the QRS
+}
+
+TEST(ComputedChannels, KeepsOnlyWhatConsumersReadAtRandom) {
+  Host h{doc::Document(test::synthetic_recording(test::synthetic_ecg(2, kRate, 4), kRate))};
+  define_chain(h);
+  for (const auto& [name, expression] : kChain) EXPECT_FALSE(h.channels.keeps_samples(*h.channels.find(name))) << name;
+}
+
+// Feeds the recording to a sampling document in random pieces; after every piece, what the
+// channels hold must be a prefix of the one-pass result, and at the end all of it.
+TEST(ComputedChannels, EvaluatingInPiecesWhileTheRecordGrowsEqualsOnePass) {
+  const auto ecg = test::synthetic_ecg(30, kRate, 5);
+  Host whole{doc::Document(test::synthetic_recording(ecg, kRate))};
+  define_chain(whole);
+  const auto want_peaks = whole.ticks(*whole.channels.find("DET"), 0);
+  const auto want_lpf = whole.channels.samples(*whole.channels.find("LPF"), 0);
+  const auto want_env = whole.channels.samples(*whole.channels.find("ENV"), 0);
+
+  Host live{doc::Document("live", {{"ECG", "mV", 0}, {"Slow", "", 0}})};
+  define_chain(live);
+  const auto det = *live.channels.find("DET");
+  const auto lpf = *live.channels.find("LPF");
+  const auto env = *live.channels.find("ENV");
+  live.document->begin_sampling(1.0 / kRate, 0.0);
+  std::mt19937 random(6);
+  std::uniform_int_distribution<std::size_t> piece(1, 4000);
+  std::size_t fed = 0, pieces = 0;
+  auto prefix_of = [](const auto& part, const auto& all) { return part.size() <= all.size() && std::equal(part.begin(), part.end(), all.begin()); };
+  while (fed < ecg.ecg.size()) {
+    const std::size_t n = pieces % 7 == 3 ? 1 : std::min(piece(random), ecg.ecg.size() - fed);
+    live.document->append(std::vector<std::vector<float>>{{ecg.ecg.begin() + fed, ecg.ecg.begin() + fed + n},
+                                                          {ecg.slow.begin() + fed, ecg.slow.begin() + fed + n}});
+    fed += n;
+    ++pieces;
+    const auto peaks = live.ticks(det, 0);
+    ASSERT_TRUE(prefix_of(peaks, want_peaks)) << "after " << fed << " samples";
+    ASSERT_TRUE(prefix_of(live.channels.samples(lpf, 0), want_lpf)) << "after " << fed << " samples";
+    ASSERT_TRUE(prefix_of(live.channels.samples(env, 0), want_env)) << "after " << fed << " samples";
+  }
+  // Only the look-ahead of the chain is missing before the record is complete.
+  EXPECT_LT(live.channels.samples(lpf, 0).size(), want_lpf.size());
+  EXPECT_FALSE(live.channels.events(det, 0)->complete);
+  live.document->end_sampling();
+  EXPECT_EQ(live.ticks(det, 0), want_peaks);
+  EXPECT_TRUE(live.channels.events(det, 0)->complete);
+  EXPECT_EQ(live.channels.samples(lpf, 0), want_lpf);
+  EXPECT_EQ(live.channels.samples(env, 0), want_env);
+}
+
+TEST(ComputedChannels, RecomputesAChannelAndItsDependentsWhenAnExpressionChanges) {
+  Host h{doc::Document(test::synthetic_recording(test::synthetic_ecg(30, kRate, 7), kRate))};
+  const auto x = h.define("X", "lowpass(Ch1,30)");
+  const auto y = h.define("Y", "cmpeakdet(X,0.5,0.3,30)");
+  const auto beats = h.ticks(y, 0);
+  EXPECT_GT(beats.size(), 25u);
+
+  h.channels.set_expression(x, "Ch2");  // the slow sine: peaks every 4 s, at 1 s + 4 k s
+  const auto sine = h.ticks(y, 0);
+  ASSERT_EQ(sine.size(), 8u);
+  EXPECT_EQ(sine[0], 500);
+  EXPECT_EQ(sine[1], 2500);
+
+  h.channels.reset(x);
+  EXPECT_EQ(h.ticks(y, 0), sine);
+
+  h.channels.remove(x);
+  EXPECT_FALSE(h.channels.kind(y));
+  EXPECT_EQ(h.channels.error(y), "channel 'Y': unknown channel 'X' at column 11");
+  EXPECT_FALSE(h.channels.has_data(y, 0));
+  EXPECT_THROW(h.channels.events(y, 0), EvaluationError);
+
+  const auto again = h.define("X", "lowpass(Ch1,30)");
+  EXPECT_NE(again, x);  // indexes are not reused
+  EXPECT_EQ(h.ticks(y, 0), beats);
+}
+
+TEST(ComputedChannels, RefusesExpressionsThatWouldDependOnThemselves) {
+  Host h{doc::Document(test::synthetic_recording(test::synthetic_ecg(2, kRate, 8), kRate))};
+  const auto a = h.define("A", "Ch1");
+  h.define("B", "A + 1");
+  h.define("C", "B * B");
+  try {
+    h.channels.set_expression(a, "Ch2 + C");
+    FAIL() << "a cycle was accepted";
+  } catch (const expr::ExpressionError& e) {
+    EXPECT_STREQ(e.what(), "channel 'A' would depend on itself through 'C' at column 7");
+  }
+  EXPECT_EQ(h.channels.expression(a), "Ch1");
+  EXPECT_THROW(h.channels.set_expression(a, "A"), expr::ExpressionError);
+  EXPECT_EQ(h.channels.samples(*h.channels.find("C"), 0).size(), 1000u);
+}
+
+TEST(ComputedChannels, RefusesNamesThatAreTakenOrReadAsSomethingElse) {
+  Host h{doc::Document(test::synthetic_recording(test::synthetic_ecg(1, kRate, 9), kRate))};
+  h.channels.create("HRV_vLPF");
+  for (const char* name : {"HRV_vLPF", "Ch3", "rch1", "1x", "a-b", ""}) EXPECT_THROW(h.channels.create(name), std::invalid_argument) << name;
+}
+
+TEST(ComputedChannels, ChecksFunctionArgumentsWhenTheExpressionIsSet) {
+  Host h{doc::Document(test::synthetic_recording(test::synthetic_ecg(1, kRate, 10), kRate))};
+  const auto x = h.channels.create("X");
+  try {
+    h.channels.set_expression(x, "Ch1 + differentiate(Ch1, 4)");
+    FAIL() << "accepted";
+  } catch (const expr::ExpressionError& e) {
+    EXPECT_EQ(e.column(), 7);
+    EXPECT_NE(e.reason().find("differentiate: argument 2 (number of points) must be 3"), std::string::npos) << e.reason();
+  }
+  EXPECT_EQ(h.channels.expression(x), "");
+  EXPECT_FALSE(h.channels.kind(x));
+}
+
+TEST(ComputedChannels, HasDataWhereEveryRecordedInputHasData) {
+  io::Recording r = test::synthetic_recording(test::synthetic_ecg(1, kRate, 11), kRate);
+  io::Record second = r.records[0];
+  second.channels.pop_back();  // no "Slow" in record 1
+  r.records.push_back(second);
+  Host h{doc::Document(r)};
+  const auto both = h.define("Both", "Ch1 * Ch2");
+  const auto one = h.define("One", "lowpass(Ch1, 20)");
+  const auto via = h.define("Via", "Both + One");
+  EXPECT_TRUE(h.channels.has_data(both, 0));
+  EXPECT_FALSE(h.channels.has_data(both, 1));
+  EXPECT_TRUE(h.channels.has_data(one, 1));
+  EXPECT_FALSE(h.channels.has_data(via, 1));
+  EXPECT_TRUE(h.channels.samples(both, 1).empty());
+  EXPECT_THROW(h.channels.has_data(one, 2), std::out_of_range);
+}
+
+}  // namespace
+}  // namespace korvel::calc

@@ -33,6 +33,9 @@ struct IHostDocument : IUnknown {
   // The recorded data; the same object answers IComputedChannels and IChannelCalculations
   // (sdk/host/computed_channels.h). Never null.
   virtual HRESULT GetDocumentData(IDocumentData** data) = 0;
+  // The chart data, where the document attaches its child objects for the enumerators it
+  // runs (the same object ICalcInputs::GetChartData hands them). Never null.
+  virtual HRESULT GetChartData(IChartData** chartData) = 0;
   // The chart view with the user's selection; S_FALSE and null while the document has none.
   virtual HRESULT GetChartView(IChartView** view) = 0;
   // The storage of the document's persisted items. Never null.

@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+// Messages the host delivers to the document: the document-attached notice, the document's
+// own macro messages coming back from the host, and the host's notifications about changed
+// data, channels and calculations, on which the document validates, clears or re-runs its
+// analysis.
+#include "hrv/core/document.h"
+#include "hrv/host/host_context.h"
+#include "hrv/host/macro_messages.h"
+#include "sdk/cpp/hresult_error.h"
+
+namespace HRV {
+
+namespace {
+
+// Sent by the host's framework after kMessageDocumentAttached; the document has nothing
+// to do on it.
+constexpr std::uint32_t kMessageDocumentFollowUp = 0x80000001u;
+
+std::uint16_t family_of(std::uint32_t type) noexcept { return static_cast<std::uint16_t>(type >> 16); }
+std::uint16_t number_of(std::uint32_t type) noexcept { return static_cast<std::uint16_t>(type & 0xFFFFu); }
+
+}  // namespace
+
+HRESULT Document::OnMessage(const HostMessage* message) {
+  if (!message) return E_POINTER;
+  return guard([&] {
+    const HostMessage& m = *message;
+    if (m.type == kMessageDocumentAttached) {
+      std::int32_t identity = 0;
+      if (FAILED(host_->GetIdentity(&identity)) || m.args[0] != identity || m.args[1] != identity) return S_FALSE;
+      on_attached();
+      return S_OK;
+    }
+    if (m.type == kMessageDocumentFollowUp) return S_OK;
+    if (run_macro_message(*this, m.type)) return S_OK;
+    HostContext& context = HostContext::instance();
+    if (family_of(m.type) == context.module_id(kDataNotificationFamily))
+      return on_data_notification(number_of(m.type), m) ? S_OK : S_FALSE;
+    // Everything else, the framework family among it, is the host framework's own.
+    return S_FALSE;
+  });
+}
+
+void Document::on_attached() {
+  RegisterWithAnalysisManager();
+  UpdateOnlineRegistration();
+  // The document's HRV channel calculations would be collected here; that calculation is
+  // not part of the extension yet (see UpdateChannelCalcs).
+  RunAnalysis(kChangeEverything, ChangeCode::Analysis);  // returns at once without a stored region
+  ValidateRegion();
+}
+
+bool Document::region_data_valid() {
+  VARIANT_BOOL regionValid = VARIANT_FALSE, channelValid = VARIANT_FALSE;
+  const ChannelId source{settings_->SourceChannel, settings_->SourceKind};
+  return documentData_->IsRegionValid(settings_->region_start(), settings_->region_end(), &regionValid) == S_OK &&
+         regionValid && documentData_->IsChannelValid(source, settings_->StartRecord, settings_->EndRecord, &channelValid) == S_OK &&
+         channelValid;
+}
+
+bool Document::on_data_notification(std::uint16_t number, const HostMessage& m) {
+  switch (number) {
+    case kDataStructureChanged:
+      ValidateRegion();
+      return true;
+    case kDataChanged:
+    case kDataRemoved: {
+      // A change touches the region unless it starts after the region's end or ends before
+      // the region's first record.
+      const TickPosition first{m.args[0], m.args[1]};
+      const std::int32_t lastRecord = m.args[3];
+      if (region_set() && !(settings_->region_end() < first) && lastRecord >= settings_->StartRecord)
+        ClearAnalysis(kChangeEverything, true);
+      return true;
+    }
+    case kChannelCalculationChanged:
+      if (region_set() && m.args[0] == settings_->SourceChannel) {
+        if (!region_data_valid())
+          ClearAnalysis(kChangeEverything, true);
+        else if (!host_sampling())
+          RunAnalysis(kChangeEverything, ChangeCode::Analysis);
+      }
+      // Guide lines of HRV channel calculations follow here once that calculation exists.
+      return true;
+    case kChannelChanged:
+    case kChannelRemoved:
+      if (m.args[0] == settings_->SourceChannel) ClearAnalysis(kChangeEverything, true);
+      return true;
+    default: return false;
+  }
+}
+
+}  // namespace HRV

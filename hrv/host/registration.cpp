@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+#include "hrv/host/registration.h"
+
+#include "hrv/detect/fiducial_enumerator.h"
+#include "hrv/detect/selector_enumerator.h"
+#include "hrv/host/document_class.h"
+#include "hrv/host/host_context.h"
+#include "hrv/host/macro_messages.h"
+#include "sdk/cpp/hresult_error.h"
+#include "sdk/host/application.h"
+
+namespace HRV {
+
+const std::vector<ComPtr<IUnknown>>& static_class_objects() {
+  // The 27 Tabulet function classes, then the HRV channel calculation's class and its
+  // settings class join this list as they become part of the extension.
+  static const std::vector<ComPtr<IUnknown>> objects;
+  return objects;
+}
+
+HRESULT register_class_objects(IUnknown* host) noexcept {
+  if (!host) return E_FAIL;
+  return guard([&] {
+    ComPtr<IApplication> application;
+    if (FAILED(host->QueryInterface(IApplication::iid, application.put_void())) || !application) return E_FAIL;
+    ComPtr<IClassObjectRegistry> classes;
+    ComPtr<IMessageClassRegistry> messages;
+    if (FAILED(application->GetClassObjectRegistry(classes.put())) || !classes) return E_FAIL;
+    if (FAILED(application->GetMessageClassRegistry(messages.put())) || !messages) return E_FAIL;
+    HostContext::instance().set_application(application);
+
+    for (const ComPtr<IUnknown>& object : static_class_objects()) classes->RegisterClassObject(object.get());
+    for (const ComPtr<IMessageClass>& message : macro_message_classes()) messages->RegisterMessageClass(message.get());
+
+    classes->RegisterClassObject(make_com<DocumentClass>()->identity());
+    classes->RegisterClassObject(make_fiducial_enumerator_class().get());
+    classes->RegisterClassObject(make_selector_enumerator_class().get());
+    // In their place after these, as they become part of the extension:
+    //   the fiducial event draw class ("PkStimEventDrawClass", event type 1 of GUID_HRVEnumObj's module),
+    //   the report view class (view type 0 of the report view family),
+    //   the tachogram, spectrum, RR histogram, delta-RR histogram, classifier and Poincaré
+    //   view classes (view types 1 to 6, see commands.h),
+    //   the RR-interval file-save class.
+    return S_OK;
+  });
+}
+
+}  // namespace HRV

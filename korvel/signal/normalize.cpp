@@ -22,6 +22,11 @@ float amplitude_of(float envelope) { return std::sqrt(std::max(envelope, 0.0f));
 // What a sample contributes to the window statistics.
 float statistic_of(float amplitude) { return std::isfinite(amplitude) ? amplitude : 0.0f; }
 
+// Window positions between exact recomputations of the running sum: often enough that
+// rounding from adding and subtracting stays near 1e-11 of the largest amplitude, rarely
+// enough that the recomputation costs little.
+constexpr std::size_t kResumPeriod = std::size_t{1} << 16;
+
 class NormalizeStage final : public SampleStage {
  public:
   explicit NormalizeStage(const NormalizeShape& shape)
@@ -29,18 +34,25 @@ class NormalizeStage final : public SampleStage {
         width_(shape.back + shape.ahead + 1),
         inverse_width_(1.0 / static_cast<double>(width_)),
         top_rank_(static_cast<std::uint32_t>(width_ - (99 * width_ + 99) / 100 + 1)),
+        resum_period_(std::max(width_, kResumPeriod)),
         amplitudes_(std::bit_ceil(std::max(width_, shape.ahead + shape.grid) + 1)),
         sums_(std::bit_ceil(shape.grid + 1)) {}
 
   void push(std::span<const float> input, std::vector<float>& output) override {
-    for (const float e : input) arrive(amplitude_of(e), output);
+    // The running sum lives in a local while the samples stream through, so the compiler
+    // can keep it in a register across the stores into the rings and the output.
+    double sum = sum_;
+    for (const float e : input) arrive(amplitude_of(e), sum, output);
+    sum_ = sum;
     if (!input.empty()) last_ = amplitude_of(input.back());
     received_ += static_cast<std::int64_t>(input.size());
   }
 
   void finish(std::vector<float>& output) override {
     // Beyond the record the last sample repeats until the last real output is final.
-    while (next_output_ < received_) arrive(last_, output);
+    double sum = sum_;
+    while (next_output_ < received_) arrive(last_, sum, output);
+    sum_ = sum;
     output.resize(output.size() - static_cast<std::size_t>(next_output_ - received_));
     next_output_ = received_;
   }
@@ -54,40 +66,38 @@ class NormalizeStage final : public SampleStage {
     return amplitudes_[slot & (amplitudes_.size() - 1)];
   }
 
-  void add(float amplitude) {
-    const float value = statistic_of(amplitude);
-    histogram_.insert(value);
-    sum_ += value;
-  }
-
-  // One more input sample (or a repeat of the last one past the end of the record).
-  void arrive(float amplitude, std::vector<float>& output) {
+  // One more input sample (or a repeat of the last one past the end of the record);
+  // `sum` is the window's running sum.
+  void arrive(float amplitude, double& sum, std::vector<float>& output) {
     const std::int64_t index = arrived_++;
+    const float value = statistic_of(amplitude);
     if (index == 0) {
       // The first sample also stands for the `back` samples before the record.
       for (std::int64_t i = -static_cast<std::int64_t>(shape_.back); i <= 0; ++i) {
         amplitude_at(i) = amplitude;
-        add(amplitude);
+        histogram_.insert(value);
+        sum += value;
       }
     } else {
       amplitude_at(index) = amplitude;
-      add(amplitude);
+      histogram_.insert(value);
+      sum += value;
     }
     const std::int64_t lead = index - static_cast<std::int64_t>(shape_.ahead);
     if (lead < 0) return;  // the first window is not complete yet
     if (lead > 0) {
       const float leaving = statistic_of(amplitude_at(lead - 1 - static_cast<std::int64_t>(shape_.back)));
       histogram_.remove(leaving);
-      sum_ -= leaving;
-    }
-    if (lead > 0 && ++since_resum_ == width_) {
-      since_resum_ = 0;
-      sum_ = 0;
-      for (std::int64_t i = lead - static_cast<std::int64_t>(shape_.back); i <= index; ++i) {
-        sum_ += statistic_of(amplitude_at(i));
+      sum -= leaving;
+      if (++since_resum_ == resum_period_) {
+        since_resum_ = 0;
+        sum = 0;
+        for (std::int64_t i = lead - static_cast<std::int64_t>(shape_.back); i <= index; ++i) {
+          sum += statistic_of(amplitude_at(i));
+        }
       }
     }
-    sums_[static_cast<std::size_t>(lead) & (sums_.size() - 1)] = sum_;
+    sums_[static_cast<std::size_t>(lead) & (sums_.size() - 1)] = sum;
     if (lead > 0 && ++since_grid_ < shape_.grid) return;
     since_grid_ = 0;
 
@@ -115,15 +125,16 @@ class NormalizeStage final : public SampleStage {
   std::size_t width_;
   double inverse_width_;
   std::uint32_t top_rank_;         // rank from the top of the 99th percentile value
+  std::size_t resum_period_;
   std::vector<float> amplitudes_;  // ring: the window and the outputs still pending
   std::vector<double> sums_;       // ring: window sums of the outputs still pending
   AmplitudeHistogram histogram_;
-  double sum_ = 0;       // sum of the statistics over the current window
-  double excess_ = 0;    // capped excess at the previous grid point
-  std::size_t since_resum_ = 0;  // window positions since the sum was recomputed
-  std::size_t since_grid_ = 0;   // window positions since the last grid point
-  std::int64_t arrived_ = 0;      // input samples seen, with the repeats past the end
-  std::int64_t received_ = 0;     // input samples of the record
+  double sum_ = 0;                 // sum of the statistics over the current window
+  double excess_ = 0;              // capped excess at the previous grid point
+  std::size_t since_resum_ = 0;    // window positions since the sum was recomputed
+  std::size_t since_grid_ = 0;     // window positions since the last grid point
+  std::int64_t arrived_ = 0;       // input samples seen, with the repeats past the end
+  std::int64_t received_ = 0;      // input samples of the record
   std::int64_t next_output_ = 0;
   float last_ = 0;
 };

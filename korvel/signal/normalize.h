@@ -19,10 +19,11 @@
 // stage's latency, plus the grid below.
 //
 // Cost: the mean of a is a running sum updated every sample (recomputed exactly from the
-// window every window length, so rounding cannot build up). The cap and the excess it
-// removes, sum(max(a - cap, 0)), come from AmplitudeHistogram at grid points every
-// round(0.1 fs) samples and are interpolated linearly in between; the cap is within
-// 0.78 % below the exact 99th percentile (nearest rank, ceil(0.99 W) of W values).
+// window every 65536 samples, or every window length if longer, so rounding cannot build
+// up). The cap and the excess it removes, sum(max(a - cap, 0)), come from
+// AmplitudeHistogram at grid points every round(0.1 fs) samples and are interpolated
+// linearly in between; the cap is within 0.78 % below the exact 99th percentile (nearest
+// rank, ceil(0.99 W) of W values).
 //
 // Non-finite input gives a NaN output sample and counts as 0 in the window.
 #pragma once

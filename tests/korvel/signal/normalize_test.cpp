@@ -102,6 +102,7 @@ struct Case {
   double window;
   double lookahead;
   double noise;
+  std::size_t length;
 };
 
 void PrintTo(const Case& c, std::ostream* out) {
@@ -112,8 +113,8 @@ void PrintTo(const Case& c, std::ostream* out) {
 class NormalizeVsDirect : public ::testing::TestWithParam<Case> {};
 
 TEST_P(NormalizeVsDirect, MatchesTheDefinitionWithAnExactPercentile) {
-  const auto [fs, window, lookahead, noise] = GetParam();
-  std::vector<float> e = rayleigh_envelope(static_cast<std::size_t>(12 * fs) + 37, 0.2f, 5);
+  const auto [fs, window, lookahead, noise, length] = GetParam();
+  std::vector<float> e = rayleigh_envelope(length, 0.2f, 5);
   // Artefacts and a quiet stretch, so the cap and the floor both matter somewhere.
   e[300] = 400.0f;
   e[301] = 90.0f;
@@ -131,9 +132,10 @@ TEST_P(NormalizeVsDirect, MatchesTheDefinitionWithAnExactPercentile) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, NormalizeVsDirect,
-                         ::testing::Values(Case{200, 2.0, 1.0, 0.0},     // centred, as the detector uses it
-                                           Case{100, 1.0, 0.25, 0.001},  // mostly behind, with a floor
-                                           Case{50, 1.0, 0.0, 0.0}));    // trailing window only
+                         ::testing::Values(Case{200, 2.0, 1.0, 0.0, 2437},      // centred, as the detector uses it
+                                           Case{100, 1.0, 0.25, 0.001, 1237},  // mostly behind, with a floor
+                                           Case{50, 1.0, 0.0, 0.0, 637},       // trailing window only
+                                           Case{20, 1.0, 0.5, 0.0, 140'000})); // past the running sum's recomputations
 
 TEST(Normalize, LevelsStationaryRayleighNoiseToZeroMeanAndUnitDeviation) {
   constexpr double fs = 1000;

@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 
-#include "hrv/core/recalc_mask.h"
 #include "sdk/cpp/hresult_error.h"
 
 namespace HRV {
@@ -71,12 +70,6 @@ std::uint32_t frequency_count(const SettingsFields& s) noexcept {
 
 }  // namespace
 
-void AnalysisResults::TimeBase::bind(IDocumentData* data, ChannelId channel) noexcept {
-  data_ = data;
-  channel_ = channel;
-  record_ = TickPosition::kUnset;
-}
-
 double AnalysisResults::TimeBase::time_of(TickPosition position) {
   if (position.record != record_) {
     if (!data_) throw_hresult(E_POINTER, "no host data for the beat times");
@@ -133,12 +126,12 @@ void AnalysisResults::collect(IDocumentData* data, const SettingsFields& setting
   Reset();
   if (!settings.region_set()) return;
   if (!data) throw_hresult(E_POINTER, "no host data to read the beats from");
-  timeBase_.bind(data, channel);
+  TimeBase times(data, channel);
   const TickPosition start = settings.region_start();
   TickPosition end = settings.region_end();
   if (end.record == TickPosition::kOpenEndRecord) check_hresult(data->GetEndOfData(&end), "end of data");
-  startTime = timeBase_.time_of(start);
-  endTime = timeBase_.time_of(end);
+  startTime = times.time_of(start);
+  endTime = times.time_of(end);
 
   std::int32_t recordCount = 0;
   check_hresult(data->GetRecordCount(&recordCount), "record count");
@@ -154,12 +147,12 @@ void AnalysisResults::collect(IDocumentData* data, const SettingsFields& setting
     // A record the host cannot read is passed over; the statistics cover what was read.
     ComPtr<IEventReader> reader = open_beat_reader(*data, channel, from, to);
     if (!reader) continue;
-    read_available(*reader, [&](const FiducialEvent& e, std::int32_t r) { take(e, r); });
+    read_available(*reader, [&](const FiducialEvent& e, std::int32_t r) { take(e, r, times); });
     reader->GetPosition(&resume_);
   }
 }
 
-AnalysisResults::Taken AnalysisResults::take(const FiducialEvent& e, std::int32_t record) {
+AnalysisResults::Taken AnalysisResults::take(const FiducialEvent& e, std::int32_t record, TimeBase& times) {
   if (e.tick == FiducialEvent::kEmptyTick || std::isnan(e.rr) || std::isnan(e.deltaRR)) return Taken::Nothing;
   classifierPoints.push_back({e.rr, e.ff, e.beatNumber, e.tick, record});
   widen(minRR, maxRR, e.rr);
@@ -170,7 +163,7 @@ AnalysisResults::Taken AnalysisResults::take(const FiducialEvent& e, std::int32_
   rrSeries.push_back(e.rr);
   deltaRRSeries.push_back(e.deltaRR);
   rateSeries.push_back(e.rate);
-  timeSeries.push_back(timeBase_.time_of({e.tick, record}));
+  timeSeries.push_back(times.time_of({e.tick, record}));
   ++(e.class_code() == 0 ? normalCount : ectopicCount);
   return Taken::Included;
 }
@@ -219,10 +212,19 @@ HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& 
   return guard([&] {
     if (!data) return E_POINTER;
     if (!settings.region_set()) return HRV_E_NO_ANALYSIS;
-    data_ = ComPtr<IDocumentData>::retain(data);
-    settings_ = settings;
-    timeBase_.bind(data, fiducialChannel);
+    TimeBase times(data, fiducialChannel);
+    const TickPosition from = resume_.is_set() ? resume_ : settings.region_start();
+    const double regionStart = times.time_of(settings.region_start());
+    const double now = times.time_of(from);
+    HRESULT failure = E_FAIL;
+    ComPtr<IEventReader> reader = open_beat_reader(*data, fiducialChannel, from, settings.region_end(), &failure);
+    if (!reader) return failure;
 
+    data_ = ComPtr<IDocumentData>::retain(data);
+    reader_ = reader;
+    settings_ = settings;
+    timeBase_ = times;
+    startTime = regionStart;
     // The automatic width needs every value in advance, so sampling uses the fixed one;
     // beats already held are binned again in case the width changed.
     rrHistogram.clear(settings.BinWidthSec);
@@ -232,20 +234,11 @@ HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& 
     threshold = settings.PRRThresholdSec;
     count_over_threshold();
     set_up_grid(spectrum, frequency_count(settings), settings.MaxFrequencyHz);
-
-    const TickPosition from = resume_.is_set() ? resume_ : settings.region_start();
-    startTime = timeBase_.time_of(settings.region_start());
-    const double now = timeBase_.time_of(from);
+    // The first boundary lies one group length past the current time, or where the groups
+    // of an earlier analysis left it, moved on past the current time.
     groups.groupLength = settings.SDARRPeriodSec;
     if (groups.boundary == 0.0) groups.boundary = now;
     groups.advance_past(now);
-
-    HRESULT failure = E_FAIL;
-    reader_ = open_beat_reader(*data, fiducialChannel, from, settings.region_end(), &failure);
-    if (!reader_) {
-      data_.reset();
-      return failure;
-    }
     online_ = true;
     return S_OK;
   });
@@ -256,7 +249,7 @@ HRESULT AnalysisResults::AddOnlineBeats() {
   return guard([&] {
     bool added = false, includedAny = false;
     read_available(*reader_, [&](const FiducialEvent& e, std::int32_t record) {
-      const Taken taken = take(e, record);
+      const Taken taken = take(e, record, timeBase_);
       added |= taken != Taken::Nothing;
       if (taken == Taken::Included) {
         includedAny = true;
@@ -298,7 +291,7 @@ HRESULT AnalysisResults::StopOnline() {
   });
   reader_.reset();
   data_.reset();
-  timeBase_.bind(nullptr, ChannelId{});
+  timeBase_ = TimeBase();
   online_ = false;
   return FAILED(closing) ? closing : result;
 }

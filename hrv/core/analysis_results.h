@@ -21,6 +21,7 @@
 #include "hrv/core/group_averager.h"
 #include "hrv/core/plot_point.h"
 #include "hrv/core/power_spectrum.h"
+#include "hrv/core/recalc_mask.h"
 #include "hrv/core/settings_fields.h"
 #include "hrv/core/statistics.h"
 #include "hrv/core/value_histogram.h"
@@ -94,10 +95,12 @@ class AnalysisResults {
   bool online() const noexcept { return online_; }
 
  private:
-  // Where the host's time axis puts a tick of a record, for the fiducial channel.
+  // Where the host's time axis puts a tick of a record, for the fiducial channel; asks the
+  // host once per record. `data` must outlive it.
   class TimeBase {
    public:
-    void bind(IDocumentData* data, ChannelId channel) noexcept;
+    TimeBase() = default;
+    TimeBase(IDocumentData* data, ChannelId channel) noexcept : data_(data), channel_(channel) {}
     double time_of(TickPosition position);
 
    private:
@@ -116,7 +119,7 @@ class AnalysisResults {
   };
 
   void collect(IDocumentData* data, const SettingsFields& settings, ChannelId channel);
-  Taken take(const FiducialEvent& event, std::int32_t record);
+  Taken take(const FiducialEvent& event, std::int32_t record, TimeBase& times);
   void compute_moments();
   void build_histograms(const SettingsFields& settings);
   void count_over_threshold();
@@ -127,7 +130,7 @@ class AnalysisResults {
   ComPtr<IDocumentData> data_;  // the host data while online
   ComPtr<IEventReader> reader_;
   SettingsFields settings_;
-  TimeBase timeBase_;
+  TimeBase timeBase_;  // over data_ while online
   bool online_ = false;
   TickPosition resume_ = TickPosition::unset();  // where the next incremental analysis reads from
 };

@@ -151,38 +151,6 @@ TEST_F(AnalysisResultsTest, PassesOverARecordTheHostCannotRead) {
   EXPECT_EQ(results.Recalculate(kFullAnalysis, doc.get(), whole_document(*doc), kFiducialChannel), 16u);
 }
 
-TEST_F(AnalysisResultsTest, ReadsNothingWithoutARegion) {
-  doc->add_record(0.0, 0.001);
-  doc->append_intervals(0, intervals(20, 1));
-  EXPECT_EQ(results.Recalculate(kFullAnalysis, doc.get(), SettingsFields{}, kFiducialChannel), 0u);
-  EXPECT_EQ(doc->readersOpened, 0);
-  EXPECT_TRUE(results.classifierPoints.empty());
-}
-
-TEST_F(AnalysisResultsTest, SumsMatchTwoPassSumsOfTheSeries) {
-  doc->add_record(0.0, 0.0005);
-  doc->append_intervals(0, intervals(3000, 2));
-  results.Recalculate(kFullAnalysis, doc.get(), whole_document(*doc), kFiducialChannel);
-  ASSERT_EQ(results.beatCount, 2998u);
-  const auto check = [&](const std::vector<double>& x, const Moments& m, const char* name) {
-    long double sum = 0, squares = 0;
-    for (double v : x) {
-      sum += v;
-      squares += static_cast<long double>(v) * v;
-    }
-    long double m2 = 0;
-    for (double v : x) m2 += (v - sum / x.size()) * (v - sum / x.size());
-    // Double sums of 3,000 terms against long double: ~1e-14 relative; M2 by the running
-    // mean keeps the same order.
-    expect_close(m.sum, static_cast<double>(sum), 1e-12, name);
-    expect_close(m.sumSquares, static_cast<double>(squares), 1e-12, name);
-    expect_close(m.corrected, static_cast<double>(m2), 1e-10, name);
-  };
-  check(results.rrSeries, results.rr, "RR");
-  check(results.deltaRRSeries, results.deltaRR, "delta-RR");
-  check(results.rateSeries, results.rate, "rate");
-}
-
 TEST_F(AnalysisResultsTest, MaskWithoutResultBitsDoesNothing) {
   doc->add_record(0.0, 0.001);
   doc->append_intervals(0, intervals(50, 3));
@@ -192,6 +160,10 @@ TEST_F(AnalysisResultsTest, MaskWithoutResultBitsDoesNothing) {
   EXPECT_EQ(results.Recalculate(0xFF000000, doc.get(), s, kFiducialChannel), 0u);
   EXPECT_EQ(doc->readersOpened, readers);
   EXPECT_EQ(results.rrSeries.size(), 48u);
+  // Collecting without a region resets and reads nothing.
+  EXPECT_EQ(results.Recalculate(kFullAnalysis, doc.get(), SettingsFields{}, kFiducialChannel), 0u);
+  EXPECT_EQ(doc->readersOpened, readers);
+  EXPECT_TRUE(results.classifierPoints.empty());
 }
 
 TEST_F(AnalysisResultsTest, RecomputesOnlyWhatTheMaskSelectsFromTheStoredBeats) {
@@ -276,30 +248,27 @@ TEST_F(AnalysisResultsTest, ResetEmptiesTheRecordAndClearsTheExtents) {
   doc->append_intervals(0, intervals(100, 6));
   results.Recalculate(kFullAnalysis, doc.get(), whole_document(*doc), kFiducialChannel);
   results.Reset();
-  EXPECT_TRUE(std::isnan(results.minRR) && std::isnan(results.maxRR));
-  EXPECT_TRUE(std::isnan(results.minFF) && std::isnan(results.maxFF));
-  EXPECT_EQ(results.beatCount, 0u);
+  EXPECT_TRUE(std::isnan(results.minRR) && std::isnan(results.maxRR) && std::isnan(results.minFF) &&
+              std::isnan(results.maxFF));
   EXPECT_TRUE(results.rrSeries.empty() && results.timeSeries.empty() && results.poincarePoints.empty());
+  EXPECT_EQ(results.beatCount + results.groups.groupCount, 0u);
   EXPECT_EQ(results.rr.sum, 0.0);
-  EXPECT_EQ(results.groups.groupCount, 0u);
   EXPECT_EQ(results.rrHistogram.binWidth, 0.0);
   EXPECT_EQ(results.spectrum.totalPower, 0.0);
 }
 
-TEST_F(AnalysisResultsTest, GroupsBeatsFromTheRegionStartForSDARR) {
-  // 700 s of beats from the region start: groups [0, 300) and [300, 600); the third is cut
-  // off by the end of the data.
+TEST_F(AnalysisResultsTest, GroupsBeatsFromTheRegionStartUpToTheEndOfTheData) {
+  // Beats every 0.8 s to 699.2 s of a record that starts at 50 s; the data end at 700 s.
   doc->add_record(50.0, 0.001);
-  doc->append_intervals(0, std::vector<double>(874, 0.8));  // to 699.2 s
-  doc->records[0].length = 700000;                           // data to 700 s
+  doc->append_intervals(0, std::vector<double>(874, 0.8));
+  doc->records[0].length = 700000;
   SettingsFields s = whole_document(*doc);
   results.Recalculate(kFullAnalysis, doc.get(), s, kFiducialChannel);
   EXPECT_EQ(results.startTime, 50.0);
-  EXPECT_EQ(results.groups.groupCount, 2u);
-  EXPECT_NEAR(results.groups.means.sum, 1.6, 1e-12);
-  EXPECT_NEAR(SDARR(results), 0.0, 1e-12);  // equal intervals; group means differ by rounding only
+  EXPECT_EQ(results.groups.groupCount, 2u);  // 600 to 900 s is cut off by the end of the data
+  EXPECT_NEAR(SDARR(results), 0.0, 1e-12);   // equal intervals; group means differ by rounding only
 
-  // The data end exactly where the seventh group of 100 s ends, so it counts.
+  // Groups of 100 s: the data end exactly where the seventh ends, so it counts.
   s.SDARRPeriodSec = 100.0;
   results.Recalculate(RecalcGroups, nullptr, s, kFiducialChannel);
   EXPECT_EQ(results.groups.groupCount, 7u);
@@ -444,20 +413,14 @@ TEST_F(OnlineAnalysisTest, ClosesTheLastGroupOnlyOnceTheDataReachItsEnd) {
   EXPECT_EQ(results.groups.openCount, 0u);
 }
 
-TEST_F(OnlineAnalysisTest, UsesTheFixedBinWidthWhileSampling) {
-  settings.AutoBinWidth = true;
+TEST_F(OnlineAnalysisTest, UsesTheFixedBinWidthAndRecalculatesNothingWhileSampling) {
+  settings.AutoBinWidth = true;  // needs all values in advance: not while sampling
   settings.BinWidthSec = 0.02;
-  ASSERT_EQ(results.StartOnline(doc.get(), settings, kFiducialChannel), S_OK);
-  doc->append_intervals(0, intervals(100, 10));
-  results.AddOnlineBeats();
-  EXPECT_EQ(results.rrHistogram.binWidth, 0.02);
-  EXPECT_EQ(results.rrHistogram.total(), 98.0);
-}
-
-TEST_F(OnlineAnalysisTest, RecalculateWaitsUntilSamplingStops) {
   ASSERT_EQ(results.StartOnline(doc.get(), settings, kFiducialChannel), S_OK);
   doc->append_intervals(0, intervals(50, 11));
   results.AddOnlineBeats();
+  EXPECT_EQ(results.rrHistogram.binWidth, 0.02);
+  EXPECT_EQ(results.rrHistogram.total(), 48.0);
   EXPECT_EQ(results.Recalculate(0xFFFFFFFF, doc.get(), settings, kFiducialChannel), 0u);
   EXPECT_EQ(results.rrSeries.size(), 48u);
   EXPECT_EQ(results.StartOnline(doc.get(), settings, kFiducialChannel), S_FALSE);  // already online

@@ -29,17 +29,6 @@ TEST(ValueHistogram, BuildsTheBinsFromTheSmallestToTheLargestValue) {
   EXPECT_EQ(h.total(), 5.0);
 }
 
-TEST(ValueHistogram, KeepsItsContentsWithoutWidthOrValues) {
-  ValueHistogram h;
-  h.build(std::vector<double>{0.5}, kWidth);
-  const ValueHistogram before = h;
-  h.build(std::vector<double>{0.9, 1.1}, 0.0);
-  h.build(std::vector<double>{}, kWidth);
-  EXPECT_EQ(h.binWidth, before.binWidth);
-  EXPECT_EQ(h.firstBin, before.firstBin);
-  EXPECT_EQ(h.counts, before.counts);
-}
-
 TEST(ValueHistogram, InsertionGrowsAtBothEndsLikeABuild) {
   std::mt19937_64 gen(2);
   std::normal_distribution<double> rr(0.8, 0.1);
@@ -75,11 +64,6 @@ TEST(ValueHistogram, MedianEstimateInterpolatesInsideTheMiddleBin) {
   odd.clear(kWidth);
   for (double v : {0.25, 0.375, 0.4}) odd.insert(v);
   EXPECT_DOUBLE_EQ(odd.median_estimate(), 3 * kWidth + kWidth * 0.5 / 2);
-}
-
-TEST(ScottBinWidth, ScalesTheSpreadByTheCubeRootOfTheCount) {
-  EXPECT_DOUBLE_EQ(scott_bin_width(0.04, 1000), 3.5 * 0.04 / 10.0);
-  EXPECT_EQ(scott_bin_width(0.04, 1), 0.0);
 }
 
 }  // namespace

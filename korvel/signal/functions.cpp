@@ -23,9 +23,11 @@ namespace {
 constexpr std::size_t kMaxKernelTaps = 1'000'001;
 constexpr double kMaxWindowSamples = 16'000'000;
 
+// Ten significant digits: limits such as 1000001 print in full, arguments as typed.
 std::string number(double value) {
   std::ostringstream out;
   out.imbue(std::locale::classic());
+  out.precision(10);
   out << value;
   return out.str();
 }
@@ -69,9 +71,9 @@ std::unique_ptr<SampleStage> make_lowpass(double cutoff_hz, double dt) {
 
 std::unique_ptr<SampleStage> make_differentiate(double points, double dt) {
   const double fs = sample_rate("differentiate", dt);
-  // The number of points of the difference formula; the three-point central difference is
-  // the only one: it has no delay and, unlike wider formulas, amplifies the QRS band
-  // without a notch.
+  // The argument is the number of points of the difference formula. Only the three-point
+  // central difference is implemented: it is centred (no delay), and on a signal that is
+  // already low-passed a wider formula would add nothing the detection needs.
   if (points != 3) reject("differentiate", 2, "number of points", "must be 3", points);
   return differentiate_stage(fs);
 }
@@ -112,7 +114,7 @@ std::unique_ptr<EventStage> make_peak_detector(double height, double period_sec,
   require_finite("cmpeakdet", 2, "minimum height", height);
   if (!(period_sec >= 0 && period_sec * fs <= kMaxWindowSamples)) {
     reject("cmpeakdet", 3, "minimum period in s",
-           "must be from 0 to " + number(kMaxWindowSamples) + " samples at " + number(fs) + " Hz", period_sec);
+           "must be from 0 to " + number(kMaxWindowSamples / fs) + " at " + number(fs) + " Hz", period_sec);
   }
   require_finite("cmpeakdet", 4, "reserved", reserved);
   // At least `period_sec` apart: round up, with a margin for periods that are a whole

@@ -72,7 +72,7 @@ TEST(SignalFunctions, RejectsWrongArgumentsNamingFunctionArgumentAndProblem) {
   expect_rejected("lowpass", {0}, 1e-3, "lowpass: argument 2 (cut-off frequency in Hz) must be greater than 0, got 0");
   expect_rejected("lowpass", {0.001}, 1e-3,
                   "lowpass: argument 2 (cut-off frequency in Hz) is too low for the sample rate of 1000 Hz "
-                  "(the filter would need more than 1e+06 taps), got 0.001");
+                  "(the filter would need more than 1000001 taps), got 0.001");
   expect_rejected("lowpass", {30}, 0, "lowpass: the sample interval must be a positive number of seconds, got 0");
   expect_rejected("differentiate", {5}, 1e-3, "differentiate: argument 2 (number of points) must be 3, got 5");
   expect_rejected("resample", {1, 1, 1, 160, 0, 1}, 1e-3,
@@ -82,9 +82,9 @@ TEST(SignalFunctions, RejectsWrongArgumentsNamingFunctionArgumentAndProblem) {
                   "resample: argument 2 (up-sampling factor) must be 1: only the Hilbert transformer "
                   "resample(x,1,1,1,N,0,2) is supported, got 2");
   expect_rejected("resample", {1, 1, 1, 2, 0, 2}, 1e-3,
-                  "resample: argument 5 (taps) must be a whole number from 3 to 1e+06, got 2");
+                  "resample: argument 5 (taps) must be a whole number from 3 to 1000001, got 2");
   expect_rejected("resample", {1, 1, 1, 20.5, 0, 2}, 1e-3,
-                  "resample: argument 5 (taps) must be a whole number from 3 to 1e+06, got 20.5");
+                  "resample: argument 5 (taps) must be a whole number from 3 to 1000001, got 20.5");
   expect_rejected("normalizeSec", {-1, 0, 0}, 1e-3,
                   "normalizeSec: argument 2 (window in s) must be greater than 0, got -1");
   expect_rejected("normalizeSec", {5, 6, 0}, 1e-3,
@@ -92,7 +92,7 @@ TEST(SignalFunctions, RejectsWrongArgumentsNamingFunctionArgumentAndProblem) {
   expect_rejected("normalizeSec", {5, 2.5, -0.1}, 1e-3, "normalizeSec: argument 4 (noise) must be 0 or more, got -0.1");
   expect_rejected("cmpeakdet", {inf, 0.3, 30}, 1e-3, "cmpeakdet: argument 2 (minimum height) must be a finite number, got inf");
   expect_rejected("cmpeakdet", {3, -0.3, 30}, 1e-3,
-                  "cmpeakdet: argument 3 (minimum period in s) must be from 0 to 1.6e+07 samples at 1000 Hz, got -0.3");
+                  "cmpeakdet: argument 3 (minimum period in s) must be from 0 to 16000 at 1000 Hz, got -0.3");
   expect_rejected("cmpeakdet", {3, 0.3}, 1e-3,
                   "cmpeakdet takes 4 arguments (signal, minimum height, minimum period s, reserved), got 3");
 }

@@ -20,4 +20,10 @@ struct DetectedBeats {
 // Detects the beats of `signal` in the recording at `path` with species preset `preset`.
 DetectedBeats detect_beats(const std::filesystem::path& path, int signal, int preset);
 
+// The same, but the host records the first record's samples as if it were sampling them
+// live, in blocks of random length (at most `maxBlock` ticks, from `seed`), and the beats are
+// read after every block through one reader over the open end. At most `seconds` of data.
+DetectedBeats detect_beats_while_sampling(const std::filesystem::path& path, int signal, int preset, double seconds,
+                                          unsigned seed, int maxBlock);
+
 }  // namespace integration

@@ -150,6 +150,8 @@ void accumulate_bins(BeatBlock& b, std::size_t steps, BinSums* out) {
 // The sums of every bin over all beats. The periodogram does not change when all times are
 // shifted by one constant (the phase τ absorbs it), so the phases are taken about the middle
 // of the series: the angles stay half as large and the series need not start near 0.
+// Grids stay far below the 2^28 bins that cos_sin_turns allows: their sums alone would
+// take gigabytes.
 std::vector<BinSums> bin_sums(std::span<const double> z, std::span<const double> times, std::size_t bins,
                               double df) {
   std::vector<BinSums> sums(bins);

@@ -72,8 +72,8 @@ TEST_P(StreamedEqualsWhole, ForRandomPieceSizes) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllFunctions, StreamedEqualsWhole,
-    ::testing::Values(Case{"lowpass", {30}, 1000, 20'000, 3000},       // FFT overlap-save
-                      Case{"lowpass", {30}, 1000, 3'000, 40},          // FFT, pieces smaller than a block
+    ::testing::Values(Case{"lowpass", {20}, 1000, 20'000, 3000},       // FFT overlap-save
+                      Case{"lowpass", {20}, 1000, 5'000, 40},          // FFT, pieces smaller than a block
                       Case{"lowpass", {30}, 360, 5'000, 200},          // direct form
                       Case{"lowpass", {600}, 1000, 2'000, 100},        // pass-through
                       Case{"differentiate", {3}, 1000, 5'000, 100},

@@ -80,6 +80,7 @@ class Pipeline {
   class Builder;
 
   bool round();
+  std::shared_ptr<SampledStore> new_store() const;
 
   std::shared_ptr<const doc::Document> document_;
   std::int32_t record_;

@@ -62,9 +62,12 @@ void drain(IEventReader* reader, IDocumentData* document, int signal, DetectedBe
 }  // namespace
 
 DetectedBeats detect_beats(const std::filesystem::path& path, int signal, int preset) {
+  return detect_beats(korvel::io::load_recording(path), signal, preset);
+}
+
+DetectedBeats detect_beats(korvel::io::Recording recording, int signal, int preset) {
   auto application = host_with_extension();
-  auto document = make_com<korvel::app::HostDocument>(korvel::doc::Document(korvel::io::load_recording(path)),
-                                                      application.get());
+  auto document = make_com<korvel::app::HostDocument>(korvel::doc::Document(std::move(recording)), application.get());
   TickPosition end;
   EXPECT_EQ(document->GetEndOfData(&end), S_OK);
   const HRV::SettingsFields settings = settings_for(signal, preset, {0, 0}, end);

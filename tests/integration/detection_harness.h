@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hrv/core/fiducial_event.h"
+#include "korvel/io/recording.h"
 
 namespace integration {
 
@@ -19,6 +20,7 @@ struct DetectedBeats {
 
 // Detects the beats of `signal` in the recording at `path` with species preset `preset`.
 DetectedBeats detect_beats(const std::filesystem::path& path, int signal, int preset);
+DetectedBeats detect_beats(korvel::io::Recording recording, int signal, int preset);
 
 // The same, but the host records the first record's samples as if it were sampling them
 // live, in blocks of random length (at most `maxBlock` ticks, from `seed`), and the beats are

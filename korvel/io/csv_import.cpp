@@ -173,7 +173,7 @@ double regular_step(const TimeColumn& time, const std::filesystem::path& source)
   std::vector<double> steps(t.size() - 1);
   for (std::size_t i = 1; i < t.size(); ++i) {
     steps[i - 1] = t[i] - t[i - 1];
-    if (!(steps[i - 1] > 0) || !std::isfinite(t[i])) {
+    if (!(steps[i - 1] > 0) || !std::isfinite(steps[i - 1])) {
       fail(source, at_line(i) + "time " + format_number(t[i]) + " does not follow " + format_number(t[i - 1]));
     }
   }
@@ -247,7 +247,7 @@ Record parse_delimited_text(std::string_view text, double sampling_rate_hz, cons
     if (columns == 1) fail(source, "only a time column; no channels");
     if (first_column.values.size() > 1) {
       record.tick_interval_s = regular_step(first_column, source) * scale;
-    } else if (sampling_rate_hz > 0) {
+    } else if (sampling_rate_hz > 0 && std::isfinite(1.0 / sampling_rate_hz)) {
       record.tick_interval_s = 1.0 / sampling_rate_hz;
     } else {
       fail(source, "one data row gives no sampling interval, and no sampling rate was given");
@@ -256,7 +256,7 @@ Record parse_delimited_text(std::string_view text, double sampling_rate_hz, cons
     record.start_time_s = first_column.values[0] * scale;
     channels.erase(channels.begin());
   } else {
-    if (!(sampling_rate_hz > 0) || !std::isfinite(sampling_rate_hz)) {
+    if (!(sampling_rate_hz > 0) || !std::isfinite(1.0 / sampling_rate_hz)) {
       fail(source, "no time column (name the first column \"time\") and no sampling rate given");
     }
     record.tick_interval_s = 1.0 / sampling_rate_hz;

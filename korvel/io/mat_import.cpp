@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "korvel/io/file_access.h"
+#include "korvel/io/mat_structure.h"
 
 namespace korvel::io {
 namespace {
@@ -168,6 +169,7 @@ std::optional<double> file_rate(mat_t* mat, const std::vector<VariableInfo>& var
 
 Recording read_mat(const std::filesystem::path& file, const std::string& variable, double sampling_rate_hz) {
   const std::uint64_t file_size = checked_file_size(file);
+  check_mat_structure(file);
   route_matio_messages();
   last_matio_message.clear();
   const MatFile mat{Mat_Open(file.c_str(), MAT_ACC_RDONLY)};
@@ -181,7 +183,7 @@ Recording read_mat(const std::filesystem::path& file, const std::string& variabl
     if (matrix.dims[d] != 1) fail(file, "variable \"" + matrix.name + "\" has more than two dimensions");
   }
   const double hz = file_rate(mat.get(), variables, file_size, file).value_or(sampling_rate_hz);
-  if (!(hz > 0) || !std::isfinite(hz)) {
+  if (!(hz > 0) || !std::isfinite(hz) || !std::isfinite(1.0 / hz)) {
     fail(file, "no sampling rate: the file has no variable fs (or sampling_rate, srate, ...) and none was given");
   }
   const std::vector<double> values = read_values(mat.get(), matrix, file_size, file);

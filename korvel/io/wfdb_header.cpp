@@ -13,6 +13,8 @@ namespace {
 
 constexpr int kMaxSamplesPerFrame = 1 << 20;
 constexpr std::uint64_t kMaxHeaderBytes = 16u << 20;
+// Far above any recorder, yet times the largest samples per frame it stays a finite rate.
+constexpr double kMaxFrequencyHz = 1e12;
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -98,7 +100,9 @@ bool is_date_text(std::string_view text) {
 void parse_frequency(std::string_view token, const LineParser& line, WfdbHeader& header) {
   const std::size_t slash = token.find('/');
   header.frequency_hz = line.number<double>(token.substr(0, slash), "sampling frequency");
-  if (header.frequency_hz <= 0) line.bad("sampling frequency must be positive");
+  if (header.frequency_hz <= 0 || header.frequency_hz > kMaxFrequencyHz || !std::isfinite(1.0 / header.frequency_hz)) {
+    line.bad("sampling frequency must be positive and at most 1 THz");
+  }
   header.counter_frequency_hz = header.frequency_hz;
   if (slash == std::string_view::npos) return;
   std::string_view counter = token.substr(slash + 1);

@@ -102,6 +102,7 @@ TEST(WfdbHeader, BadLinesAreNamedByNumber) {
       {"rec 1\nd.dat 16 200(5\n", "line 2: bad baseline"},
       {"rec -1\n", "line 1: negative number of signals"},
       {"rec 1 0\n", "line 1: sampling frequency must be positive"},
+      {"rec 1 1e300\n", "line 1: sampling frequency must be positive and at most 1 THz"},
       {"rec 1 360 10 noon\n", "line 1: bad base time \"noon\""},
       {"rec/2 1 360\n", "line 1: multi-segment record"},
       {"rec 1\nd.dat 16\nd.dat 16\n", "line 3: unexpected line; the record line declares 1 signals"},

@@ -4,6 +4,7 @@
 #include "korvel/io/mat_import.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  import_through_file(data, size, ".mat", [](const std::filesystem::path& file) { return korvel::io::read_mat(file, "", 100.0); });
+  import_through_file(data, size, ".mat",
+                      [](const std::filesystem::path& file) { return korvel::io::read_mat(file, "", 100.0); });
   return 0;
 }

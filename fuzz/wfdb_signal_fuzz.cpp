@@ -16,13 +16,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto* end = std::find(data, data + size, std::uint8_t{0});
   const std::string_view text(reinterpret_cast<const char*>(data), static_cast<std::size_t>(end - data));
   const std::vector<std::uint8_t> signal(end == data + size ? end : end + 1, data + size);
-  const WfdbFileReader read = [&signal](const std::string&, std::uint64_t max_bytes) {
-    return std::vector<std::uint8_t>(signal.begin(), signal.begin() + static_cast<std::ptrdiff_t>(
-                                                                          std::min<std::uint64_t>(max_bytes, signal.size())));
-  };
+  const WfdbSignalFiles files{
+      [&signal](const std::string&) { return static_cast<std::uint64_t>(signal.size()); },
+      [&signal](const std::string&, std::uint64_t count) {
+        return std::vector<std::uint8_t>(
+            signal.begin(),
+            signal.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(count, signal.size())));
+      }};
   try {
     const WfdbHeader header = parse_wfdb_header(text, "fuzz.hea");
-    const Record record = decode_wfdb_signals(header, read, "fuzz.hea", size % 2 == 0);
+    const Record record = decode_wfdb_signals(header, files, "fuzz.hea", size % 2 == 0);
     if (record.channels.size() != header.signals.size()) std::abort();
     for (const Channel& channel : record.channels) {
       if (channel.samples.size() != record.length()) std::abort();

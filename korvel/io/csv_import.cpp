@@ -138,7 +138,7 @@ std::pair<std::string, std::string> name_and_unit(std::string_view heading) {
 // Seconds per unit of a column that a heading names as time; 0 when it is not time.
 double time_scale(const std::string& name, const std::string& unit, const std::filesystem::path& source,
                   std::size_t line) {
-  static constexpr std::array<std::string_view, 9> kSeconds = {"time", "t",      "s",        "sec",         "secs",
+  static constexpr std::array<std::string_view, 9> kSeconds = {"time",   "t",       "s",      "sec",         "secs",
                                                                "second", "seconds", "time_s", "elapsed time"};
   static constexpr std::array<std::string_view, 3> kMilliseconds = {"time_ms", "t_ms", "ms"};
   const std::string folded = lower(name);
@@ -211,7 +211,8 @@ Record parse_delimited_text(std::string_view text, double sampling_rate_hz, cons
   std::vector<Channel> channels(columns);
   double scale = 0.0;
   if (has_header) {
-    for (std::size_t c = 0; c < columns; ++c) std::tie(channels[c].name, channels[c].unit) = name_and_unit(first_fields[c]);
+    for (std::size_t c = 0; c < columns; ++c)
+      std::tie(channels[c].name, channels[c].unit) = name_and_unit(first_fields[c]);
     scale = time_scale(channels[0].name, channels[0].unit, source, first->number);
   } else {
     for (std::size_t c = 0; c < columns; ++c) channels[c].name = "channel " + std::to_string(c + 1);
@@ -222,7 +223,8 @@ Record parse_delimited_text(std::string_view text, double sampling_rate_hz, cons
     std::vector<std::string> fields = split_fields(row->text, delimiter);
     const std::string at_line = "line " + std::to_string(row->number) + ": ";
     if (fields.size() != columns) {
-      fail(source, at_line + std::to_string(fields.size()) + " fields where the first line has " + std::to_string(columns));
+      fail(source,
+           at_line + std::to_string(fields.size()) + " fields where the first line has " + std::to_string(columns));
     }
     for (std::size_t c = 0; c < columns; ++c) {
       const std::optional<double> value = parse_value(fields[c], decimal_comma);

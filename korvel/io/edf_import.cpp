@@ -123,7 +123,8 @@ Recording read_edf(const std::filesystem::path& file) {
     const edf_param_struct& signal = header.signalparam[i];
     const auto per_record = static_cast<std::uint64_t>(signal.smp_in_datarecord);
     std::vector<float> samples = read_signal(file, header.handle, i, records * per_record);
-    if (per_record < fastest) samples = interpolate_onto_ticks(samples, per_record, fastest, static_cast<std::size_t>(ticks));
+    if (per_record < fastest)
+      samples = interpolate_onto_ticks(samples, per_record, fastest, static_cast<std::size_t>(ticks));
     record.channels.push_back(Channel{trimmed(signal.label), trimmed(signal.physdimension), std::move(samples)});
   }
   Recording recording;

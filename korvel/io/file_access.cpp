@@ -42,8 +42,8 @@ template <typename Container>
 Container read_whole(const std::filesystem::path& file, std::uint64_t max_bytes) {
   const std::uint64_t size = checked_file_size(file);
   if (size > max_bytes) {
-    fail(file, "file of " + std::to_string(size) + " bytes is larger than the " +
-                   std::to_string(max_bytes) + " bytes this importer accepts");
+    fail(file, "file of " + std::to_string(size) + " bytes is larger than the " + std::to_string(max_bytes) +
+                   " bytes this importer accepts");
   }
   return read_start<Container>(file, size);
 }

@@ -14,7 +14,8 @@ namespace korvel::io {
 
 Recording load_recording(const std::filesystem::path& path, const LoadOptions& options) {
   std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   if (extension == ".hea" || extension == ".dat") return read_wfdb_record(path, options.verify_checksums);
   if (extension == ".edf" || extension == ".bdf" || extension == ".rec") return read_edf(path);
   if (extension == ".mat") return read_mat(path, options.mat_variable, options.sampling_rate_hz);

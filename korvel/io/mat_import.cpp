@@ -114,17 +114,38 @@ std::vector<double> read_values(mat_t* mat, const VariableInfo& info, std::uint6
     std::transform(data, data + count, values.begin(), [](T v) { return static_cast<double>(v); });
   };
   switch (info.class_type) {
-    case MAT_C_DOUBLE: convert(double{}); break;
-    case MAT_C_SINGLE: convert(float{}); break;
-    case MAT_C_INT8: convert(std::int8_t{}); break;
-    case MAT_C_UINT8: convert(std::uint8_t{}); break;
-    case MAT_C_INT16: convert(std::int16_t{}); break;
-    case MAT_C_UINT16: convert(std::uint16_t{}); break;
-    case MAT_C_INT32: convert(std::int32_t{}); break;
-    case MAT_C_UINT32: convert(std::uint32_t{}); break;
-    case MAT_C_INT64: convert(std::int64_t{}); break;
-    case MAT_C_UINT64: convert(std::uint64_t{}); break;
-    default: fail(file, "variable \"" + info.name + "\" is not numeric");
+    case MAT_C_DOUBLE:
+      convert(double{});
+      break;
+    case MAT_C_SINGLE:
+      convert(float{});
+      break;
+    case MAT_C_INT8:
+      convert(std::int8_t{});
+      break;
+    case MAT_C_UINT8:
+      convert(std::uint8_t{});
+      break;
+    case MAT_C_INT16:
+      convert(std::int16_t{});
+      break;
+    case MAT_C_UINT16:
+      convert(std::uint16_t{});
+      break;
+    case MAT_C_INT32:
+      convert(std::int32_t{});
+      break;
+    case MAT_C_UINT32:
+      convert(std::uint32_t{});
+      break;
+    case MAT_C_INT64:
+      convert(std::int64_t{});
+      break;
+    case MAT_C_UINT64:
+      convert(std::uint64_t{});
+      break;
+    default:
+      fail(file, "variable \"" + info.name + "\" is not numeric");
   }
   return values;
 }
@@ -138,7 +159,8 @@ std::string candidate_list(const std::vector<const VariableInfo*>& candidates) {
 const VariableInfo& pick_matrix(const std::vector<VariableInfo>& variables, const std::string& wanted,
                                 const std::filesystem::path& file) {
   if (!wanted.empty()) {
-    const auto it = std::find_if(variables.begin(), variables.end(), [&](const VariableInfo& v) { return v.name == wanted; });
+    const auto it =
+        std::find_if(variables.begin(), variables.end(), [&](const VariableInfo& v) { return v.name == wanted; });
     if (it == variables.end()) fail(file, "no variable named \"" + wanted + "\"");
     if (!it->real_numeric()) fail(file, "variable \"" + wanted + "\" is not a real numeric matrix");
     return *it;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "korvel/io/mat_structure.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -8,8 +10,6 @@
 #include <span>
 #include <string>
 #include <vector>
-
-#include <zlib.h>
 
 #include "korvel/io/file_access.h"
 
@@ -101,7 +101,8 @@ struct Tag {
   std::uint64_t end = 0;
 };
 
-Tag read_tag(const Reader& reader, std::uint64_t offset, std::uint64_t limit, bool big_endian, const std::string& where) {
+Tag read_tag(const Reader& reader, std::uint64_t offset, std::uint64_t limit, bool big_endian,
+             const std::string& where) {
   std::array<std::uint8_t, 8> raw{};
   if (offset + raw.size() > limit || !reader.read(offset, raw.data(), raw.size())) {
     reader.bad("" + where + " has a cut tag");
@@ -134,8 +135,8 @@ std::uint32_t read_u32(const Reader& reader, std::uint64_t offset, bool big_endi
 
 // A matrix element whose content spans [offset, end): array flags, dimensions and name, then
 // for cells, structures and objects the elements they hold, each a matrix checked the same way.
-void check_matrix(const Reader& reader, std::uint64_t offset, std::uint64_t end, bool big_endian, const std::string& where,
-                  int depth) {
+void check_matrix(const Reader& reader, std::uint64_t offset, std::uint64_t end, bool big_endian,
+                  const std::string& where, int depth) {
   constexpr int kMaxDepth = 16;
   constexpr std::uint32_t kCell = 1, kStruct = 2, kObject = 3, kSparse = 5;
   if (depth > kMaxDepth) reader.bad("" + where + " nests deeper than " + std::to_string(kMaxDepth));
@@ -153,7 +154,8 @@ void check_matrix(const Reader& reader, std::uint64_t offset, std::uint64_t end,
   for (std::uint64_t k = 0; k + 4 <= dims.bytes; k += 4) {
     const auto dim = static_cast<std::int32_t>(read_u32(reader, dims.data + k, big_endian, where + " dimensions"));
     if (dim < 0) reader.bad("" + where + " has a negative dimension");
-    elements = dim != 0 && elements > (end - offset) / static_cast<std::uint64_t>(dim) ? end - offset + 1 : elements * dim;
+    elements =
+        dim != 0 && elements > (end - offset) / static_cast<std::uint64_t>(dim) ? end - offset + 1 : elements * dim;
   }
   // Every element of a non-sparse matrix takes at least a byte of the file.
   if (class_type != kSparse && elements > end - offset) {

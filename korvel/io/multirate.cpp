@@ -9,8 +9,8 @@
 
 namespace korvel::io {
 
-std::vector<float> interpolate_onto_ticks(std::span<const float> samples, std::uint64_t slow,
-                                          std::uint64_t fast, std::size_t tick_count) {
+std::vector<float> interpolate_onto_ticks(std::span<const float> samples, std::uint64_t slow, std::uint64_t fast,
+                                          std::size_t tick_count) {
   std::vector<float> ticks;
   if (samples.empty()) {
     ticks.assign(tick_count, std::numeric_limits<float>::quiet_NaN());
@@ -42,8 +42,8 @@ std::vector<float> interpolate_onto_ticks(std::span<const float> samples, std::u
   return ticks;
 }
 
-void check_interpolated_size(const std::filesystem::path& file, std::uint64_t tick_count,
-                             std::uint64_t channel_count, std::uint64_t stored_samples) {
+void check_interpolated_size(const std::filesystem::path& file, std::uint64_t tick_count, std::uint64_t channel_count,
+                             std::uint64_t stored_samples) {
   constexpr std::uint64_t kMaxValuesPerStoredSample = 1024;
   const std::uint64_t limit = kMaxValuesPerStoredSample * std::max<std::uint64_t>(stored_samples, 1);
   if (channel_count != 0 && tick_count > limit / channel_count) {

@@ -67,7 +67,8 @@ std::vector<std::int32_t> decode_wfdb_samples(int format, std::span<const std::u
       for (std::size_t i = 0; i < count; ++i) samples[i] = sign_extend(b[2 * i] << 8 | b[2 * i + 1], 16);
       break;
     case 160:  // offset binary
-      for (std::size_t i = 0; i < count; ++i) samples[i] = static_cast<std::int32_t>(b[2 * i] | b[2 * i + 1] << 8) - 32768;
+      for (std::size_t i = 0; i < count; ++i)
+        samples[i] = static_cast<std::int32_t>(b[2 * i] | b[2 * i + 1] << 8) - 32768;
       break;
     case 24:
       for (std::size_t i = 0; i < count; ++i) {
@@ -85,7 +86,8 @@ std::vector<std::int32_t> decode_wfdb_samples(int format, std::span<const std::u
       // second in byte 2 and the high nibble of byte 1.
       for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* group = b + i / 2 * 3;
-        const std::uint32_t value = i % 2 == 0 ? group[0] | (group[1] & 0x0Fu) << 8 : group[2] | (group[1] & 0xF0u) << 4;
+        const std::uint32_t value =
+            i % 2 == 0 ? group[0] | (group[1] & 0x0Fu) << 8 : group[2] | (group[1] & 0xF0u) << 4;
         samples[i] = sign_extend(value, 12);
       }
       break;

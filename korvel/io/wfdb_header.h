@@ -26,7 +26,7 @@ struct WfdbSignalSpec {
   std::string units = "mV";
   int adc_resolution = 0;  // bits; 0 when the file leaves it to the format
   int adc_zero = 0;
-  int initial_value = 0;  // value of the first sample; the start of format 8's differences
+  int initial_value = 0;        // value of the first sample; the start of format 8's differences
   std::optional<int> checksum;  // 16-bit sum of all samples of the signal
   int block_size = 0;
   std::string description;  // "signal N" (1-based) when the line gives none
@@ -34,7 +34,7 @@ struct WfdbSignalSpec {
 
 struct WfdbHeader {
   std::string record_name;
-  double frequency_hz = 250.0;  // frames per second
+  double frequency_hz = 250.0;          // frames per second
   double counter_frequency_hz = 250.0;  // counter ticks per second; the frame rate when absent
   double base_counter = 0.0;
   std::int64_t frame_count = 0;  // samples per signal (frames); 0 = up to the end of the files

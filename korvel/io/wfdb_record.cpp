@@ -23,8 +23,9 @@ struct FileGroup {
   std::vector<std::size_t> signals;  // indexes into the header's signals
   std::uint64_t samples_per_frame = 0;
   std::uint64_t max_skew = 0;
-  std::vector<std::uint8_t> bytes;  // from the start of the file
-  std::uint64_t stored_frames = 0;  // complete frames after the byte offset
+  std::uint64_t file_size = 0;
+  std::vector<std::uint8_t> bytes;  // the part of the file the record needs, from its start
+  std::uint64_t stored_frames = 0;  // complete frames in `bytes` after the byte offset
 };
 
 std::string describe(const WfdbSignalSpec& signal, std::size_t index) {
@@ -39,12 +40,14 @@ std::vector<FileGroup> group_by_file(const WfdbHeader& header, const std::filesy
       fail(header_file, describe(signal, i) + " is stored in format " + std::to_string(signal.format) +
                             ", which is not supported; supported formats are " + supported_wfdb_formats());
     }
-    auto group = std::find_if(groups.begin(), groups.end(), [&](const FileGroup& g) { return g.file_name == signal.file_name; });
+    auto group =
+        std::find_if(groups.begin(), groups.end(), [&](const FileGroup& g) { return g.file_name == signal.file_name; });
     if (group == groups.end()) {
-      group = groups.insert(groups.end(), FileGroup{signal.file_name, signal.format, signal.byte_offset, {}, 0, 0, {}, 0});
+      group = groups.insert(groups.end(),
+                            FileGroup{signal.file_name, signal.format, signal.byte_offset, {}, 0, 0, 0, {}, 0});
     } else if (group->format != signal.format || group->byte_offset != signal.byte_offset) {
-      fail(header_file, describe(signal, i) + " shares file " + signal.file_name +
-                            " with signals of another format or byte offset");
+      fail(header_file,
+           describe(signal, i) + " shares file " + signal.file_name + " with signals of another format or byte offset");
     }
     group->signals.push_back(i);
     group->samples_per_frame += static_cast<std::uint64_t>(signal.samples_per_frame);
@@ -58,44 +61,43 @@ std::uint64_t saturating_add(std::uint64_t a, std::uint64_t b) {
 }
 
 std::uint64_t saturating_mul(std::uint64_t a, std::uint64_t b) {
-  return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b ? std::numeric_limits<std::uint64_t>::max() : a * b;
+  return b != 0 && a > std::numeric_limits<std::uint64_t>::max() / b ? std::numeric_limits<std::uint64_t>::max()
+                                                                     : a * b;
 }
 
 // Reads what the header needs of a group's file (all of it when the header gives no length).
-void load_group(FileGroup& group, const WfdbHeader& header, const WfdbFileReader& read,
+void load_group(FileGroup& group, const WfdbHeader& header, const WfdbSignalFiles& files,
                 const std::filesystem::path& signal_file) {
-  std::uint64_t wanted = kMaxSignalFileBytes + 1;
-  if (header.frame_count > 0) {
-    const std::uint64_t frames = saturating_add(static_cast<std::uint64_t>(header.frame_count), group.max_skew);
-    wanted = saturating_add(group.byte_offset, wfdb_bytes_for(group.format, saturating_mul(frames, group.samples_per_frame)));
-    const std::uint64_t least = saturating_add(
-        group.byte_offset, wfdb_bytes_for(group.format, saturating_mul(static_cast<std::uint64_t>(header.frame_count),
-                                                                        group.samples_per_frame)));
-    if (least > kMaxSignalFileBytes) {
-      fail(signal_file, "the header asks for " + std::to_string(header.frame_count) + " samples per signal, over " +
-                            std::to_string(kMaxSignalFileBytes) + " bytes; larger files are not supported");
-    }
-    wanted = std::min(wanted, kMaxSignalFileBytes);
-  }
-  group.bytes = read(group.file_name, wanted);
-  if (group.bytes.size() > kMaxSignalFileBytes) {
-    fail(signal_file, "signal files over " + std::to_string(kMaxSignalFileBytes) + " bytes are not supported");
-  }
-  if (group.bytes.size() < group.byte_offset) {
-    fail(signal_file, "file of " + std::to_string(group.bytes.size()) + " bytes is shorter than its byte offset " +
+  group.file_size = files.size(group.file_name);
+  if (group.file_size < group.byte_offset) {
+    fail(signal_file, "file of " + std::to_string(group.file_size) + " bytes is shorter than its byte offset " +
                           std::to_string(group.byte_offset));
   }
-  group.stored_frames = wfdb_samples_in(group.format, group.bytes.size() - group.byte_offset) / group.samples_per_frame;
+  std::uint64_t wanted = group.file_size;
+  if (header.frame_count > 0) {
+    const std::uint64_t frames = saturating_add(static_cast<std::uint64_t>(header.frame_count), group.max_skew);
+    wanted =
+        std::min(wanted, saturating_add(group.byte_offset,
+                                        wfdb_bytes_for(group.format, saturating_mul(frames, group.samples_per_frame))));
+  }
+  if (wanted > kMaxSignalFileBytes) {
+    fail(signal_file, "the record needs " + std::to_string(wanted) + " bytes of this file; over " +
+                          std::to_string(kMaxSignalFileBytes) + " is not supported");
+  }
+  group.bytes = files.read_start(group.file_name, wanted);
+  if (group.bytes.size() != wanted) {
+    fail(signal_file, "read " + std::to_string(group.bytes.size()) + " of " + std::to_string(wanted) + " bytes");
+  }
+  group.stored_frames = wfdb_samples_in(group.format, wanted - group.byte_offset) / group.samples_per_frame;
 }
 
 void check_length(const FileGroup& group, std::uint64_t frames, const std::filesystem::path& signal_file) {
   if (group.stored_frames >= frames) return;
   const std::uint64_t expected_bytes =
       saturating_add(group.byte_offset, wfdb_bytes_for(group.format, saturating_mul(frames, group.samples_per_frame)));
-  fail(signal_file, "signal file is truncated: the header gives " + std::to_string(frames) +
-                        " samples per signal (" + std::to_string(expected_bytes) + " bytes), the file holds " +
-                        std::to_string(group.bytes.size()) + " bytes, enough for " +
-                        std::to_string(group.stored_frames) + " samples per signal");
+  fail(signal_file, "signal file is truncated: the header gives " + std::to_string(frames) + " samples per signal (" +
+                        std::to_string(expected_bytes) + " bytes), the file holds " + std::to_string(group.file_size) +
+                        " bytes, enough for " + std::to_string(group.stored_frames) + " samples per signal");
 }
 
 std::int32_t sum16(std::span<const std::int32_t> values) {
@@ -108,7 +110,8 @@ std::int32_t sum16(std::span<const std::int32_t> values) {
 std::vector<std::int32_t> demultiplex(const std::vector<std::int32_t>& stream, const FileGroup& group,
                                       const WfdbHeader& header, std::size_t member, std::uint64_t frames) {
   std::uint64_t first = 0;
-  for (std::size_t k = 0; k < member; ++k) first += static_cast<std::uint64_t>(header.signals[group.signals[k]].samples_per_frame);
+  for (std::size_t k = 0; k < member; ++k)
+    first += static_cast<std::uint64_t>(header.signals[group.signals[k]].samples_per_frame);
   const WfdbSignalSpec& signal = header.signals[group.signals[member]];
   const auto spf = static_cast<std::uint64_t>(signal.samples_per_frame);
   std::vector<std::int32_t> values;
@@ -135,13 +138,14 @@ Channel to_channel(const std::vector<std::int32_t>& values, const WfdbSignalSpec
     const std::int32_t v = values[i + shift];
     if (v != invalid) samples[i] = static_cast<float>((static_cast<double>(v) - signal.baseline) / signal.gain);
   }
-  if (spf < max_spf) samples = interpolate_onto_ticks(samples, spf, max_spf, static_cast<std::size_t>(frames * max_spf));
+  if (spf < max_spf)
+    samples = interpolate_onto_ticks(samples, spf, max_spf, static_cast<std::size_t>(frames * max_spf));
   return Channel{signal.description, signal.units, std::move(samples)};
 }
 
 }  // namespace
 
-Record decode_wfdb_signals(const WfdbHeader& header, const WfdbFileReader& read,
+Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& files,
                            const std::filesystem::path& header_file, bool verify_checksums) {
   const std::filesystem::path folder = header_file.parent_path();
   if (header.signals.empty()) {
@@ -149,7 +153,7 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbFileReader& read,
                           " has no signals (an annotation-only record); read its annotation files instead");
   }
   std::vector<FileGroup> groups = group_by_file(header, header_file);
-  for (FileGroup& group : groups) load_group(group, header, read, folder / group.file_name);
+  for (FileGroup& group : groups) load_group(group, header, files, folder / group.file_name);
 
   std::uint64_t frames = static_cast<std::uint64_t>(header.frame_count);
   if (frames == 0) {  // up to the end of the shortest file
@@ -183,9 +187,9 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbFileReader& read,
         const auto stored = std::span(values).first(static_cast<std::size_t>(frames * signal.samples_per_frame));
         const std::int32_t sum = sum16(stored);
         if (sum != static_cast<std::int16_t>(*signal.checksum & 0xFFFF)) {
-          fail(folder / group.file_name,
-               describe(signal, index) + " sums to checksum " + std::to_string(sum) + " but the header gives " +
-                   std::to_string(*signal.checksum) + "; the file is damaged or belongs to another header");
+          fail(folder / group.file_name, describe(signal, index) + " sums to checksum " + std::to_string(sum) +
+                                             " but the header gives " + std::to_string(*signal.checksum) +
+                                             "; the file is damaged or belongs to another header");
         }
       }
       record.channels[index] = to_channel(values, signal, frames, max_spf);
@@ -205,13 +209,13 @@ Recording read_wfdb_record(const std::filesystem::path& file, bool verify_checks
   }
   const WfdbHeader header = read_wfdb_header(header_file);
   const std::filesystem::path folder = header_file.parent_path();
-  const WfdbFileReader read_from_disk = [&folder](const std::string& name, std::uint64_t max_bytes) {
-    return read_file_prefix(folder / name, max_bytes);
-  };
+  const WfdbSignalFiles on_disk{
+      [&folder](const std::string& name) { return checked_file_size(folder / name); },
+      [&folder](const std::string& name, std::uint64_t count) { return read_file_prefix(folder / name, count); }};
   Recording recording;
   recording.name = recording_name(header_file);
   recording.source = file.string();
-  recording.records.push_back(decode_wfdb_signals(header, read_from_disk, header_file, verify_checksums));
+  recording.records.push_back(decode_wfdb_signals(header, on_disk, header_file, verify_checksums));
   return recording;
 }
 

@@ -21,14 +21,17 @@
 
 namespace korvel::io {
 
-// Returns the first min(file size, max_bytes) bytes of a signal file that a header names;
-// throws ImportError when it cannot.
-using WfdbFileReader = std::function<std::vector<std::uint8_t>(const std::string& file_name, std::uint64_t max_bytes)>;
+// How the decoder reaches the signal files a header names: their sizes, and their first
+// bytes. Both throw ImportError for a file that cannot be read.
+struct WfdbSignalFiles {
+  std::function<std::uint64_t(const std::string& file_name)> size;
+  std::function<std::vector<std::uint8_t>(const std::string& file_name, std::uint64_t count)> read_start;
+};
 
 // Decodes the signals of a parsed header into one record. `header_file` names the header
 // in messages; signal files are named as its folder / their file name. With
 // `verify_checksums`, a signal whose 16-bit sum disagrees with the header's is refused.
-Record decode_wfdb_signals(const WfdbHeader& header, const WfdbFileReader& read,
+Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& files,
                            const std::filesystem::path& header_file, bool verify_checksums);
 
 // Reads a record given its header (NAME.hea) or its signal file (NAME.dat next to NAME.hea).

@@ -103,9 +103,12 @@ TEST(CsvImport, BadRowsAreRefusedWithTheLineNumber) {
   };
   const Case cases[] = {
       {"t,a\n0.00,1\n0.10,2\n0.20,3\n0.40,4\n0.50,5\n", 0,
-       "x.csv: line 5: time step 0.2 from 0.2 differs from the usual 0.1; irregular or interrupted sampling is not supported"},
+       "x.csv: line 5: time step 0.2 from 0.2 differs from the usual 0.1; irregular or interrupted sampling is not "
+       "supported"},
       {"t,a\n0,1\n0.1,2\n0.1,3\n", 0, "x.csv: line 4: time 0.1 does not follow 0.1"},
-      {"t,a\n0,1\n1,2\n2,3\n4,3\n", 0, "x.csv: line 5: time step 2 from 2 differs from the usual 1; irregular or interrupted sampling is not supported"},
+      {"t,a\n0,1\n1,2\n2,3\n4,3\n", 0,
+       "x.csv: line 5: time step 2 from 2 differs from the usual 1; irregular or interrupted sampling is not "
+       "supported"},
       {"t,a\n0,1\n0.1\n", 0, "x.csv: line 3: 1 fields where the first line has 2"},
       {"t,a\n0,1\n0.1,one\n", 0, "x.csv: line 3: column 2 (a): \"one\" is not a number"},
       {"time (min),a\n0,1\n", 0, "x.csv: line 1: time unit \"min\" is not understood; use s or ms"},

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ namespace {
 struct TestSignal {
   const char* label;
   const char* unit;
-  int rate;  // samples per 1 s data record
+  int rate;                            // samples per 1 s data record
   std::function<double(double)> wave;  // physical value at a time in seconds
 };
 
@@ -112,18 +112,20 @@ std::string plain_edf(const std::vector<std::int16_t>& fast, const std::vector<s
   std::string h = field("0", 8) + field("patient", 80) + field("recording", 80) + "01.02.03" + "04.05.06" +
                   field("768", 8) + field("", 44) + field("2", 8) + field("0.5", 8) + field("2", 4);
   for (const char* label : {"fast", "slow"}) h += field(label, 16);
-  h += field("", 160);                                 // transducers
-  h += field("mV", 8) + field("bpm", 8);               // physical dimensions
-  h += field("-3276.8", 8) + field("-3276.8", 8);      // physical minimum
-  h += field("3276.7", 8) + field("3276.7", 8);        // physical maximum
-  h += field("-32768", 8) + field("-32768", 8);        // digital minimum
-  h += field("32767", 8) + field("32767", 8);          // digital maximum
-  h += field("", 160);                                 // prefilters
-  h += field("4", 8) + field("2", 8);                  // samples per record
+  h += field("", 160);                             // transducers
+  h += field("mV", 8) + field("bpm", 8);           // physical dimensions
+  h += field("-3276.8", 8) + field("-3276.8", 8);  // physical minimum
+  h += field("3276.7", 8) + field("3276.7", 8);    // physical maximum
+  h += field("-32768", 8) + field("-32768", 8);    // digital minimum
+  h += field("32767", 8) + field("32767", 8);      // digital maximum
+  h += field("", 160);                             // prefilters
+  h += field("4", 8) + field("2", 8);              // samples per record
   h += field("", 64);
   for (int record = 0; record < 2; ++record) {
-    for (int k = 0; k < 4; ++k) h += {static_cast<char>(fast[record * 4 + k] & 0xFF), static_cast<char>(fast[record * 4 + k] >> 8)};
-    for (int k = 0; k < 2; ++k) h += {static_cast<char>(slow[record * 2 + k] & 0xFF), static_cast<char>(slow[record * 2 + k] >> 8)};
+    for (int k = 0; k < 4; ++k)
+      h += {static_cast<char>(fast[record * 4 + k] & 0xFF), static_cast<char>(fast[record * 4 + k] >> 8)};
+    for (int k = 0; k < 2; ++k)
+      h += {static_cast<char>(slow[record * 2 + k] & 0xFF), static_cast<char>(slow[record * 2 + k] >> 8)};
   }
   return h;
 }
@@ -166,7 +168,8 @@ TEST(EdfImport, DamagedFilesAreRefusedNamingTheFile) {
   const auto text = dir.write("notes.edf", "this is not an EDF file at all");
   EXPECT_EQ(read_error(text), text.string() + ": not an EDF or BDF file: 30 bytes, shorter than the 256-byte header");
   const auto header_sized = dir.write("blank.edf", std::string(300, ' '));
-  EXPECT_EQ(read_error(header_sized), header_sized.string() + ": not a valid EDF or BDF file: the header does not follow the format");
+  EXPECT_EQ(read_error(header_sized),
+            header_sized.string() + ": not a valid EDF or BDF file: the header does not follow the format");
   EXPECT_EQ(read_error(dir.file("missing.edf")), dir.file("missing.edf").string() + ": file not found");
 }
 

@@ -43,18 +43,25 @@ TEST(LoadRecording, WfdbHeaderOrSignalFileOpensTheRecordAndChecksumsCanBeWaived)
   const Recording recording = load_recording(dir.file("r.hea"), trusting);
   EXPECT_EQ(recording.records.at(0).channels.at(0).samples, (std::vector<float>{5, 7}));
   dir.write("lone.dat", "xx");
-  EXPECT_EQ(load_error(dir.file("lone.dat")), dir.file("lone.dat").string() + ": no WFDB header lone.hea next to the signal file");
+  EXPECT_EQ(load_error(dir.file("lone.dat")),
+            dir.file("lone.dat").string() + ": no WFDB header lone.hea next to the signal file");
 }
 
 TEST(LoadRecording, EachFormatReportsBadFilesUnderTheirOwnName) {
   const test::TempDir dir;
   const std::string junk(300, 'x');
-  EXPECT_EQ(load_error(dir.write("x.rec", junk)), dir.file("x.rec").string() + ": not a valid EDF or BDF file: the header does not follow the format");
-  EXPECT_EQ(load_error(dir.write("x.bdf", junk)), dir.file("x.bdf").string() + ": not a valid EDF or BDF file: the header does not follow the format");
-  EXPECT_NE(load_error(dir.write("x.mat", junk)).find(dir.file("x.mat").string() + ": not a MATLAB file"), std::string::npos);
-  EXPECT_EQ(load_error(dir.write("x.hea", "this is no header")), dir.file("x.hea").string() + ": line 1: bad number of signals \"is\"");
-  EXPECT_EQ(load_error(dir.write("x.wav", junk)),
-            dir.file("x.wav").string() + ": unknown recording format \".wav\"; known are .hea/.dat (WFDB), .edf/.bdf/.rec, .mat, .csv/.tsv/.txt");
+  EXPECT_EQ(load_error(dir.write("x.rec", junk)),
+            dir.file("x.rec").string() + ": not a valid EDF or BDF file: the header does not follow the format");
+  EXPECT_EQ(load_error(dir.write("x.bdf", junk)),
+            dir.file("x.bdf").string() + ": not a valid EDF or BDF file: the header does not follow the format");
+  EXPECT_NE(load_error(dir.write("x.mat", junk)).find(dir.file("x.mat").string() + ": not a MATLAB file"),
+            std::string::npos);
+  EXPECT_EQ(load_error(dir.write("x.hea", "this is no header")),
+            dir.file("x.hea").string() + ": line 1: bad number of signals \"is\"");
+  EXPECT_EQ(
+      load_error(dir.write("x.wav", junk)),
+      dir.file("x.wav").string() +
+          ": unknown recording format \".wav\"; known are .hea/.dat (WFDB), .edf/.bdf/.rec, .mat, .csv/.tsv/.txt");
   for (const char* missing : {"none.hea", "none.edf", "none.mat", "none.csv", "none.wav"}) {
     EXPECT_EQ(load_error(dir.file(missing)), dir.file(missing).string() + ": file not found");
   }

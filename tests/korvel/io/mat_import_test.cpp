@@ -74,8 +74,9 @@ TEST(MatImport, ReadsSamplesByChannelsInEveryFileVersion) {
     SCOPED_TRACE(c.label);
     const test::TempDir dir;
     const auto file = dir.file("ecg.mat");
-    ASSERT_TRUE(write_mat(file, c.version, c.compression,
-                          {{"fs", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &fs}, {"ecg", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}}));
+    ASSERT_TRUE(write_mat(
+        file, c.version, c.compression,
+        {{"fs", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &fs}, {"ecg", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}}));
     const Recording recording = read_mat(file, "", 0);
     EXPECT_EQ(recording.name, "ecg");
     const Record& r = recording.records.at(0);
@@ -93,13 +94,15 @@ TEST(MatImport, LongerDimensionIsTimeForIntegerChannelsBySamples) {
   // 3 channels x 500 samples of int16, rate as a single-precision "Fs".
   std::vector<std::int16_t> data(1500);
   for (std::size_t t = 0; t < 500; ++t) {
-    for (std::size_t c = 0; c < 3; ++c) data[t * 3 + c] = static_cast<std::int16_t>(c == 1 ? -static_cast<int>(t) : t + c);
+    for (std::size_t c = 0; c < 3; ++c)
+      data[t * 3 + c] = static_cast<std::int16_t>(c == 1 ? -static_cast<int>(t) : t + c);
   }
   float fs = 125;
   const test::TempDir dir;
   const auto file = dir.file("leads.mat");
-  ASSERT_TRUE(write_mat(file, MAT_FT_MAT5, MAT_COMPRESSION_NONE,
-                        {{"leads", MAT_C_INT16, MAT_T_INT16, 3, 500, data.data()}, {"Fs", MAT_C_SINGLE, MAT_T_SINGLE, 1, 1, &fs}}));
+  ASSERT_TRUE(write_mat(
+      file, MAT_FT_MAT5, MAT_COMPRESSION_NONE,
+      {{"leads", MAT_C_INT16, MAT_T_INT16, 3, 500, data.data()}, {"Fs", MAT_C_SINGLE, MAT_T_SINGLE, 1, 1, &fs}}));
   const Record r = read_mat(file, "", 0).records.at(0);
   ASSERT_EQ(r.channels.size(), 3u);
   ASSERT_EQ(r.length(), 500u);
@@ -113,14 +116,17 @@ TEST(MatImport, RateComesFromTheCallerOnlyWhenTheFileHasNone) {
   std::vector<double> data = samples_by_channels();
   const test::TempDir dir;
   const auto file = dir.file("bare.mat");
-  ASSERT_TRUE(write_mat(file, MAT_FT_MAT5, MAT_COMPRESSION_NONE, {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}}));
-  EXPECT_EQ(read_error(file), file.string() +
-                                  ": no sampling rate: the file has no variable fs (or sampling_rate, srate, ...) and none was given");
+  ASSERT_TRUE(
+      write_mat(file, MAT_FT_MAT5, MAT_COMPRESSION_NONE, {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}}));
+  EXPECT_EQ(read_error(file),
+            file.string() +
+                ": no sampling rate: the file has no variable fs (or sampling_rate, srate, ...) and none was given");
   EXPECT_DOUBLE_EQ(read_mat(file, "", 500).records.at(0).tick_interval_s, 1.0 / 500);
 
   double srate = 200;
-  ASSERT_TRUE(write_mat(file, MAT_FT_MAT5, MAT_COMPRESSION_NONE,
-                        {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}, {"SRate", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &srate}}));
+  ASSERT_TRUE(write_mat(
+      file, MAT_FT_MAT5, MAT_COMPRESSION_NONE,
+      {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}, {"SRate", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &srate}}));
   EXPECT_DOUBLE_EQ(read_mat(file, "", 500).records.at(0).tick_interval_s, 1.0 / 200);
 }
 
@@ -140,7 +146,6 @@ TEST(MatImport, AmbiguousOrUnsuitableVariablesAreRefusedByName) {
   EXPECT_EQ(read_mat(file, "b", 0).records.at(0).channels.size(), 2u);
   EXPECT_EQ(read_error(file, "z"), file.string() + ": variable \"z\" is not a real numeric matrix");
   EXPECT_EQ(read_error(file, "q"), file.string() + ": no variable named \"q\"");
-
 }
 
 std::vector<std::uint8_t> level4_header(std::uint32_t rows, std::uint32_t columns, std::uint32_t name_bytes) {
@@ -157,23 +162,27 @@ TEST(MatImport, HeadersClaimingMoreThanTheFileHoldsAreRefusedBeforeReading) {
   auto huge_name = level4_header(1, 1, 0x63000004);
   huge_name.insert(huge_name.end(), {'a', 0});
   const auto name_file = dir.write("name.mat", huge_name);
-  EXPECT_EQ(read_error(name_file), name_file.string() + ": not a MATLAB file: variable 1 has an invalid level-4 header");
+  EXPECT_EQ(read_error(name_file),
+            name_file.string() + ": not a MATLAB file: variable 1 has an invalid level-4 header");
 
   auto huge_matrix = level4_header(65535, 65535, 2);
   huge_matrix.insert(huge_matrix.end(), {'x', 0, 0, 0, 0, 0, 0, 0, 0, 0});
   const auto matrix_file = dir.write("matrix.mat", huge_matrix);
-  EXPECT_EQ(read_error(matrix_file),
-            matrix_file.string() + ": not a MATLAB file: variable 1 claims 65535 x 65535 elements, more than the file holds");
+  EXPECT_EQ(
+      read_error(matrix_file),
+      matrix_file.string() + ": not a MATLAB file: variable 1 claims 65535 x 65535 elements, more than the file holds");
 
   std::vector<double> data = samples_by_channels();
   double fs = 100;
   const auto file = dir.file("level5.mat");
-  ASSERT_TRUE(write_mat(file, MAT_FT_MAT5, MAT_COMPRESSION_NONE,
-                        {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}, {"fs", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &fs}}));
+  ASSERT_TRUE(write_mat(
+      file, MAT_FT_MAT5, MAT_COMPRESSION_NONE,
+      {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}, {"fs", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &fs}}));
   const auto original = test::file_bytes(file);
   // Level 5: the first element's tag at byte 128, its dimensions' tag at 152.
-  for (const auto& [offset, expected] : {std::pair{132, "element 1 claims 2147483632 bytes, more than it holds"},
-                                         std::pair{156, "element 1 dimensions claims 2147483632 bytes, more than it holds"}}) {
+  for (const auto& [offset, expected] :
+       {std::pair{132, "element 1 claims 2147483632 bytes, more than it holds"},
+        std::pair{156, "element 1 dimensions claims 2147483632 bytes, more than it holds"}}) {
     auto bytes = original;
     bytes[offset] = 0xF0;
     bytes[offset + 1] = bytes[offset + 2] = 0xFF;
@@ -186,7 +195,8 @@ TEST(MatImport, HeadersClaimingMoreThanTheFileHoldsAreRefusedBeforeReading) {
   cells[144] = 1;
   for (int k = 164; k < 168; ++k) cells[k] = k == 167 ? 0x7F : 0xFF;
   test::TempDir::write_to(file, cells);
-  EXPECT_EQ(read_error(file), file.string() + ": not a MATLAB file: element 1 claims more elements than its 16048 bytes");
+  EXPECT_EQ(read_error(file),
+            file.string() + ": not a MATLAB file: element 1 claims more elements than its 16048 bytes");
 
   // The same cell array inside a compressed element.
   std::vector<std::uint8_t> element(cells.begin() + 128, cells.begin() + 128 + 8 + 16048);
@@ -199,8 +209,9 @@ TEST(MatImport, HeadersClaimingMoreThanTheFileHoldsAreRefusedBeforeReading) {
   }
   compressed.insert(compressed.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(packed_size));
   test::TempDir::write_to(file, compressed);
-  EXPECT_EQ(read_error(file), file.string() +
-                                  ": not a MATLAB file: element 1 (compressed) element 1 claims more elements than its 16048 bytes");
+  EXPECT_EQ(read_error(file),
+            file.string() +
+                ": not a MATLAB file: element 1 (compressed) element 1 claims more elements than its 16048 bytes");
 
   const auto text = dir.write("notes.mat", "just some text, not a MAT file");
   EXPECT_EQ(read_error(text), text.string() + ": not a MATLAB file: variable 1 has an invalid level-4 header");

@@ -19,7 +19,8 @@ TEST(Multirate, MatchesDirectInterpolationForRatesThatDoNotDivide) {
   for (std::size_t n = 0; n < ticks.size(); ++n) {
     const double position = static_cast<double>(n) * 3 / 7;  // in source samples
     const auto k = static_cast<std::size_t>(position);
-    const double expected = k + 1 < samples.size() ? samples[k] + (samples[k + 1] - samples[k]) * (position - k) : samples.back();
+    const double expected =
+        k + 1 < samples.size() ? samples[k] + (samples[k + 1] - samples[k]) * (position - k) : samples.back();
     // Float rounding of values up to 10 in magnitude.
     EXPECT_NEAR(ticks[n], expected, 1e-5) << "tick " << n;
   }
@@ -43,7 +44,10 @@ TEST(Multirate, RefusesOutputOutOfProportionToTheStoredSamples) {
     check_interpolated_size("x.dat", 1024 * 100 + 1, 1, 100);
     ADD_FAILURE() << "no error";
   } catch (const ImportError& e) {
-    EXPECT_NE(std::string(e.what()).find("x.dat: the fastest signal's ticks for every channel (102401 ticks x 1 channels)"), std::string::npos) << e.what();
+    EXPECT_NE(
+        std::string(e.what()).find("x.dat: the fastest signal's ticks for every channel (102401 ticks x 1 channels)"),
+        std::string::npos)
+        << e.what();
   }
 }
 

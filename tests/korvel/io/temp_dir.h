@@ -3,6 +3,7 @@
 // contents when the test ends. Shared recordings are copied in, never changed in place.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,16 +14,14 @@
 #include <string_view>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 namespace korvel::io::test {
 
 class TempDir {
  public:
   TempDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() /
-            ("korvel_io_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" + std::to_string(::getpid()));
+    path_ = std::filesystem::temp_directory_path() / ("korvel_io_" + std::string(info->test_suite_name()) + "_" +
+                                                      info->name() + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }

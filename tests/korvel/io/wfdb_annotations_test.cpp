@@ -52,10 +52,14 @@ std::string decode_error(const std::vector<std::uint8_t>& bytes) {
 
 TEST(WfdbAnnotations, ModifiersApplyToTheAnnotationBeforeThemAndNumberAndChannelStick) {
   Writer w;
-  w.word(28, 18).aux(std::string("(N\0", 3))  // rhythm change at 18 with its text
-      .word(1, 59)                            // normal beat at 77
-      .word(60, 7).word(62, 2).word(61, 3)    // NUM 7, CHN 2, SUB 3 for that beat
-      .skip(100000).word(5, 10)               // PVC after a long gap, at 100087
+  w.word(28, 18)
+      .aux(std::string("(N\0", 3))  // rhythm change at 18 with its text
+      .word(1, 59)                  // normal beat at 77
+      .word(60, 7)
+      .word(62, 2)
+      .word(61, 3)  // NUM 7, CHN 2, SUB 3 for that beat
+      .skip(100000)
+      .word(5, 10)  // PVC after a long gap, at 100087
       .word(0, 0);
   const AnnotationSet set = decode(w);
   ASSERT_EQ(set.annotations.size(), 3u);
@@ -99,7 +103,8 @@ TEST(WfdbAnnotations, DamagedFilesAreRefusedWithThePlace) {
   Writer skip;
   skip.word(1, 5).skip(70000);
   skip.bytes.resize(skip.bytes.size() - 1);
-  EXPECT_EQ(decode_error(skip.bytes), "rec.atr: truncated annotation file: SKIP increment at byte 2 runs past the end (7 bytes)");
+  EXPECT_EQ(decode_error(skip.bytes),
+            "rec.atr: truncated annotation file: SKIP increment at byte 2 runs past the end (7 bytes)");
   Writer odd;
   odd.word(1, 5).word(1, 5);
   odd.bytes.pop_back();

@@ -82,8 +82,9 @@ TEST(WfdbHeader, MissingSignalFieldsTakeDefaults) {
 }
 
 TEST(WfdbHeader, CommentsBlankLinesAndCarriageReturnsAreSkipped) {
-  const WfdbHeader h = parse("# made by hand\r\n100 2 360 650000\r\n100.dat 212 200 11 1024 995 -22131 0 MLII\r\n\r\n"
-                             "  100.dat 212 200 11 1024 1011 20052 0 V5\r\n# 69 M\r\n");
+  const WfdbHeader h = parse(
+      "# made by hand\r\n100 2 360 650000\r\n100.dat 212 200 11 1024 995 -22131 0 MLII\r\n\r\n"
+      "  100.dat 212 200 11 1024 1011 20052 0 V5\r\n# 69 M\r\n");
   ASSERT_EQ(h.signals.size(), 2u);
   EXPECT_EQ(h.signals[1].description, "V5");
   EXPECT_EQ(h.signals[1].checksum, 20052);

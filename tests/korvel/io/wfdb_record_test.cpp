@@ -19,13 +19,35 @@ std::vector<std::uint8_t> encode(int format, const std::vector<std::int32_t>& st
   for (std::size_t i = 0; i < stream.size(); ++i) {
     const std::int64_t v = stream[i];
     switch (format) {
-      case 8: byte(v, 0); break;
-      case 80: byte(v + 128, 0); break;
-      case 16: byte(v, 0); byte(v, 8); break;
-      case 61: byte(v, 8); byte(v, 0); break;
-      case 160: byte(v + 32768, 0); byte(v + 32768, 8); break;
-      case 24: byte(v, 0); byte(v, 8); byte(v, 16); break;
-      case 32: byte(v, 0); byte(v, 8); byte(v, 16); byte(v, 24); break;
+      case 8:
+        byte(v, 0);
+        break;
+      case 80:
+        byte(v + 128, 0);
+        break;
+      case 16:
+        byte(v, 0);
+        byte(v, 8);
+        break;
+      case 61:
+        byte(v, 8);
+        byte(v, 0);
+        break;
+      case 160:
+        byte(v + 32768, 0);
+        byte(v + 32768, 8);
+        break;
+      case 24:
+        byte(v, 0);
+        byte(v, 8);
+        byte(v, 16);
+        break;
+      case 32:
+        byte(v, 0);
+        byte(v, 8);
+        byte(v, 16);
+        byte(v, 24);
+        break;
       case 212:
         if (i % 2 == 1) break;  // written with its partner
         const std::int64_t next = i + 1 < stream.size() ? stream[i + 1] : 0;
@@ -45,22 +67,32 @@ class Files {
     last_ = name;
   }
   std::vector<std::uint8_t>& back() { return files_[last_]; }
-  WfdbFileReader reader() const {
-    return [this](const std::string& name, std::uint64_t max_bytes) {
-      const auto it = files_.find(name);
-      if (it == files_.end()) throw ImportError(name + ": file not found");
-      const auto n = static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(max_bytes, it->second.size()));
-      return std::vector<std::uint8_t>(it->second.begin(), it->second.begin() + n);
-    };
+  // Files as the decoder sees them; `claimed_size` overrides what a file's size appears to be.
+  WfdbSignalFiles access(std::uint64_t claimed_size = 0) const {
+    return {[this, claimed_size](const std::string& name) {
+              return claimed_size != 0 ? claimed_size : static_cast<std::uint64_t>(find(name).size());
+            },
+            [this](const std::string& name, std::uint64_t count) {
+              const auto& bytes = find(name);
+              return std::vector<std::uint8_t>(
+                  bytes.begin(),
+                  bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(count, bytes.size())));
+            }};
   }
 
  private:
+  const std::vector<std::uint8_t>& find(const std::string& name) const {
+    const auto it = files_.find(name);
+    if (it == files_.end()) throw ImportError(name + ": file not found");
+    return it->second;
+  }
+
   std::map<std::string, std::vector<std::uint8_t>> files_;
   std::string last_;
 };
 
 Record decode(const std::string& header, const Files& files, bool verify_checksums = true) {
-  return decode_wfdb_signals(parse_wfdb_header(header, "db/rec.hea"), files.reader(), "db/rec.hea", verify_checksums);
+  return decode_wfdb_signals(parse_wfdb_header(header, "db/rec.hea"), files.access(), "db/rec.hea", verify_checksums);
 }
 
 std::string decode_error(const std::string& header, const Files& files, bool verify_checksums = true) {
@@ -82,9 +114,8 @@ TEST(WfdbRecord, EveryFormatDecodesInterleavedSignalsFromItsByteLayout) {
     std::int32_t lowest;  // the invalid code is one below
     std::int32_t highest;
   };
-  const Case cases[] = {{16, -32767, 32767}, {61, -32767, 32767},     {160, -32767, 32767},
-                        {80, -127, 127},     {212, -2047, 2047},     {24, -8388607, 8388607},
-                        {32, -2147483647, 2147483647}};
+  const Case cases[] = {{16, -32767, 32767}, {61, -32767, 32767},     {160, -32767, 32767},         {80, -127, 127},
+                        {212, -2047, 2047},  {24, -8388607, 8388607}, {32, -2147483647, 2147483647}};
   std::mt19937 random(7);
   for (const Case& c : cases) {
     SCOPED_TRACE("format " + std::to_string(c.format));
@@ -98,7 +129,8 @@ TEST(WfdbRecord, EveryFormatDecodesInterleavedSignalsFromItsByteLayout) {
     Files files;
     files.add("d.dat", encode(c.format, stream));
     const std::string f = std::to_string(c.format);
-    const Record r = decode("rec 3 100 5\nd.dat " + f + " 200(10)/mV\nd.dat " + f + " 0.5(-3)/uV\nd.dat " + f + " 1000/mmHg\n", files);
+    const Record r = decode(
+        "rec 3 100 5\nd.dat " + f + " 200(10)/mV\nd.dat " + f + " 0.5(-3)/uV\nd.dat " + f + " 1000/mmHg\n", files);
     ASSERT_EQ(r.channels.size(), 3u);
     EXPECT_EQ(r.channels[1].unit, "uV");
     const int baselines[] = {10, -3, 0};
@@ -141,7 +173,8 @@ TEST(WfdbRecord, ByteOffsetSkipsTheFilesPrologue) {
   Files files;
   files.add("d.dat", bytes);
   EXPECT_EQ(decode("rec 1 100\nd.dat 16+4 1(0)\n", files).channels[0].samples, (std::vector<float>{1, -2, 3}));
-  EXPECT_NE(decode_error("rec 1 100\nd.dat 16+40 1(0)\n", files).find("db/d.dat: file of 10 bytes is shorter than its byte offset 40"),
+  EXPECT_NE(decode_error("rec 1 100\nd.dat 16+40 1(0)\n", files)
+                .find("db/d.dat: file of 10 bytes is shorter than its byte offset 40"),
             std::string::npos);
 }
 
@@ -165,7 +198,8 @@ TEST(WfdbRecord, SlowerSignalIsInterpolatedOntoTheFastestTicks) {
   }
   Files files;
   files.add("d.dat", encode(16, stream));
-  const Record r = decode("rec 2 100 3\nd.dat 16x4 1(0)/mV 16 0 0 66 0 fast\nd.dat 16 1(0)/mV 16 0 0 120 0 slow\n", files);
+  const Record r =
+      decode("rec 2 100 3\nd.dat 16x4 1(0)/mV 16 0 0 66 0 fast\nd.dat 16 1(0)/mV 16 0 0 120 0 slow\n", files);
   EXPECT_DOUBLE_EQ(r.tick_interval_s, 1.0 / 400);
   EXPECT_EQ(r.channels[0].samples, (std::vector<float>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
   // Linear between frames; after the last slow sample, its value holds.
@@ -193,13 +227,22 @@ TEST(WfdbRecord, TruncatedFileSaysHowManySamplesWereExpectedAndFound) {
             "the file holds 39 bytes, enough for 9 samples per signal");
 }
 
-TEST(WfdbRecord, HeaderClaimingAHugeLengthIsRefusedBeforeAllocating) {
+TEST(WfdbRecord, HugeLengthsAreRefusedBeforeAnythingIsAllocatedForThem) {
   Files files;
   files.add("d.dat", std::vector<std::uint8_t>(8, 0));
-  EXPECT_NE(decode_error("rec 1 100 1000000000000000\nd.dat 16\n", files).find("db/d.dat: the header asks for"),
-            std::string::npos);
-  EXPECT_NE(decode_error("rec 1 100 4000000000\nd.dat 16x1000000\n", files).find("larger files are not supported"),
-            std::string::npos);
+  EXPECT_EQ(decode_error("rec 1 100 1000000000000000\nd.dat 16\n", files),
+            "db/d.dat: signal file is truncated: the header gives 1000000000000000 samples per signal "
+            "(2000000000000000 bytes), the file holds 8 bytes, enough for 4 samples per signal");
+  // A signal file that claims to be 5 GiB is refused before it is read.
+  const auto five_gib = std::uint64_t{5} << 30;
+  try {
+    decode_wfdb_signals(parse_wfdb_header("rec 1 100\nd.dat 16\n", "db/rec.hea"), files.access(five_gib), "db/rec.hea",
+                        true);
+    ADD_FAILURE() << "no error";
+  } catch (const ImportError& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "db/d.dat: the record needs 5368709120 bytes of this file; over 4294967296 is not supported");
+  }
 }
 
 TEST(WfdbRecord, ChecksumMismatchIsRefusedUnlessVerificationIsOff) {
@@ -216,13 +259,16 @@ TEST(WfdbRecord, ChecksumMismatchIsRefusedUnlessVerificationIsOff) {
 TEST(WfdbRecord, UnreadableLayoutsAreRefusedWithTheReason) {
   Files files;
   files.add("d.dat", std::vector<std::uint8_t>(16, 0));
-  EXPECT_NE(decode_error("rec 1 100\nd.dat 310\n", files).find("db/rec.hea: signal 1 (signal 1) is stored in format 310"),
-            std::string::npos);
-  EXPECT_NE(decode_error("rec 2 100\nd.dat 16\nd.dat 80\n", files).find("shares file d.dat with signals of another format"),
-            std::string::npos);
+  EXPECT_NE(
+      decode_error("rec 1 100\nd.dat 310\n", files).find("db/rec.hea: signal 1 (signal 1) is stored in format 310"),
+      std::string::npos);
+  EXPECT_NE(
+      decode_error("rec 2 100\nd.dat 16\nd.dat 80\n", files).find("shares file d.dat with signals of another format"),
+      std::string::npos);
   EXPECT_NE(decode_error("rec 1 100\nmissing.dat 16\n", files).find("missing.dat: file not found"), std::string::npos);
-  EXPECT_NE(decode_error("rec 0 128\n", files).find("db/rec.hea: record rec has no signals (an annotation-only record)"),
-            std::string::npos);
+  EXPECT_NE(
+      decode_error("rec 0 128\n", files).find("db/rec.hea: record rec has no signals (an annotation-only record)"),
+      std::string::npos);
 }
 
 }  // namespace

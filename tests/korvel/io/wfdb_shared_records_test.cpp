@@ -182,8 +182,9 @@ TEST(WfdbSharedRecords, DamagedCopiesAreRefusedNamingTheFile) {
     read_wfdb_annotations(dir.file("cut.atr"));
     ADD_FAILURE() << "a cut annotation file was read";
   } catch (const ImportError& e) {
-    EXPECT_EQ(std::string(e.what()), dir.file("cut.atr").string() +
-                                         ": truncated annotation file: AUX text of 3 bytes at byte 2 runs past the end (5 bytes)");
+    EXPECT_EQ(std::string(e.what()),
+              dir.file("cut.atr").string() +
+                  ": truncated annotation file: AUX text of 3 bytes at byte 2 runs past the end (5 bytes)");
   }
 }
 

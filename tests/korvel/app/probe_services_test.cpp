@@ -25,12 +25,17 @@ class ProbeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     app->load_extension(PROBE_PATH);
-    for (const RegisteredClass* c : app->extensions()->classes_in(probe::kProbeCategory)) {
-      if (auto factory = c->object.query<IClassFactory>()) {
-        ASSERT_EQ(factory->CreateInstance(nullptr, probe::IProbeClient::iid, client.put_void()), S_OK);
-      }
-    }
-    ASSERT_TRUE(client);
+    const RegisteredClass* c = registered(probe::kClientClassId);
+    ASSERT_TRUE(c);
+    auto factory = c->object.query<IClassFactory>();
+    ASSERT_TRUE(factory);
+    ASSERT_EQ(factory->CreateInstance(nullptr, probe::IProbeClient::iid, client.put_void()), S_OK);
+  }
+
+  const RegisteredClass* registered(const GUID& class_id) const {
+    for (const RegisteredClass& c : app->extensions()->classes())
+      if (c.class_id == class_id) return &c;
+    return nullptr;
   }
 
   ComPtr<HostDocument> open(doc::Document d) { return make_com<HostDocument>(std::move(d), app.get()); }
@@ -73,13 +78,15 @@ doc::Document two_records() {
 }
 
 TEST_F(ProbeTest, RegistersItsClassesWithTheHostsRegistry) {
-  const auto classes = app->extensions()->classes_in(probe::kProbeCategory);
-  ASSERT_EQ(classes.size(), 2u);
-  EXPECT_EQ(classes[0]->display_name, "Probe Client");
-  EXPECT_EQ(classes[0]->type_id >> 16, module_id(probe::kProbeFamily));
-  EXPECT_EQ(classes[1]->internal_name, "ProbeThreshold");
-  EXPECT_EQ(classes[1]->flags, 0x201u);
-  EXPECT_TRUE(app->extensions()->find_enumerator_class("PROBETHRESHOLD"));
+  const RegisteredClass* client_class = registered(probe::kClientClassId);
+  const RegisteredClass* threshold = registered(probe::kThresholdClassId);
+  ASSERT_TRUE(client_class && threshold);
+  EXPECT_EQ(client_class->display_name, "Probe Client");
+  EXPECT_EQ(client_class->category, probe::kProbeCategory);
+  EXPECT_EQ(client_class->type_id >> 16, module_id(probe::kProbeFamily));
+  EXPECT_EQ(threshold->internal_name, "ProbeThreshold");
+  EXPECT_EQ(threshold->flags, 0x201u);
+  EXPECT_EQ(app->extensions()->find_enumerator_class("PROBETHRESHOLD").get(), threshold->object.query<ICalcEnumeratorClass>().get());
 }
 
 TEST_F(ProbeTest, SeesTheDocumentAsTheHostHoldsIt) {

@@ -21,7 +21,6 @@ class HostDocument final : public ComObject<IDocumentData, IChartData, IComputed
   // application (host functions only) when it is null.
   HostDocument(doc::Document document, const Application* application);
 
-  DocumentCore& core() noexcept { return *core_; }
   doc::Document& document() noexcept { return core_->document(); }
   calc::ComputedChannels& channels() noexcept { return core_->channels(); }
 

@@ -39,8 +39,6 @@ class EnumeratorRuntime {
   // An independent copy of the enumerator in its current state.
   ComPtr<ICalcEnumerator> clone() const;
 
-  const std::string& function() const noexcept { return function_; }
-
  private:
   std::string function_;
   ComPtr<ICalcEnumerator> enumerator_;

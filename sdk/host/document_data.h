@@ -31,7 +31,8 @@ struct IDocumentData : IUnknown {
   // where its expression can be evaluated.
   virtual HRESULT ChannelHasData(std::int32_t record, ChannelId channel, VARIANT_BOOL* hasData) = 0;
   // Sample interval of `channel` in `record`, seconds. Record 0x7FFFFFFE asks for the
-  // interval the channel would have in a new record.
+  // interval the channel would have in a new record: that of the last record, or 0 with
+  // S_FALSE before the first record.
   virtual HRESULT GetSampleInterval(std::int32_t record, ChannelId channel, double* seconds) = 0;
   // Start of `record` in seconds on the document's one time axis.
   virtual HRESULT GetRecordStartTime(std::int32_t record, double* seconds) = 0;

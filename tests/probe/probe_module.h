@@ -7,6 +7,7 @@
 #include <set>
 
 #include "sdk/cpp/com_ptr.h"
+#include "sdk/host/application.h"
 #include "sdk/host/calc_enumerator.h"
 #include "tests/probe/probe_interfaces.h"
 
@@ -15,6 +16,9 @@ namespace probe {
 // The module id the host gave kProbeFamily, asked for at registration.
 std::uint16_t module_id();
 inline std::uint32_t mask_type_id() { return (std::uint32_t{module_id()} << 16) | kMaskLocalType; }
+// The application of the last registration, not owned: the host outlives the documents
+// that use it.
+IApplication* application();
 
 // Ticks at which the threshold enumerator yields no crossing; a chart data child.
 struct IProbeMask : IUnknown {
@@ -31,5 +35,7 @@ struct IProbeMask : IUnknown {
 ComPtr<IChartDataChildData> make_mask();
 ComPtr<IUnknown> make_threshold_class();
 ComPtr<IUnknown> make_client_class();
+ComPtr<IUnknown> make_document_class();
+ComPtr<IUnknown> make_view_class();
 
 }  // namespace probe

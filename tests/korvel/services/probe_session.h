@@ -1,0 +1,66 @@
+// SPDX-License-Identifier: MIT
+// A session with the probe extension loaded and a document open on a synthetic recording
+// (two channels, 500 Hz, 20 s), and the probe document that the host created for it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "korvel/app/module_ids.h"
+#include "korvel/services/session.h"
+#include "sdk/cpp/utf.h"
+#include "tests/korvel/calc/synthetic_recording.h"
+#include "tests/probe/probe_document.h"
+#include "tests/probe/probe_interfaces.h"
+
+namespace korvel::services::test {
+
+inline constexpr double kRate = 500.0;
+
+inline doc::Document synthetic_document(double seconds = 20.0) {
+  return doc::Document(korvel::test::synthetic_recording(korvel::test::synthetic_ecg(seconds, kRate, 7), kRate));
+}
+
+inline std::vector<std::string> lines(BSTR journal) {
+  std::vector<std::string> out;
+  std::istringstream in(Bstr::adopt(journal).utf8());
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
+}
+
+inline ComPtr<probe::IProbeDocument> probe_of(const DocumentFrame& frame) {
+  const DocumentFrame::Extension* e = frame.find_extension(probe::kDocumentClassId);
+  return e ? e->document.query<probe::IProbeDocument>() : nullptr;
+}
+
+class ProbeSession : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    application->load_extension(PROBE_PATH);
+    session = std::make_unique<Session>(application);
+    frame = &session->open(synthetic_document());
+    probe = probe_of(*frame);
+    ASSERT_TRUE(probe);
+  }
+
+  // The probe's journal since the last call.
+  std::vector<std::string> journal() {
+    BSTR text = nullptr;
+    EXPECT_EQ(probe->TakeJournal(&text), S_OK);
+    return lines(text);
+  }
+  std::uint32_t command(std::uint16_t local) const {
+    return (std::uint32_t{app::module_id(probe::kProbeFamily)} << 16) | local;
+  }
+
+  ComPtr<app::Application> application = make_com<app::Application>();
+  std::unique_ptr<Session> session;
+  DocumentFrame* frame = nullptr;
+  ComPtr<probe::IProbeDocument> probe;
+};
+
+}  // namespace korvel::services::test

@@ -1,0 +1,80 @@
+// SPDX-License-Identifier: MIT
+#include "korvel/services/sampler.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "korvel/services/document_frame.h"
+
+namespace korvel::services {
+namespace {
+
+void check_source(const doc::Document& d, const io::Record& source, const SamplingOptions& options) {
+  if (options.block_ticks <= 0) throw std::invalid_argument("a sampling block needs at least one tick");
+  if (static_cast<std::int32_t>(source.channels.size()) != d.channel_count())
+    throw std::invalid_argument("the source has " + std::to_string(source.channels.size()) + " channels, the document " +
+                                std::to_string(d.channel_count()));
+  for (const io::Channel& c : source.channels)
+    if (c.samples.size() != source.length())
+      throw std::invalid_argument("source channel '" + c.name + "' has " + std::to_string(c.samples.size()) + " samples, not " +
+                                  std::to_string(source.length()));
+}
+
+}  // namespace
+
+SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options) {
+  doc::Document& d = frame.data().document();
+  if (!frame.sampling_manager()) throw std::logic_error("the document cannot sample");
+  if (d.sampling()) throw std::logic_error("the document samples already");
+  check_source(d, source, options);
+
+  SamplingOutcome out;
+  out.record = d.record_count();
+  // The sinks registered when sampling is asked for hear the whole run.
+  const std::vector<ComPtr<IOnlineDataSink>> sinks = frame.sampling_manager()->sinks();
+  for (std::size_t i = 0; i < sinks.size(); ++i) {
+    VARIANT_BOOL allowed = VARIANT_TRUE;
+    const HRESULT hr = sinks[i]->CanStartSampling(out.record, &allowed);
+    if (hr != S_OK || allowed == VARIANT_FALSE) {
+      out.refused_by = i;
+      return out;
+    }
+  }
+  auto count = [&](HRESULT hr) {
+    if (FAILED(hr)) ++out.sink_failures;
+  };
+  out.started = true;
+  for (const auto& s : sinks) count(s->SamplingStarting(out.record));
+  d.begin_sampling(source.tick_interval_s, source.start_time_s);
+  for (const auto& s : sinks) count(s->SamplingStateChanged(out.record, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, VARIANT_TRUE));
+
+  const std::size_t length = source.length();
+  std::vector<std::vector<float>> block(source.channels.size());
+  for (std::size_t from = 0; from < length; from += static_cast<std::size_t>(options.block_ticks)) {
+    const std::size_t to = std::min(length, from + static_cast<std::size_t>(options.block_ticks));
+    for (std::size_t c = 0; c < block.size(); ++c) {
+      const auto& samples = source.channels[c].samples;
+      block[c].assign(samples.begin() + static_cast<std::ptrdiff_t>(from), samples.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+    d.append(block);
+    ++out.blocks;
+    out.ticks = static_cast<std::int64_t>(to);
+    for (const auto& s : sinks) count(s->OnlineData(d.record_length(out.record)));
+  }
+  d.end_sampling();
+  for (const auto& s : sinks) count(s->SamplingEnding(out.record, d.record_length(out.record)));
+  for (const auto& s : sinks) count(s->SamplingStopped(out.record));
+  return out;
+}
+
+std::vector<SamplingOutcome> sample_recording(DocumentFrame& frame, const io::Recording& recording, const SamplingOptions& options) {
+  std::vector<SamplingOutcome> out;
+  for (const io::Record& r : recording.records) {
+    out.push_back(sample_record(frame, r, options));
+    if (!out.back().started) break;
+  }
+  return out;
+}
+
+}  // namespace korvel::services

@@ -1,0 +1,48 @@
+// SPDX-License-Identifier: MIT
+// Sampling without hardware: a recorded record is fed into a document's data in blocks, as
+// if it arrived from an amplifier, and the sinks of the document's sampling manager hear
+// about it in the documented order: CanStartSampling (any sink may refuse; then nothing is
+// recorded), SamplingStarting, SamplingStateChanged, one OnlineData per block,
+// SamplingEnding, SamplingStopped. Computed channels, enumerators and event readers see the
+// record grow block by block; by the time SamplingEnding arrives the record is complete,
+// so a sink reads its final data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "korvel/io/recording.h"
+
+namespace korvel::services {
+
+class DocumentFrame;
+
+struct SamplingOptions {
+  std::int32_t block_ticks = 1000;  // ticks per block, one OnlineData each
+};
+
+struct SamplingOutcome {
+  bool started = false;
+  // The sink that refused (its position among the sinks), when one did.
+  std::size_t refused_by = 0;
+  std::int32_t record = -1;  // the record sampled into
+  std::int64_t ticks = 0;
+  std::size_t blocks = 0;
+  std::size_t sink_failures = 0;  // failed results of the calls after CanStartSampling
+};
+
+// Samples `source` into a new record of the frame's document. Throws std::logic_error when
+// the document cannot sample or samples already, std::invalid_argument when the block size
+// is not positive or the source's channels do not match the document's (count, and every
+// channel holding the record's length); both before any sink hears of it.
+//
+// Sink arguments: CanStartSampling, SamplingStarting and SamplingStopped get the record
+// index; SamplingStateChanged gets it as its first host argument; OnlineData gets the
+// record's length after the block; SamplingEnding gets the record and its final length.
+SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options = {});
+// Each record of `recording` in turn; stops after the first that was refused.
+std::vector<SamplingOutcome> sample_recording(DocumentFrame& frame, const io::Recording& recording,
+                                              const SamplingOptions& options = {});
+
+}  // namespace korvel::services

@@ -231,7 +231,10 @@ void Document::RegisterPersistObjects() {
 
 bool Document::UpdateOnlineRegistration() {
   ComPtr<ISamplingManager> sampling;
-  if (host_->GetSamplingManager(sampling.put()) != S_OK || !sampling) return sinkRegistered_ = false;
+  if (host_->GetSamplingManager(sampling.put()) != S_OK || !sampling) {
+    sinkRegistered_ = false;
+    return false;
+  }
   sampling->RemoveSink(this);
   sinkRegistered_ = settings_->OnlineMode && SUCCEEDED(sampling->AddSink(this));
   return sinkRegistered_;

@@ -55,6 +55,8 @@ class DocumentTest : public ::testing::Test {
   }
   void TearDown() override {
     document->remove_observer(&observer);
+    // As the host does: the sampling and analysis managers let go of the document on Close.
+    document->Close();
     document.reset();
     HRV::HostContext::instance().set_application(nullptr);
   }

@@ -25,6 +25,8 @@ TEST(Loading, RegistrationRefusesANullHostAndAnObjectThatIsNoApplication) {
   auto withoutRegistries = make_com<fake_host::Application>();
   withoutRegistries->withoutRegistries = true;
   EXPECT_EQ(library.register_with(static_cast<IApplication*>(withoutRegistries.get())), E_FAIL);
+  EXPECT_EQ(fake_host::ref_count(static_cast<IApplication*>(withoutRegistries.get())), 1u)
+      << "the library kept an application it could not register with";
 }
 
 TEST_F(LibraryTest, EveryClassObjectDescribesItselfAndIsAFactoryOrAnEnumeratorClass) {
@@ -59,12 +61,21 @@ TEST_F(LibraryTest, EveryClassObjectDescribesItselfAndIsAFactoryOrAnEnumeratorCl
 
 TEST_F(LibraryTest, DocumentClassComesBeforeTheEnumeratorClassesAndMacrosAreRegisteredInOrder) {
   std::vector<std::string> names;
-  for (const auto& object : app->classes->objects) names.push_back(text_of(&IClassObjectInfo::GetDisplayName, *object.query<IClassObjectInfo>()));
+  for (const auto& object : app->classes->objects)
+    names.push_back(text_of(&IClassObjectInfo::GetDisplayName, *object.query<IClassObjectInfo>()));
   const auto at = [&](const char* name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
   const auto document = at("HRV2 Document"), fiducial = at("HRVFiducialEnum"), selector = at("HRVSelectorEnum");
   ASSERT_LT(selector, static_cast<std::ptrdiff_t>(names.size()));
   EXPECT_EQ(fiducial, document + 1);
   EXPECT_EQ(selector, document + 2);
+  // The document class: found by its category; its flags and class id as the host keeps them.
+  auto info = documentClass.query<IClassObjectInfo>();
+  std::uint32_t flags = 0, typeId = 1;
+  EXPECT_EQ(info->GetFlags(&flags), S_OK);
+  EXPECT_EQ(flags, 1u);
+  EXPECT_EQ(info->GetTypeId(&typeId), S_OK);
+  EXPECT_EQ(typeId, 0u);
+  EXPECT_EQ(documentClassId, make_guid("{EA881A0C-B5E6-42DD-9B2E-4714888D1B5B}"));
 
   const char* macros[] = {"HRV_Analyze", "HRV_ClearAnalysis", "HRV_ReselectAnalyzedRegion", "HRV_ToggleOnlineMode",
                           "HRV_ToggleEventMarkers"};

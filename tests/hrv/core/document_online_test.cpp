@@ -116,21 +116,6 @@ TEST_F(DocumentTest, WithoutOnlineModeTheSinkCallbacksLeaveTheAnalysisAlone) {
   EXPECT_TRUE(observer.take().empty());
 }
 
-TEST_F(DocumentTest, RemainingSinkSlotsGiveTheirFixedAnswers) {
-  std::int32_t value = 0;
-  EXPECT_EQ(doc().OnSamplingEvent(1, 2), S_OK);
-  EXPECT_EQ(doc().OnTriggerArmed(), E_NOTIMPL);
-  EXPECT_EQ(doc().OnTriggerDisarmed(), E_NOTIMPL);
-  EXPECT_EQ(doc().OnDisplayRefresh(3), S_OK);
-  EXPECT_EQ(doc().GetRefreshInterval(&value), S_OK);
-  EXPECT_EQ(value, 200);
-  EXPECT_EQ(doc().GetBufferRequest(1, 2, 3, &value), S_OK);
-  EXPECT_EQ(static_cast<std::uint32_t>(value), 0x80000000u);
-  EXPECT_EQ(doc().GetRefreshInterval(nullptr), E_POINTER);
-  EXPECT_EQ(doc().GetBufferRequest(1, 2, 3, nullptr), E_POINTER);
-  EXPECT_EQ(doc().CanStartSampling(0, nullptr), E_POINTER);
-}
-
 // ---- Host notifications ----
 
 class NotificationTest : public DocumentTest {

@@ -325,7 +325,6 @@ TEST_F(DocumentTest, PersistedObjectsAreTheSettingsAndTheEditsOfKindTwo) {
   EXPECT_FALSE(none);
   EXPECT_EQ(doc().GetPersistedObject(0, 1, none.put()), S_FALSE);
   EXPECT_FALSE(none);
-  EXPECT_EQ(doc().GetPersistedObject(0, kPersistedObjectKind, nullptr), E_POINTER);
 }
 
 TEST_F(DocumentTest, AttachedNoticeRegistersAndRerunsTheStoredRegion) {

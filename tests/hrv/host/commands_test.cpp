@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The document's menu tree, its commands' execute and update rules, the Analysis Plots
-// popup, and the macro message classes.
+// The document's menu tree, its commands' execute and update rules, and the Analysis
+// Plots popup.
 #include "hrv/host/commands.h"
 
 #include "document_fixture.h"
@@ -235,58 +235,6 @@ TEST_F(CommandTest, AnalysisPlotsPopupListsTheFiveViewsAndOpensThem) {
   EXPECT_EQ(doc().BuildPopup(id(CmdSettings), menu.get()), S_FALSE);
   EXPECT_EQ(doc().BuildPopup(id(CmdAnalysisPlots), nullptr), E_POINTER);
   EXPECT_TRUE(take_messages().empty());
-}
-
-// ---- Macro message classes ----
-
-TEST(MacroMessages, FiveClassesWithPrefixNamesDescriptionsAndTypes) {
-  auto app = make_com<fake_host::Application>();
-  HRV::HostContext::instance().set_application(ComPtr<IApplication>::retain(app.get()));
-  const auto& classes = HRV::macro_message_classes();
-  struct Expected {
-    const char* name;
-    const char* description;
-    std::uint16_t number;
-  };
-  const Expected expected[] = {
-      {"HRV_Analyze", "Performs the analysis currently set up in the HRV module", 0x100},
-      {"HRV_ClearAnalysis", "Clears the last analysis performed by HRV", 0x101},
-      {"HRV_ReselectAnalyzedRegion", "Reselects the data that was used in the last HRV analysis", 0x102},
-      {"HRV_ToggleOnlineMode", "Enables/disables HRV from analyzing while sampling", 0x103},
-      {"HRV_ToggleEventMarkers", "Enables/disables the event markers appearing on HRV events", 0x104},
-  };
-  ASSERT_EQ(classes.size(), std::size(expected));
-  for (std::size_t i = 0; i < classes.size(); ++i) {
-    Bstr prefix, name, description;
-    std::uint32_t type = 0;
-    ASSERT_EQ(classes[i]->GetPrefix(prefix.put()), S_OK);
-    ASSERT_EQ(classes[i]->GetName(name.put()), S_OK);
-    ASSERT_EQ(classes[i]->GetDescription(description.put()), S_OK);
-    ASSERT_EQ(classes[i]->GetMessageType(&type), S_OK);
-    EXPECT_EQ(prefix.utf8(), "HRV");
-    EXPECT_EQ(name.utf8(), expected[i].name);
-    EXPECT_EQ(description.utf8(), expected[i].description);
-    EXPECT_EQ(type, std::uint32_t{app->module_id(HRV::GUID_HRVDocumentObj)} << 16 | expected[i].number);
-  }
-  HRV::HostContext::instance().set_application(nullptr);
-  std::uint32_t type = 0;
-  EXPECT_EQ(classes[0]->GetMessageType(&type), E_UNEXPECTED);  // no host: no module id
-  EXPECT_EQ(classes[0]->GetMessageType(nullptr), E_POINTER);
-}
-
-TEST(MacroMessages, ArgumentsAreAtMostOnePositionalValue) {
-  IMessageClass& macro = *HRV::macro_message_classes()[0];
-  Bstr one(std::string("selection")), two(std::string("x"));
-  const BSTR args[] = {one.get(), two.get()};
-  Bstr text(std::string("stale"));
-  EXPECT_EQ(macro.ParseArguments(0, nullptr, 0, text.put()), S_OK);
-  EXPECT_EQ(text.get(), nullptr);
-  EXPECT_EQ(macro.ParseArguments(0, args, 1, text.put()), S_OK);
-  EXPECT_EQ(text.utf8(), "selection");
-  EXPECT_EQ(macro.ParseArguments(0, args, 2, text.put()), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(macro.ParseArguments(1, nullptr, 0, text.put()), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(macro.ParseArguments(1, args, 1, text.put()), DISP_E_BADPARAMCOUNT);
-  EXPECT_EQ(macro.ParseArguments(0, args, 1, nullptr), E_POINTER);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "document_fixture.h"
 #include "fake_host_ui.h"
 #include "hrv/host/macro_messages.h"
-#include "hrv/host/menu_tree.h"
 
 namespace document_test {
 namespace {

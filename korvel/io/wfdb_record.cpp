@@ -29,7 +29,8 @@ struct FileGroup {
 };
 
 std::string describe(const WfdbSignalSpec& signal, std::size_t index) {
-  return "signal " + std::to_string(index + 1) + " (" + signal.description + ")";
+  const std::string number = "signal " + std::to_string(index + 1);
+  return signal.description == number ? number : number + " (" + signal.description + ")";
 }
 
 std::vector<FileGroup> group_by_file(const WfdbHeader& header, const std::filesystem::path& header_file) {
@@ -121,9 +122,11 @@ std::vector<std::int32_t> demultiplex(const std::vector<std::int32_t>& stream, c
     values.insert(values.end(), stream.begin() + static_cast<std::ptrdiff_t>(start),
                   stream.begin() + static_cast<std::ptrdiff_t>(start + spf));
   }
-  if (signal.format == 8) {  // first differences from the initial value
-    std::int32_t value = signal.initial_value;
-    for (std::int32_t& v : values) v = value += v;
+  // Format 8 stores first differences from the initial value; the sum wraps rather than
+  // overflows when a damaged file keeps climbing.
+  if (signal.format == 8) {
+    auto value = static_cast<std::uint32_t>(signal.initial_value);
+    for (std::int32_t& v : values) v = static_cast<std::int32_t>(value += static_cast<std::uint32_t>(v));
   }
   return values;
 }

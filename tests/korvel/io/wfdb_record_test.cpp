@@ -251,7 +251,7 @@ TEST(WfdbRecord, ChecksumMismatchIsRefusedUnlessVerificationIsOff) {
   // 30000 + 30000 - 5 = 59995, which is -5541 as a signed 16-bit sum.
   EXPECT_NO_THROW(decode("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5541\n", files));
   EXPECT_NE(decode_error("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5540\n", files)
-                .find("db/d.dat: signal 1 (signal 1) sums to checksum -5541 but the header gives -5540"),
+                .find("db/d.dat: signal 1 sums to checksum -5541 but the header gives -5540"),
             std::string::npos);
   EXPECT_NO_THROW(decode("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5540\n", files, false));
 }
@@ -260,7 +260,7 @@ TEST(WfdbRecord, UnreadableLayoutsAreRefusedWithTheReason) {
   Files files;
   files.add("d.dat", std::vector<std::uint8_t>(16, 0));
   EXPECT_NE(
-      decode_error("rec 1 100\nd.dat 310\n", files).find("db/rec.hea: signal 1 (signal 1) is stored in format 310"),
+      decode_error("rec 1 100\nd.dat 310\n", files).find("db/rec.hea: signal 1 is stored in format 310"),
       std::string::npos);
   EXPECT_NE(
       decode_error("rec 2 100\nd.dat 16\nd.dat 80\n", files).find("shares file d.dat with signals of another format"),

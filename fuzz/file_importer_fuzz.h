@@ -16,8 +16,15 @@
 
 template <typename Import>
 void import_through_file(const std::uint8_t* data, std::size_t size, const std::string& extension, Import import) {
-  static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("korvel_io_fuzz_" + std::to_string(::getpid()) + extension);
+  // One file per process, removed when the fuzzer exits.
+  static const struct ScratchFile {
+    std::filesystem::path path;
+    ~ScratchFile() {
+      std::error_code ignored;
+      std::filesystem::remove(path, ignored);
+    }
+  } scratch{std::filesystem::temp_directory_path() / ("korvel_io_fuzz_" + std::to_string(::getpid()) + extension)};
+  const std::filesystem::path& file = scratch.path;
   {
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -111,6 +111,12 @@ void ComputedChannels::remove(std::int32_t index) {
   ++epoch_;
 }
 
+std::vector<std::int32_t> ComputedChannels::indexes() const {
+  std::vector<std::int32_t> out;
+  for (const auto& [index, c] : channels_) out.push_back(index);
+  return out;
+}
+
 const std::string& ComputedChannels::name(std::int32_t index) const { return at(index).name; }
 bool ComputedChannels::flag(std::int32_t index) const { return at(index).flag; }
 void ComputedChannels::set_flag(std::int32_t index, bool set) { at(index).flag = set; }

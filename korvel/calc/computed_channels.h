@@ -49,6 +49,8 @@ class ComputedChannels {
   // Channels whose expressions name it hold no data until a channel of that name returns.
   void remove(std::int32_t index);
   bool contains(std::int32_t index) const noexcept { return channels_.count(index) != 0; }
+  // In increasing order, which is the order they were created in (document files keep it).
+  std::vector<std::int32_t> indexes() const;
   const std::string& name(std::int32_t index) const;
   bool flag(std::int32_t index) const;
   void set_flag(std::int32_t index, bool set);

@@ -7,11 +7,13 @@
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "korvel/app/host_document.h"
+#include "korvel/io/load_recording.h"
 #include "korvel/services/analysis_manager.h"
 #include "korvel/services/chart_view.h"
 #include "korvel/services/host_site.h"
@@ -34,6 +36,12 @@ struct SavedItem {
   std::int32_t index = 0;
   GUID item_class{};
   std::vector<std::uint8_t> bytes;
+};
+
+// A recording file the document's data was read from, with how it was read.
+struct RecordingSource {
+  std::filesystem::path path;
+  io::LoadOptions options;
 };
 
 struct OpenView {
@@ -67,6 +75,10 @@ class DocumentFrame {
   const std::vector<Extension>& extensions() const noexcept { return extensions_; }
   const Extension* find_extension(const GUID& class_id) const;
   bool closed() const noexcept { return closed_; }
+  // The files the data came from, in record order; empty for data that was sampled or
+  // built in memory.
+  const std::vector<RecordingSource>& sources() const noexcept { return sources_; }
+  void set_sources(std::vector<RecordingSource> sources) { sources_ = std::move(sources); }
 
   // Creates one extension document per registered document class, in registration order;
   // initialises each one's persisted objects, or loads those that `saved` holds (then calls
@@ -112,6 +124,7 @@ class DocumentFrame {
   ComPtr<AnalysisManager> analysis_;
   ComPtr<SamplingManager> sampling_;
   std::vector<Extension> extensions_;
+  std::vector<RecordingSource> sources_;
   std::vector<OpenView> views_;
   std::vector<std::uint32_t> view_commands_;
   std::vector<std::pair<GUID, std::uint32_t>> notices_;

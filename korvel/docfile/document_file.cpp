@@ -1,0 +1,165 @@
+// SPDX-License-Identifier: MIT
+#include "korvel/docfile/document_file.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+#include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/utf.h"
+
+namespace korvel::docfile {
+namespace {
+
+io::Recording read_joined(const std::vector<services::RecordingSource>& sources, const std::filesystem::path& folder) {
+  io::Recording joined;
+  for (const services::RecordingSource& s : sources) {
+    io::Recording r = io::load_recording(s.path.is_relative() ? folder / s.path : s.path, s.options);
+    if (joined.records.empty() && joined.name.empty()) {
+      joined.name = r.name;
+      joined.source = r.source;
+    }
+    std::move(r.records.begin(), r.records.end(), std::back_inserter(joined.records));
+  }
+  return joined;
+}
+
+// Defines the channels as extensions do, through the interfaces: each gets a host
+// arithmetic calculation with its expression. All channels are created first; an expression
+// compiles only once the channels it names have theirs, so the expressions are set in
+// rounds until a round makes no progress; then every channel still failing is named.
+void define_channels(app::HostDocument& data, const std::vector<ChannelDefinition>& definitions, const std::string& name) {
+  std::vector<ChannelId> ids;
+  for (const ChannelDefinition& c : definitions) {
+    ChannelId id;
+    if (FAILED(data.CreateChannel(utf8_to_utf16(c.name).c_str(), &id)))
+      throw DocumentFileError(name + "computed channel '" + c.name + "' cannot be created (a name taken twice, or not a name)");
+    check_hresult(data.SetChannelFlag(id, to_variant_bool(c.flag)));
+    ids.push_back(id);
+  }
+  std::vector<std::size_t> pending;
+  for (std::size_t i = 0; i < definitions.size(); ++i)
+    if (!definitions[i].expression.empty()) pending.push_back(i);
+  while (!pending.empty()) {
+    std::vector<std::size_t> failed;
+    std::string errors;
+    for (std::size_t i : pending) {
+      ComPtr<IArithmeticCalculation> calculation;
+      check_hresult(data.CreateArithmeticCalculation(calculation.put()));
+      Bstr error;
+      if (SUCCEEDED(calculation->Initialise(utf8_to_utf16(definitions[i].expression).c_str(), nullptr, error.put())) &&
+          SUCCEEDED(data.SetCalculation(ids[i], calculation.get())))
+        continue;
+      errors += std::string(errors.empty() ? "" : "; ") + "computed channel '" + definitions[i].name +
+                "': " + (error.get() ? error.utf8() : "its expression depends on itself");
+      failed.push_back(i);
+    }
+    if (failed.size() == pending.size()) throw DocumentFileError(name + errors);
+    pending = std::move(failed);
+  }
+}
+
+std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw DocumentFileError("cannot open " + path.string());
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (file.bad()) throw DocumentFileError("cannot read " + path.string());
+  return bytes;
+}
+
+}  // namespace
+
+services::DocumentFrame& open_recordings(services::Session& session, const std::vector<services::RecordingSource>& sources,
+                                         const services::FrameOptions& options) {
+  services::DocumentFrame& frame = session.open(doc::Document(read_joined(sources, std::filesystem::current_path())), options);
+  frame.set_sources(sources);
+  return frame;
+}
+
+DocumentContents contents_of(const services::DocumentFrame& frame) {
+  DocumentContents c;
+  for (services::RecordingSource s : frame.sources()) {
+    s.path = std::filesystem::absolute(s.path);
+    c.recordings.push_back(std::move(s));
+  }
+  const calc::ComputedChannels& channels = const_cast<services::DocumentFrame&>(frame).data().channels();
+  for (std::int32_t index : channels.indexes())
+    c.channels.push_back({channels.name(index), channels.expression(index), channels.flag(index)});
+  c.items = frame.save_items(false);
+  return c;
+}
+
+void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path) {
+  std::vector<std::uint8_t> bytes;
+  try {
+    bytes = encode_document(contents_of(frame));
+  } catch (const HResultError& e) {
+    throw DocumentFileError(std::string("the document cannot be saved: ") + e.what());
+  }
+  std::filesystem::path temporary = path;
+  temporary += ".saving";
+  {
+    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    file.flush();
+    if (!file) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      throw DocumentFileError("cannot write " + temporary.string());
+    }
+  }
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) {
+    std::filesystem::remove(temporary, error);
+    throw DocumentFileError("cannot replace " + path.string() + " with the saved document");
+  }
+  // Saved: a second save with clear_dirty tells each item so.
+  frame.save_items(true);
+}
+
+services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,
+                                       const services::FrameOptions& options) {
+  const std::string name = path.string() + ": ";
+  DocumentContents contents;
+  try {
+    contents = decode_document(read_file(path));
+  } catch (const DocumentFileError& e) {
+    throw DocumentFileError(name + e.what());
+  }
+
+  // Every document class the items need must be registered before anything is read.
+  const auto classes = session.application().extensions()->classes_in(kDocumentCategory);
+  for (const services::SavedItem& item : contents.items)
+    if (std::none_of(classes.begin(), classes.end(), [&](const auto* c) { return c->class_id == item.document_class; }))
+      throw DocumentFileError(name + "it needs the extension whose document class is " + to_string(item.document_class) +
+                              ", which is not loaded");
+
+  io::Recording recording;
+  try {
+    recording = read_joined(contents.recordings, path.parent_path());
+  } catch (const io::ImportError& e) {
+    throw DocumentFileError(name + "a recording of the document cannot be read: " + e.what());
+  }
+  ComPtr<app::HostDocument> data;
+  try {
+    data = make_com<app::HostDocument>(doc::Document(std::move(recording)), &session.application());
+  } catch (const std::invalid_argument& e) {
+    throw DocumentFileError(name + "the recordings do not make one document: " + e.what());
+  }
+  try {
+    define_channels(*data, contents.channels, name);
+  } catch (const HResultError& e) {
+    throw DocumentFileError(name + "its computed channels cannot be defined: " + e.what());
+  }
+  try {
+    services::DocumentFrame& frame = session.open(std::move(data), options, contents.items);
+    frame.set_sources(std::move(contents.recordings));
+    return frame;
+  } catch (const HResultError& e) {
+    throw DocumentFileError(name + e.what());
+  }
+}
+
+}  // namespace korvel::docfile

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "hrv/core/analysis_export.h"
 #include "hrv/core/analysis_region.h"
 #include "hrv/core/event_id_cache.h"
 #include "hrv/core/recalc_mask.h"
@@ -123,6 +124,27 @@ HRESULT Document::RequestReanalysis(std::int32_t argument) {
       RunAnalysis(kChangeEverything, ChangeCode::Analysis);
     return S_OK;
   });
+}
+
+// ---- IAnalysisExport ----
+
+namespace {
+HRESULT write_all(IByteStream* stream, const std::string& text) {
+  if (!stream) return E_POINTER;
+  ULONG written = 0;
+  return stream->Write(text.data(), static_cast<ULONG>(text.size()), &written);
+}
+}  // namespace
+
+HRESULT Document::ExportResults(IByteStream* stream) {
+  return guard([&] {
+    const HRESULT hr = write_all(stream, results_json(*this));
+    return FAILED(hr) ? hr : (region_set() ? S_OK : S_FALSE);
+  });
+}
+
+HRESULT Document::ExportEvents(IByteStream* stream) {
+  return guard([&] { return write_all(stream, beats_csv(*this)); });
 }
 
 // ---- Lifecycle operations ----

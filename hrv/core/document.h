@@ -22,6 +22,7 @@
 #include "hrv/core/settings.h"
 #include "hrv/detect/detector.h"
 #include "sdk/cpp/com_object.h"
+#include "sdk/host/analysis_export.h"
 #include "sdk/host/host_document.h"
 #include "sdk/host/sampling.h"
 
@@ -77,7 +78,8 @@ class SettingsEditor {
 };
 
 class Document final
-    : public ComObject<IHRVDocument, IOnlineDataSink, IExtensionDocument, IMessageSink, ICommandTarget, IAnalysisClient> {
+    : public ComObject<IHRVDocument, IOnlineDataSink, IExtensionDocument, IMessageSink, ICommandTarget, IAnalysisClient,
+                       IAnalysisExport> {
  public:
   // Throws HResultError when `host` is null or gives no document data.
   explicit Document(ComPtr<IHostDocument> host);
@@ -105,6 +107,10 @@ class Document final
   HRESULT ReportRegion(std::int32_t argument) override;
   HRESULT RequestClear(std::int32_t argument) override;
   HRESULT RequestReanalysis(std::int32_t argument) override;
+
+  // IAnalysisExport: results.json and beats.csv (analysis_export.h).
+  HRESULT ExportResults(IByteStream* stream) override;
+  HRESULT ExportEvents(IByteStream* stream) override;
 
   // IOnlineDataSink (document_online.cpp)
   HRESULT CanStartSampling(std::int32_t argument, VARIANT_BOOL* allowed) override;

@@ -10,11 +10,12 @@
 #include "hrv/core/settings_fields.h"
 #include "hrv/core/settings_interface.h"
 #include "sdk/cpp/com_object.h"
+#include "sdk/property_bag.h"
 #include "sdk/stream.h"
 
 namespace HRV {
 
-class Settings final : public ComObject<IPersistStreamInit, IHRVSettings>, public SettingsFields {
+class Settings final : public ComObject<IPersistStreamInit, IHRVSettings, IPersistPropertyBag>, public SettingsFields {
  public:
   Settings() = default;
 
@@ -30,6 +31,12 @@ class Settings final : public ComObject<IPersistStreamInit, IHRVSettings>, publi
   HRESULT Save(IByteStream* stream, VARIANT_BOOL clearDirty) override;
   HRESULT GetSizeMax(std::uint64_t* size) override;  // E_NOTIMPL
   HRESULT InitNew() override;                        // every value and flag back to its default
+
+  // IPersistPropertyBag: the values by field name (settings_properties.h), for settings
+  // files and results. Load checks every value against its range and the edges' order and
+  // changes nothing when one is refused.
+  HRESULT Load(IPropertyBag* bag, IErrorLog* log) override;
+  HRESULT Save(IPropertyBag* bag, VARIANT_BOOL clearDirty) override;
 
   // A new record (reference count 1) with every value and state flag of this one;
   // LoadedVersion starts at 0.

@@ -244,8 +244,8 @@ TEST(SettingsPersist, ReportsClassIdDirtyStateAndNoSizeLimit) {
   EXPECT_EQ(s->IsDirty(), S_FALSE);
   s->Dirty = true;
   EXPECT_EQ(s->IsDirty(), S_OK);
-  EXPECT_EQ(s->Load(nullptr), E_POINTER);
-  EXPECT_EQ(s->Save(nullptr, VARIANT_TRUE), E_POINTER);
+  EXPECT_EQ(s->Load(static_cast<IByteStream*>(nullptr)), E_POINTER);
+  EXPECT_EQ(s->Save(static_cast<IByteStream*>(nullptr), VARIANT_TRUE), E_POINTER);
 }
 
 TEST(SettingsPersist, SaveClearsDirtyOnlyWhenAsked) {

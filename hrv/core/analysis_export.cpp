@@ -1,0 +1,140 @@
+// SPDX-License-Identifier: MIT
+#include "hrv/core/analysis_export.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "hrv/core/document.h"
+#include "hrv/core/settings_properties.h"
+#include "hrv/core/statistics.h"
+#include "sdk/cpp/utf.h"
+
+namespace HRV {
+
+namespace {
+
+using nlohmann::ordered_json;
+
+// NaN and infinities have no JSON form; scripts read them as null.
+ordered_json number(double x) { return std::isfinite(x) ? ordered_json(x) : ordered_json(nullptr); }
+
+// Seconds of a position on the document's time axis, or null when the host cannot place it.
+ordered_json seconds_of(IDocumentData* data, const Document& document, TickPosition p) {
+  if (!data || !p.is_set() || p.record >= TickPosition::kOpenEndRecord) return nullptr;
+  double start = 0, dt = 0;
+  const ChannelId source{document.settings().SourceChannel, document.settings().SourceKind & 0x7FFFFFFF};
+  if (data->GetRecordStartTime(p.record, &start) != S_OK || data->GetSampleInterval(p.record, source, &dt) != S_OK)
+    return nullptr;
+  return number(start + p.tick * dt);
+}
+
+ordered_json position(IDocumentData* data, const Document& document, TickPosition p) {
+  ordered_json o;
+  o["record"] = p.record;
+  o["tick"] = p.tick;
+  o["seconds"] = seconds_of(data, document, p);
+  return o;
+}
+
+// Visits every beat the fiducial channel yields in the region, with its record.
+template <class Visit>
+void for_each_beat(const Document& document, Visit visit) {
+  ChannelId fiducial;
+  IDocumentData* data = document.document_data();
+  if (!data || !document.region_set() || !document.detector().FiducialChannel(&fiducial)) return;
+  ComPtr<IEventReader> reader;
+  if (data->OpenEventReader(fiducial, document.settings().region_start(), document.settings().region_end(),
+                            reader.put()) != S_OK || !reader)
+    return;
+  std::vector<FiducialEvent> batch(1024);
+  std::vector<std::int32_t> records(batch.size());
+  ULONG count = 0;
+  while (reader->Read(batch.data(), static_cast<ULONG>(batch.size()), records.data(), &count) == S_OK && count > 0)
+    for (ULONG i = 0; i < count; ++i) visit(batch[i], records[i]);
+}
+
+// Shortest text that reads back to the same double; empty for NaN and infinities.
+void append_number(std::string& out, double x) {
+  if (!std::isfinite(x)) return;
+  char buffer[32];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+  out.append(buffer, end);
+}
+
+}  // namespace
+
+std::string results_json(const Document& document) {
+  const Settings& s = document.settings();
+  const AnalysisResults& r = document.results();
+  IDocumentData* data = document.document_data();
+
+  ordered_json out;
+  Bstr name;
+  if (data) data->GetDocumentName(name.put());
+  out["recording"] = name.utf8();
+  out["signal"] = s.SourceChannel;
+
+  ordered_json settings;
+  for (const SettingsProperty& p : settings_properties())
+    std::visit([&](auto member) { settings[utf16_to_utf8(p.name)] = s.*member; }, p.field);
+  out["settings"] = settings;
+
+  ordered_json region;
+  region["start"] = position(data, document, s.region_start());
+  region["end"] = position(data, document, s.region_end());
+  out["region"] = region;
+
+  std::size_t detected = 0;
+  for_each_beat(document, [&](const FiducialEvent&, std::int32_t) { ++detected; });
+  out["beats"] = {{"total", TotalBeats(r)}, {"normal", NormalBeats(r)}, {"ectopic", EctopicBeats(r)}, {"detected", detected}};
+
+  out["time_domain"] = {{"mean_rr_s", number(MeanRR(r))},         {"median_rr_s", number(MedianRR(r))},
+                        {"sdrr_s", number(SDRR(r))},              {"cvrr", number(CVRR(r))},
+                        {"mean_rate_bpm", number(MeanRate(r))},   {"sd_rate_bpm", number(SDRate(r))},
+                        {"sdsd_s", number(SDSD(r))},              {"rmssd_s", number(RMSSD(r))},
+                        {"prr_threshold_s", number(r.threshold)}, {"prrx_pct", number(PRRx(r))},
+                        {"sdarr_s", number(SDARR(r))}};
+  out["nonlinear"] = {{"sd1_s", number(SD1(r))}, {"sd2_s", number(SD2(r))}};
+
+  const PowerSpectrum& p = r.spectrum;
+  out["frequency"] = {{"total_power_s2", number(p.totalPower)}, {"vlf_power_s2", number(p.vlfPower)},
+                      {"lf_power_s2", number(p.lfPower)},       {"hf_power_s2", number(p.hfPower)},
+                      {"vlf_pct", number(VLFPercent(p))},       {"lf_pct", number(LFPercent(p))},
+                      {"hf_pct", number(HFPercent(p))},         {"lf_nu", number(LFnu(p))},
+                      {"hf_nu", number(HFnu(p))},               {"lf_hf", number(LFHFRatio(p))}};
+  ordered_json power = ordered_json::array();
+  for (double x : p.power) power.push_back(number(x));
+  out["spectrum"] = {{"df_hz", number(p.df)}, {"first_bin", p.firstBin}, {"power_s2", power}};
+  return out.dump(2) + "\n";
+}
+
+std::string beats_csv(const Document& document) {
+  std::string out = "beat_number,record,tick,time_s,rr_s,delta_rr_s,rate_hz,ff,activity,mobility,peak_value,peak_index,flags,class\n";
+  IDocumentData* data = document.document_data();
+  const ChannelId source{document.settings().SourceChannel, document.settings().SourceKind & 0x7FFFFFFF};
+  std::int32_t cachedRecord = -1;
+  double start = 0, dt = 0;
+  for_each_beat(document, [&](const FiducialEvent& e, std::int32_t record) {
+    if (record != cachedRecord) {
+      data->GetRecordStartTime(record, &start);
+      data->GetSampleInterval(record, source, &dt);
+      cachedRecord = record;
+    }
+    out += std::to_string(e.beatNumber) + ',' + std::to_string(record) + ',' + std::to_string(e.tick) + ',';
+    append_number(out, start + (e.tick + static_cast<double>(e.fraction)) * dt);
+    for (double x : {e.rr, e.deltaRR, e.rate, e.ff, e.complexityA, e.complexityB, e.peakValue}) {
+      out += ',';
+      append_number(out, x);
+    }
+    char flags[16];
+    std::snprintf(flags, sizeof flags, "0x%08X", e.flags);
+    out += ',' + std::to_string(e.peakIndex) + ',' + flags + ',' + std::string(to_string(display_class(e))) + '\n';
+  });
+  return out;
+}
+
+}  // namespace HRV

@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: MIT
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "hrv/core/settings.h"
+#include "hrv/core/settings_properties.h"
+#include "sdk/cpp/com_object.h"
+#include "sdk/cpp/utf.h"
+
+namespace {
+
+class Bag final : public ComObject<IPropertyBag, IErrorLog> {
+ public:
+  std::map<std::u16string, VARIANT> values;
+  std::vector<std::string> errors;
+
+  ~Bag() override {
+    for (auto& [name, v] : values) VariantClear(&v);
+  }
+  void set(const std::u16string& name, double x) {
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_R8;
+    v.dblVal = x;
+    Write(name.c_str(), &v);
+  }
+  HRESULT Read(const char16_t* name, VARIANT* value) override {
+    auto it = values.find(name);
+    if (it == values.end()) return S_FALSE;
+    return VariantCopy(value, &it->second);
+  }
+  HRESULT Write(const char16_t* name, const VARIANT* value) override {
+    VARIANT copy;
+    VariantInit(&copy);
+    VariantCopy(&copy, value);
+    VariantClear(&values[name]);
+    values[name] = copy;
+    return S_OK;
+  }
+  HRESULT AddError(const char16_t* property, const char16_t* description) override {
+    errors.push_back(utf16_to_utf8(property) + " " + utf16_to_utf8(description));
+    return S_OK;
+  }
+};
+
+TEST(SettingsProperties, SaveWritesEveryValueAndLoadTakesItBack) {
+  auto original = make_com<HRV::Settings>();
+  original->MinRR = 0.55;
+  original->FrequencyCount = 256;
+  original->ExcludeEctopic = false;
+  auto bag = make_com<Bag>();
+  ASSERT_EQ(original->Save(static_cast<IPropertyBag*>(bag.get()), VARIANT_FALSE), S_OK);
+  EXPECT_EQ(bag->values.size(), HRV::settings_properties().size());
+  EXPECT_EQ(bag->values[u"FrequencyCount"].vt, VT_I4);
+  EXPECT_EQ(bag->values[u"ExcludeEctopic"].lVal, 0);
+
+  auto copy = make_com<HRV::Settings>();
+  ASSERT_EQ(copy->Load(static_cast<IPropertyBag*>(bag.get()), nullptr), S_OK);
+  EXPECT_EQ(copy->MinRR, 0.55);
+  EXPECT_EQ(copy->FrequencyCount, 256);
+  EXPECT_FALSE(copy->ExcludeEctopic);
+  EXPECT_EQ(original->CompareForRecompute(copy.get()), 0u);
+  EXPECT_TRUE(copy->Dirty);
+}
+
+TEST(SettingsProperties, RefusesOutOfRangeValuesAndChangesNothing) {
+  auto settings = make_com<HRV::Settings>();
+  auto bag = make_com<Bag>();
+  bag->set(u"LowPassHz", 5);        // the detector accepts 10 to 200 Hz
+  bag->set(u"MaxRR", 0.5);          // below MinRR 0.8
+  bag->set(u"FrequencyCount", 2.5); // not a whole number
+  bag->set(u"WindowSec", 2);        // fine on its own, but nothing is taken when anything is refused
+  EXPECT_EQ(settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get()), E_INVALIDARG);
+  EXPECT_EQ(settings->WindowSec, 5.0);
+  EXPECT_EQ(settings->LowPassHz, 30.0);
+  ASSERT_EQ(bag->errors.size(), 3u);
+  EXPECT_EQ(bag->errors[0], "LowPassHz 5 is outside the range 10 to 200");
+  EXPECT_EQ(bag->errors[1], "FrequencyCount must be a whole number");
+  EXPECT_EQ(bag->errors[2], "MinRR must not exceed MaxRR");
+  // A text where a number belongs is refused too.
+  auto other = make_com<Bag>();
+  VARIANT text;
+  VariantInit(&text);
+  text.vt = VT_BSTR;
+  text.bstrVal = SysAllocString(u"fast");
+  other->Write(u"Preset", &text);
+  VariantClear(&text);
+  EXPECT_EQ(settings->Load(static_cast<IPropertyBag*>(other.get()), other.get()), E_INVALIDARG);
+  ASSERT_EQ(other->errors.size(), 1u);
+  EXPECT_EQ(other->errors[0], "Preset is not a number");
+}
+
+}  // namespace

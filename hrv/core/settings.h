@@ -33,8 +33,9 @@ class Settings final : public ComObject<IPersistStreamInit, IHRVSettings, IPersi
   HRESULT InitNew() override;                        // every value and flag back to its default
 
   // IPersistPropertyBag: the values by field name (settings_properties.h), for settings
-  // files and results. Load checks every value against its range and the edges' order and
-  // changes nothing when one is refused.
+  // files and results. A species Preset (0 to 7) in the bag brings that species' detector,
+  // classifier and spectrum values before the other named values apply. Load checks every
+  // value against its range and the edges' order and changes nothing when one is refused.
   HRESULT Load(IPropertyBag* bag, IErrorLog* log) override;
   HRESULT Save(IPropertyBag* bag, VARIANT_BOOL clearDirty) override;
 

@@ -6,6 +6,7 @@
 
 #include "hrv/core/settings.h"
 #include "hrv/core/settings_properties.h"
+#include "hrv/detect/presets.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
 
@@ -42,6 +43,21 @@ HRESULT Settings::Load(IPropertyBag* bag, IErrorLog* log) {
       refused = true;
       if (log) log->AddError(std::u16string(p.name).c_str(), why.c_str());
     };
+    // A species preset brings its detector, classifier and spectrum values first, as
+    // choosing it in the settings dialog does; values named beside it then override them.
+    {
+      VARIANT preset;
+      VariantInit(&preset);
+      double index = 0;
+      if (bag->Read(u"Preset", &preset) == S_OK && number_of(preset, index) && index == std::trunc(index) && index >= 0 &&
+          index < kCustomPreset) {
+        const auto i = static_cast<std::int32_t>(index);
+        ApplyPreset(next, i);
+        ApplyClassifierPreset(next, i);
+        ApplySpectrumPreset(next, i);
+      }
+      VariantClear(&preset);
+    }
     for (const SettingsProperty& p : settings_properties()) {
       VARIANT value;
       VariantInit(&value);

@@ -65,6 +65,25 @@ TEST(SettingsProperties, SaveWritesEveryValueAndLoadTakesItBack) {
   EXPECT_TRUE(copy->Dirty);
 }
 
+TEST(SettingsProperties, APresetBringsItsSpeciesValuesAndNamedValuesOverrideThem) {
+  auto settings = make_com<HRV::Settings>();
+  auto bag = make_com<Bag>();
+  bag->set(u"Preset", 4);  // mouse
+  bag->set(u"MinPeakHeightSD", 4);
+  ASSERT_EQ(settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get()), S_OK);
+  EXPECT_EQ(settings->Preset, 4);
+  EXPECT_EQ(settings->LowPassHz, 150.0);
+  EXPECT_EQ(settings->MinRR, 0.09);
+  EXPECT_EQ(settings->HFHighHz, 5.0);
+  EXPECT_EQ(settings->MinPeakHeightSD, 4.0);
+  // Custom keeps what is there.
+  auto custom = make_com<Bag>();
+  custom->set(u"Preset", 8);
+  ASSERT_EQ(settings->Load(static_cast<IPropertyBag*>(custom.get()), custom.get()), S_OK);
+  EXPECT_EQ(settings->LowPassHz, 150.0);
+  EXPECT_EQ(settings->Preset, 8);
+}
+
 TEST(SettingsProperties, RefusesOutOfRangeValuesAndChangesNothing) {
   auto settings = make_com<HRV::Settings>();
   auto bag = make_com<Bag>();

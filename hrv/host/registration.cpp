@@ -3,9 +3,11 @@
 
 #include "hrv/detect/fiducial_enumerator.h"
 #include "hrv/detect/selector_enumerator.h"
+#include "hrv/host/beat_markers.h"
 #include "hrv/host/document_class.h"
 #include "hrv/host/host_context.h"
 #include "hrv/host/macro_messages.h"
+#include "hrv/views/rr_export.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/host/application.h"
 
@@ -35,12 +37,12 @@ HRESULT register_class_objects(IUnknown* host) noexcept {
     classes->RegisterClassObject(make_com<DocumentClass>()->identity());
     classes->RegisterClassObject(make_fiducial_enumerator_class().get());
     classes->RegisterClassObject(make_selector_enumerator_class().get());
+    classes->RegisterClassObject(make_com<FiducialDrawClass>()->identity());
     // In their place after these, as they become part of the extension:
-    //   the fiducial event draw class ("PkStimEventDrawClass", event type 1 of GUID_HRVEnumObj's module),
     //   the report view class (view type 0 of the report view family),
     //   the tachogram, spectrum, RR histogram, delta-RR histogram, classifier and Poincaré
-    //   view classes (view types 1 to 6, see commands.h),
-    //   the RR-interval file-save class.
+    //   view classes (view types 1 to 6, see commands.h).
+    classes->RegisterClassObject(make_com<RRIntervalSaveClassObject>()->identity());
     return S_OK;
   });
 }

@@ -20,8 +20,10 @@
 #include "fake_host_application.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/cpp/utf.h"
+#include "sdk/host/channel_calc.h"
 #include "sdk/host/computed_channels.h"
 #include "sdk/host/host_document.h"
+#include "sdk/host/host_services.h"
 
 namespace fake_host {
 
@@ -246,7 +248,8 @@ class BeatReader final : public ComObject<IEventReader> {
   TickPosition to_;
 };
 
-class HostDocument final : public ComObject<IHostDocument, IDocumentData, IComputedChannels, IChannelCalculations> {
+class HostDocument final : public ComObject<IHostDocument, IDocumentData, IComputedChannels, IChannelCalculations,
+                                            IExtensionDocuments, IChartMessageTarget> {
  public:
   struct Record {
     double startTime;       // s
@@ -256,6 +259,7 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
   struct Computed {
     std::string name;
     ComPtr<Calculation> calculation;
+    ComPtr<IUnknown> attached;  // what SetCalculation was given, when not a Calculation of this host
     bool flag = false;
     bool deleted = false;
   };
@@ -404,7 +408,7 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
     if (!name || !channel) return E_POINTER;
     ChannelId existing;
     if (FindChannel(name, &existing) == S_OK) return E_INVALIDARG;
-    computed.push_back({utf16_to_utf8(name), nullptr});
+    computed.push_back({utf16_to_utf8(name), nullptr, nullptr});
     *channel = computed_id(computed.size() - 1);
     return S_OK;
   }
@@ -413,6 +417,7 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
     if (!c) return E_INVALIDARG;
     c->deleted = true;
     c->calculation.reset();
+    c->attached.reset();
     for (auto it = markers.begin(); it != markers.end();) it = it->first == channel.index ? markers.erase(it) : std::next(it);
     return S_OK;
   }
@@ -441,14 +446,24 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
   HRESULT SetCalculation(ChannelId channel, IUnknown* calculation) override {
     Computed* c = computed_channel(channel);
     if (!c) return E_INVALIDARG;
+    c->attached.reset();
     if (!calculation) {
       c->calculation.reset();
       return S_OK;
     }
     auto arithmetic = ComPtr<IUnknown>::retain(calculation).query<IArithmeticCalculation>();
     if (!arithmetic) return E_INVALIDARG;
-    // Only calculations this host created (CreateArithmeticCalculation) come here.
-    c->calculation = ComPtr<Calculation>::retain(static_cast<Calculation*>(arithmetic.get()));
+    // An extension's calculation wraps one this host created; the channel keeps the wrapper
+    // as its calculation object and the host's own one as its expression.
+    if (auto* own = dynamic_cast<Calculation*>(arithmetic.get())) {
+      c->calculation = ComPtr<Calculation>::retain(own);
+      return S_OK;
+    }
+    Bstr text;
+    arithmetic->GetExpression(text.put());
+    c->calculation = make_com<Calculation>();
+    c->calculation->expression = text.utf8();
+    c->attached = arithmetic.query<IUnknown>();
     return S_OK;
   }
   HRESULT ShowEventsOn(ChannelId eventChannel, std::int32_t target) override {
@@ -469,8 +484,30 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
     *calculation = nullptr;
     Computed* c = computed_channel(channel);
     if (!c || !c->calculation) return S_FALSE;
+    if (c->attached) return c->attached.copy_to(calculation);
     *calculation = static_cast<IArithmeticCalculation*>(c->calculation.get());
     (*calculation)->AddRef();
+    return S_OK;
+  }
+
+  // IExtensionDocuments: the one extension document a test installs.
+  HRESULT FindDocument(const GUID& classId, IUnknown** document) override {
+    if (!document) return E_POINTER;
+    *document = nullptr;
+    if (!extensionDocument || classId != extensionDocumentClass) return S_FALSE;
+    return extensionDocument.copy_to(document);
+  }
+
+  // IChartMessageTarget: every message taken, copied.
+  struct ChartMessageCopy {
+    std::uint32_t type;
+    std::vector<std::uint32_t> fields;
+    std::string text;
+  };
+  HRESULT SendChartMessage(const ChartMessage* message) override {
+    if (!message) return E_POINTER;
+    chartMessages.push_back({message->type, {message->fields, message->fields + message->fieldCount},
+                             message->text ? utf16_to_utf8(message->text) : std::string()});
     return S_OK;
   }
 
@@ -516,6 +553,9 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
   std::vector<HostMessage> messages;
   std::vector<std::pair<GUID, std::uint32_t>> notices;
   int readersOpened = 0;
+  GUID extensionDocumentClass{};
+  ComPtr<IUnknown> extensionDocument;  // a test that sets it resets it before the end
+  std::vector<ChartMessageCopy> chartMessages;
 
   ComPtr<ChartData> chart = make_com<ChartData>();
   ComPtr<ChartView> view = make_com<ChartView>();

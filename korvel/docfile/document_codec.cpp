@@ -24,6 +24,7 @@ constexpr std::uint32_t tag(const char (&name)[5]) {
 }
 constexpr std::uint32_t kRecordings = tag("RECS");
 constexpr std::uint32_t kChannels = tag("CHAN");
+constexpr std::uint32_t kCalculations = tag("CALC");
 constexpr std::uint32_t kItems = tag("ITEM");
 
 std::string tag_text(std::uint32_t t) {
@@ -166,6 +167,17 @@ std::vector<std::uint8_t> channels_payload(const DocumentContents& c) {
   return std::move(w.bytes);
 }
 
+std::vector<std::uint8_t> calculations_payload(const DocumentContents& c) {
+  Writer w;
+  w.put(static_cast<std::uint32_t>(c.calculations.size()));
+  for (const auto& calc : c.calculations) {
+    w.put_string(calc.channel);
+    w.put_guid(calc.class_id);
+    w.put_bytes(calc.settings);
+  }
+  return std::move(w.bytes);
+}
+
 std::vector<std::uint8_t> items_payload(const DocumentContents& c) {
   Writer w;
   w.put(static_cast<std::uint32_t>(c.items.size()));
@@ -207,6 +219,20 @@ void read_channels(Reader& in, DocumentContents& out) {
   in.expect_end();
 }
 
+void read_calculations(Reader& in, DocumentContents& out) {
+  const auto n = in.get_count(4 + 16 + 4, "the calculation count");
+  for (std::uint32_t i = 0; i < n; ++i) {
+    CalculationDefinition c;
+    c.channel = in.get_string("a calculation's channel");
+    c.class_id = in.get_guid("a calculation's class");
+    c.settings = in.get_bytes("a calculation's settings");
+    for (const auto& other : out.calculations)
+      if (other.channel == c.channel) in.fail("channel '" + c.channel + "' has two calculations");
+    out.calculations.push_back(std::move(c));
+  }
+  in.expect_end();
+}
+
 void read_items(Reader& in, DocumentContents& out) {
   const auto n = in.get_count(16 + 4 + 16 + 4, "the item count");
   for (std::uint32_t i = 0; i < n; ++i) {
@@ -231,7 +257,10 @@ std::vector<std::uint8_t> encode_document(const DocumentContents& contents) {
   w.bytes.assign(kMagic.begin(), kMagic.end());
   w.put(kDocumentFileVersion);
   const std::pair<std::uint32_t, std::vector<std::uint8_t>> sections[] = {
-      {kRecordings, recordings_payload(contents)}, {kChannels, channels_payload(contents)}, {kItems, items_payload(contents)}};
+      {kRecordings, recordings_payload(contents)},
+      {kChannels, channels_payload(contents)},
+      {kCalculations, calculations_payload(contents)},
+      {kItems, items_payload(contents)}};
   w.put(static_cast<std::uint32_t>(std::size(sections)));
   for (const auto& [t, payload] : sections) {
     w.put(t);
@@ -253,7 +282,7 @@ DocumentContents decode_document(std::span<const std::uint8_t> bytes) {
   const auto count = file.get_count(kSectionHeader, "the section count");
 
   DocumentContents out;
-  std::map<std::uint32_t, bool> seen = {{kRecordings, false}, {kChannels, false}, {kItems, false}};
+  std::map<std::uint32_t, bool> seen = {{kRecordings, false}, {kChannels, false}, {kCalculations, false}, {kItems, false}};
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t header_at = file.offset();
     const auto t = file.get<std::uint32_t>("a section's tag");
@@ -270,11 +299,15 @@ DocumentContents decode_document(std::span<const std::uint8_t> bytes) {
     Reader in(payload, payload_at, "section '" + tag_text(t) + "'");
     if (t == kRecordings) read_recordings(in, out);
     else if (t == kChannels) read_channels(in, out);
+    else if (t == kCalculations) read_calculations(in, out);
     else read_items(in, out);
   }
   for (const auto& [t, present] : seen)
     if (!present) throw DocumentFileError("the document file lacks its section '" + tag_text(t) + "'");
   file.expect_end();
+  for (const CalculationDefinition& c : out.calculations)
+    if (std::none_of(out.channels.begin(), out.channels.end(), [&](const ChannelDefinition& d) { return d.name == c.channel; }))
+      throw DocumentFileError("section 'CALC' names channel '" + c.channel + "', which section 'CHAN' does not define");
   return out;
 }
 

@@ -7,13 +7,16 @@
 //   version   uint32   1
 //   sections  uint32   number of sections that follow
 //   then per section: tag (4 ASCII bytes), payload length (uint32), CRC-32 of the payload
-//   (uint32), payload. The sections "RECS", "CHAN" and "ITEM" appear exactly once each, in
-//   any order; nothing follows the last one.
+//   (uint32), payload. The sections "RECS", "CHAN", "CALC" and "ITEM" appear exactly once
+//   each, in any order; nothing follows the last one.
 // Inside payloads a string is a uint32 byte count and that many bytes of UTF-8; a GUID is
 // its four fields (uint32, uint16, uint16, 8 bytes); a boolean is one byte 0 or 1.
 //   RECS: count, then per recording: path (string), sampling rate in Hz (float64), MAT
 //         variable (string), verify checksums (boolean)
-//   CHAN: count, then per computed channel: name, expression (strings), flag (boolean)
+//   CHAN: count, then per computed channel: name, expression (strings), flag (boolean); a
+//         channel whose calculation is an extension's has an empty expression here
+//   CALC: count, then per channel with an extension's calculation: channel name (string),
+//         calculation class (GUID), settings stream (uint32 byte count, bytes)
 //   ITEM: count, then per persisted item: document class (GUID), index (int32), item class
 //         (GUID), stream (uint32 byte count, bytes)
 #pragma once
@@ -35,9 +38,16 @@ struct ChannelDefinition {
   friend bool operator==(const ChannelDefinition&, const ChannelDefinition&) = default;
 };
 
+struct CalculationDefinition {
+  std::string channel;
+  GUID class_id{};
+  std::vector<std::uint8_t> settings;
+};
+
 struct DocumentContents {
   std::vector<services::RecordingSource> recordings;
   std::vector<ChannelDefinition> channels;  // in the order they are created
+  std::vector<CalculationDefinition> calculations;
   std::vector<services::SavedItem> items;
 };
 
@@ -53,7 +63,7 @@ inline constexpr std::uint32_t kDocumentFileVersion = 1;
 std::vector<std::uint8_t> encode_document(const DocumentContents& contents);
 // Checks everything (magic, version, every length and checksum, UTF-8 of every string,
 // every section exactly once, no trailing bytes) and throws DocumentFileError at the first
-// fault.
+// fault. A calculation must name a channel of the CHAN section.
 DocumentContents decode_document(std::span<const std::uint8_t> bytes);
 
 }  // namespace korvel::docfile

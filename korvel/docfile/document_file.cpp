@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "korvel/services/channel_calculations.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
 
@@ -83,9 +84,17 @@ DocumentContents contents_of(const services::DocumentFrame& frame) {
     s.path = std::filesystem::absolute(s.path);
     c.recordings.push_back(std::move(s));
   }
-  const calc::ComputedChannels& channels = const_cast<services::DocumentFrame&>(frame).data().channels();
-  for (std::int32_t index : channels.indexes())
-    c.channels.push_back({channels.name(index), channels.expression(index), channels.flag(index)});
+  auto& f = const_cast<services::DocumentFrame&>(frame);
+  const calc::ComputedChannels& channels = f.data().channels();
+  for (const services::CalculatedChannel& calculated : frame.calculated_channels())
+    c.calculations.push_back({channels.name(calculated.channel.index), calculated.class_id,
+                              services::channel_calculation_settings(f, calculated.channel)});
+  for (std::int32_t index : channels.indexes()) {
+    // An extension's calculation makes its expression again when the document is opened.
+    const bool calculated = std::any_of(frame.calculated_channels().begin(), frame.calculated_channels().end(),
+                                        [&](const services::CalculatedChannel& x) { return x.channel.index == index; });
+    c.channels.push_back({channels.name(index), calculated ? std::string() : channels.expression(index), channels.flag(index)});
+  }
   c.items = frame.save_items(false);
   return c;
 }
@@ -129,12 +138,19 @@ services::DocumentFrame& load_document(services::Session& session, const std::fi
     throw DocumentFileError(name + e.what());
   }
 
-  // Every document class the items need must be registered before anything is read.
-  const auto classes = session.application().extensions()->classes_in(kDocumentCategory);
+  // Every class the file needs must be registered before anything is read.
+  auto registered = [&](const GUID& category, const GUID& class_id) {
+    const auto classes = session.application().extensions()->classes_in(category);
+    return std::any_of(classes.begin(), classes.end(), [&](const auto* c) { return c->class_id == class_id; });
+  };
   for (const services::SavedItem& item : contents.items)
-    if (std::none_of(classes.begin(), classes.end(), [&](const auto* c) { return c->class_id == item.document_class; }))
+    if (!registered(kDocumentCategory, item.document_class))
       throw DocumentFileError(name + "it needs the extension whose document class is " + to_string(item.document_class) +
                               ", which is not loaded");
+  for (const CalculationDefinition& c : contents.calculations)
+    if (!registered(kChannelCalculationCategory, c.class_id))
+      throw DocumentFileError(name + "channel '" + c.channel + "' needs the extension whose calculation class is " +
+                              to_string(c.class_id) + ", which is not loaded");
 
   io::Recording recording;
   try {
@@ -153,13 +169,25 @@ services::DocumentFrame& load_document(services::Session& session, const std::fi
   } catch (const HResultError& e) {
     throw DocumentFileError(name + "its computed channels cannot be defined: " + e.what());
   }
+  services::DocumentFrame* frame = nullptr;
   try {
-    services::DocumentFrame& frame = session.open(std::move(data), options, contents.items);
-    frame.set_sources(std::move(contents.recordings));
-    return frame;
+    frame = &session.open(std::move(data), options, contents.items);
   } catch (const HResultError& e) {
     throw DocumentFileError(name + e.what());
   }
+  // The extension documents are there now and hear of each calculation as it is set.
+  for (const CalculationDefinition& c : contents.calculations) {
+    try {
+      ChannelId channel;
+      check_hresult(frame->data().FindChannel(utf8_to_utf16(c.channel).c_str(), &channel));
+      services::attach_channel_calculation(*frame, channel, c.class_id, c.settings);
+    } catch (const HResultError& e) {
+      session.close(*frame);
+      throw DocumentFileError(name + "channel '" + c.channel + "': " + e.what());
+    }
+  }
+  frame->set_sources(std::move(contents.recordings));
+  return *frame;
 }
 
 }  // namespace korvel::docfile

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Document files: a document saved as references to its recordings, its computed channels
-// with their expressions, and the streams of its extension documents' persisted items
-// (document_contents.h has the byte form), and opened again from them.
+// with their expressions, the settings of the extension calculations of its channels, and
+// the streams of its extension documents' persisted items (document_contents.h has the
+// byte form), and opened again from them.
 #pragma once
 
 #include <filesystem>
@@ -29,9 +30,9 @@ DocumentContents contents_of(const services::DocumentFrame& frame);
 void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path);
 
 // Reads and checks the whole file, reads its recordings (relative paths are taken from the
-// file's folder), defines its computed channels and opens the document with its persisted
-// items loaded. Throws DocumentFileError saying why, after which nothing is open and the
-// file is as it was.
+// file's folder), defines its computed channels, opens the document with its persisted
+// items loaded, and gives the channels their extension calculations. Throws
+// DocumentFileError saying why, after which nothing is open and the file is as it was.
 services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,
                                        const services::FrameOptions& options = {});
 

@@ -28,7 +28,11 @@ DocumentFrame::DocumentFrame(Session& session, ComPtr<app::HostDocument> data, s
       identity_(identity),
       view_(make_com<ChartView>(ComPtr<IDocumentData>::retain(data_.get()))),
       analysis_(options.analysis_manager ? make_com<AnalysisManager>() : nullptr),
-      sampling_(options.can_sample ? make_com<SamplingManager>() : nullptr) {}
+      sampling_(options.can_sample ? make_com<SamplingManager>() : nullptr),
+      guides_([this](std::int32_t channel) {
+        return (channel >= 0 && channel < data_->document().channel_count()) || data_->channels().contains(channel);
+      }),
+      host_(make_com<HostSite>(*this)) {}
 
 DocumentFrame::~DocumentFrame() { close(); }
 
@@ -182,12 +186,17 @@ void DocumentFrame::close() {
   const std::vector<Extension> documents = std::move(extensions_);
   extensions_.clear();
   for (const Extension& e : documents) e.document->Close();
+  // An extension's calculation holds the host document object, which holds the data that
+  // holds the calculation: detach them.
+  for (const CalculatedChannel& c : calculated_) data_->SetCalculation(c.channel, nullptr);
+  calculated_.clear();
   if (analysis_) analysis_->clear();
   if (sampling_) sampling_->clear();
   for (const Extension& e : documents) {
     e.site->storage().clear();
     e.site->detach();
   }
+  host_->detach();
 }
 
 }  // namespace korvel::services

@@ -15,6 +15,7 @@
 #include "korvel/app/host_document.h"
 #include "korvel/io/load_recording.h"
 #include "korvel/services/analysis_manager.h"
+#include "korvel/services/chart_guides.h"
 #include "korvel/services/chart_view.h"
 #include "korvel/services/host_site.h"
 #include "korvel/services/sampling_manager.h"
@@ -42,6 +43,13 @@ struct SavedItem {
 struct RecordingSource {
   std::filesystem::path path;
   io::LoadOptions options;
+};
+
+// A channel whose calculation is an extension's (channel_calculations.h).
+struct CalculatedChannel {
+  ChannelId channel;
+  GUID class_id{};
+  ComPtr<IChannelCalculation> calculation;
 };
 
 struct OpenView {
@@ -72,6 +80,10 @@ class DocumentFrame {
   const ComPtr<ChartView>& chart_view_object() const noexcept { return view_; }
   const ComPtr<AnalysisManager>& analysis_manager() const noexcept { return analysis_; }
   const ComPtr<SamplingManager>& sampling_manager() const noexcept { return sampling_; }
+  ChartGuides& chart_guides() noexcept { return guides_; }
+  // The host document object that the host hands to what it creates for the document
+  // itself (Tabulet functions, channel calculations, export handlers).
+  const ComPtr<HostSite>& host_object() const noexcept { return host_; }
   const std::vector<Extension>& extensions() const noexcept { return extensions_; }
   const Extension* find_extension(const GUID& class_id) const;
   bool closed() const noexcept { return closed_; }
@@ -79,6 +91,9 @@ class DocumentFrame {
   // built in memory.
   const std::vector<RecordingSource>& sources() const noexcept { return sources_; }
   void set_sources(std::vector<RecordingSource> sources) { sources_ = std::move(sources); }
+  // Channels whose calculation is an extension's, in the order they got it.
+  std::vector<CalculatedChannel>& calculated_channels() noexcept { return calculated_; }
+  const std::vector<CalculatedChannel>& calculated_channels() const noexcept { return calculated_; }
 
   // Creates one extension document per registered document class, in registration order;
   // initialises each one's persisted objects, or loads those that `saved` holds (then calls
@@ -123,8 +138,11 @@ class DocumentFrame {
   ComPtr<ChartView> view_;
   ComPtr<AnalysisManager> analysis_;
   ComPtr<SamplingManager> sampling_;
+  ChartGuides guides_;
+  ComPtr<HostSite> host_;
   std::vector<Extension> extensions_;
   std::vector<RecordingSource> sources_;
+  std::vector<CalculatedChannel> calculated_;
   std::vector<OpenView> views_;
   std::vector<std::uint32_t> view_commands_;
   std::vector<std::pair<GUID, std::uint32_t>> notices_;

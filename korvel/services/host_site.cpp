@@ -2,6 +2,7 @@
 #include "korvel/services/host_site.h"
 
 #include "korvel/services/document_frame.h"
+#include "korvel/services/session.h"
 #include "sdk/cpp/hresult_error.h"
 
 namespace korvel::services {
@@ -50,6 +51,30 @@ HRESULT HostSite::SendMessage(const HostMessage* message) {
 HRESULT HostSite::NotifyService(const GUID& service, std::uint32_t type) {
   if (!frame_) return E_UNEXPECTED;
   return guard([&] { return frame_->notice(service, type); });
+}
+
+HRESULT HostSite::FindDocument(const GUID& classId, IUnknown** document) {
+  if (!document) return E_POINTER;
+  *document = nullptr;
+  const DocumentFrame::Extension* e = frame_ ? frame_->find_extension(classId) : nullptr;
+  if (!e) return S_FALSE;
+  return e->document->QueryInterface(IUnknown::iid, reinterpret_cast<void**>(document));
+}
+
+HRESULT HostSite::GetService(const GUID& iid, void** object) {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  if (!frame_) return E_NOINTERFACE;
+  return frame_->session().service(iid, object);
+}
+
+HRESULT HostSite::SendChartMessage(const ChartMessage* message) {
+  if (!message) return E_POINTER;
+  if (!frame_) return E_UNEXPECTED;
+  return guard([&] {
+    frame_->chart_guides().take(*message);
+    return S_OK;
+  });
 }
 
 }  // namespace korvel::services

@@ -27,6 +27,14 @@ DocumentFrame& Session::open(ComPtr<app::HostDocument> data, const FrameOptions&
   return *active_;
 }
 
+HRESULT Session::service(const GUID& iid, void** object) const {
+  if (!object) return E_POINTER;
+  *object = nullptr;
+  for (const auto& s : services_)
+    if (SUCCEEDED(s->QueryInterface(iid, object))) return S_OK;
+  return E_NOINTERFACE;
+}
+
 void Session::close(DocumentFrame& frame) {
   auto it = std::find_if(frames_.begin(), frames_.end(), [&](const auto& f) { return f.get() == &frame; });
   if (it == frames_.end()) return;

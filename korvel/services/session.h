@@ -25,6 +25,7 @@ class Session {
   Session& operator=(const Session&) = delete;
 
   app::Application& application() noexcept { return *application_; }
+  const ComPtr<app::Application>& application_object() const noexcept { return application_; }
   MenuService& menus() noexcept { return *menus_; }
   MacroRecorder& macros() noexcept { return macros_; }
 
@@ -36,6 +37,13 @@ class Session {
   DocumentFrame& open(ComPtr<app::HostDocument> data, const FrameOptions& options = {}, const std::vector<SavedItem>& saved = {});
   void close(DocumentFrame& frame);
 
+  // Application-wide services that extensions reach through IHostServices: the clipboard,
+  // the plot controls. A service is found by asking each offered object for the interface.
+  void offer(ComPtr<IUnknown> service) { services_.push_back(std::move(service)); }
+  // The offered object that answers `iid`, as that interface (AddRef'ed, in `object`);
+  // E_NOINTERFACE when none does.
+  HRESULT service(const GUID& iid, void** object) const;
+
   const std::vector<std::unique_ptr<DocumentFrame>>& documents() const noexcept { return frames_; }
   // Null when no document is open.
   DocumentFrame* active() noexcept { return active_; }
@@ -45,6 +53,7 @@ class Session {
   ComPtr<app::Application> application_;
   ComPtr<MenuService> menus_;
   MacroRecorder macros_;
+  std::vector<ComPtr<IUnknown>> services_;
   std::vector<std::unique_ptr<DocumentFrame>> frames_;
   DocumentFrame* active_ = nullptr;
   std::int32_t next_identity_ = 1;

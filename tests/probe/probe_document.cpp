@@ -4,6 +4,9 @@
 #include "tests/probe/probe_document.h"
 
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,9 +15,14 @@
 #include "sdk/cpp/utf.h"
 #include "sdk/host/calc_enumerator.h"
 #include "sdk/host/computed_channels.h"
+#include "sdk/host/channel_calc.h"
+#include "sdk/host/clipboard.h"
 #include "sdk/host/host_document.h"
+#include "sdk/host/host_services.h"
+#include "sdk/host/plot_control.h"
 #include "tests/probe/probe_items.h"
 #include "tests/probe/probe_module.h"
+#include "tests/probe/probe_plot.h"
 
 namespace probe {
 namespace {
@@ -76,6 +84,7 @@ class Document final
     if (manager_) manager_->UnregisterClient(cookie_);
     manager_.reset();
     reader_.reset();
+    ClosePlot();
     return S_OK;
   }
 
@@ -99,6 +108,7 @@ class Document final
       if (family == family_module(kDataNotificationFamily)) {
         log("data " + number + " " + std::to_string(m.args[0]) + " " + std::to_string(m.args[1]) + " " +
             std::to_string(m.args[2]) + " " + std::to_string(m.args[3]) + (m.object ? " object" : ""));
+        if (local_of(m.type) == kChannelCalculationChanged) follow_calculation(m.args[0], m.object);
         return S_OK;
       }
       if (family == family_module(kFrameworkNotificationFamily)) {
@@ -241,8 +251,8 @@ class Document final
   HRESULT TakeJournal(BSTR* journal) override {
     if (!journal) return E_POINTER;
     std::string all;
-    for (const std::string& line : journal_) all += line + "\n";
-    journal_.clear();
+    for (const std::string& line : *journal_) all += line + "\n";
+    journal_->clear();
     *journal = Bstr(all).detach();
     return S_OK;
   }
@@ -306,6 +316,50 @@ class Document final
     *count = events_;
     return S_OK;
   }
+  HRESULT OpenPlot(const char16_t* plotId, const char16_t* markup) override {
+    if (!plotId || !markup) return E_POINTER;
+    return guard([&] {
+      ComPtr<IHostServices> services;
+      check_hresult(host_->QueryInterface(IHostServices::iid, services.put_void()));
+      ComPtr<IPlotControls> plots;
+      check_hresult(services->GetService(IPlotControls::iid, plots.put_void()));
+      ClosePlot();
+      plot_id_ = plotId;
+      check_hresult(plots->CreatePlot(plotId, make_plot_callbacks(journal_).get(), plot_.put()));
+      check_hresult(plot_->RegisterData(kPlotDataId, make_series(plot_values_, kPlotDataId).get()));
+      check_hresult(plot_->BindPlotter(kPlotDataId, u"", plotId, 0));
+      return plot_->RunScript((u"etch.get_plot('" + plot_id_ + u"').set_markup('" + escape_markup(markup) + u"');").c_str());
+    });
+  }
+  HRESULT AppendPlotValues(const double* values, std::uint32_t count) override {
+    if (!values && count > 0) return E_POINTER;
+    if (!plot_) return E_UNEXPECTED;
+    return guard([&] {
+      plot_values_->insert(plot_values_->end(), values, values + count);
+      return plot_->RunScript((u"etch.get_plot('" + plot_id_ + u"').plotter_data_changed('" + plot_id_ + u"', 2147483647, 2147483647);").c_str());
+    });
+  }
+  HRESULT CopyPlot() override { return plot_ ? plot_->Copy() : E_UNEXPECTED; }
+  HRESULT ClosePlot() override {
+    if (!plot_) return S_FALSE;
+    plot_->Close();
+    plot_.reset();
+    return S_OK;
+  }
+  HRESULT CopyNote() override {
+    return guard([&] {
+      ComPtr<IHostServices> services;
+      check_hresult(host_->QueryInterface(IHostServices::iid, services.put_void()));
+      ComPtr<IClipboard> clipboard;
+      check_hresult(services->GetService(IClipboard::iid, clipboard.put_void()));
+      const std::u16string text = utf8_to_utf16(note_->text());
+      const std::string html = "<p>" + note_->text() + "</p>";
+      check_hresult(clipboard->Empty());
+      check_hresult(clipboard->SetData(kClipboardUnicodeText, text.c_str(), static_cast<ULONG>((text.size() + 1) * sizeof(char16_t))));
+      return clipboard->SetData(kClipboardHtml, html.c_str(), static_cast<ULONG>(html.size() + 1));
+    });
+  }
+
   HRESULT Ask(const char16_t* text, std::int32_t* answer) override {
     if (!text || !answer) return E_POINTER;
     IApplication* app = application();
@@ -314,7 +368,7 @@ class Document final
   }
 
  private:
-  void log(std::string line) { journal_.push_back(std::move(line)); }
+  void log(std::string line) { journal_->push_back(std::move(line)); }
 
   HRESULT attached(const HostMessage& m) {
     std::int32_t identity = 0;
@@ -333,6 +387,47 @@ class Document final
     if (ComPtr<ISamplingManager> sampling; host_->GetSamplingManager(sampling.put()) == S_OK)
       check_hresult(sampling->AddSink(this));
     return S_OK;
+  }
+
+  // A channel whose calculation is the probe's "Probe Scaled" shows guide lines at plus
+  // and minus its factor when its settings ask for them; a channel that lost it, none.
+  void follow_calculation(std::int32_t channel, IUnknown* calculation) {
+    ComPtr<IChannelCalculation> scaled;
+    ComPtr<IPersistStreamInit> settings;
+    GUID cls{};
+    if (calculation && SUCCEEDED(calculation->QueryInterface(IChannelCalculation::iid, scaled.put_void())) &&
+        SUCCEEDED(scaled->GetSettings(settings.put())) && SUCCEEDED(settings->GetClassID(&cls)) && cls == kScaledSettingsClassId) {
+      const auto* values = dynamic_cast<const ScaledSettings*>(settings.get());
+      guided_.insert(channel);
+      show_guides(channel, values->guide_lines(), values->factor());
+    } else if (guided_.erase(channel)) {
+      show_guides(channel, false, 0);
+    }
+  }
+
+  void show_guides(std::int32_t channel, bool on, std::int32_t factor) {
+    ComPtr<IChartMessageTarget> chart;
+    check_hresult(host_->QueryInterface(IChartMessageTarget::iid, chart.put_void()));
+    const auto c = static_cast<std::uint32_t>(channel);
+    constexpr std::uint32_t kGrey = 0x898989, kPink = 0xFEC2C2;
+    for (std::uint32_t line = 1; line <= 2; ++line) {
+      if (on) {
+        const double value = line == 1 ? factor : -factor;
+        std::uint64_t bits;
+        std::memcpy(&bits, &value, sizeof bits);
+        const std::uint32_t where[] = {c, line, static_cast<std::uint32_t>(bits), static_cast<std::uint32_t>(bits >> 32)};
+        const ChartMessage m{kChartGuideValue, 4, where, u"mV"};
+        check_hresult(chart->SendChartMessage(&m));
+      }
+      const std::uint32_t shown[] = {0, 0x21122, c, line, on ? 1u : 0u, on ? 1u : 0u, kGrey};
+      const ChartMessage m{kChartGuideLine, 7, shown, nullptr};
+      check_hresult(chart->SendChartMessage(&m));
+    }
+    const std::uint32_t band_on[] = {0, 0x2121212, c, 1, kPink, 0, 0, 1, kPink};
+    const std::uint32_t band_off[] = {0, 0x2121212, c, 0, 0, 0, 0, 0, 0};
+    const ChartMessage band{kChartGuideBand, 9, on ? band_on : band_off, nullptr};
+    check_hresult(chart->SendChartMessage(&band));
+    log("guides " + std::to_string(channel) + (on ? " on" : " off"));
   }
 
   bool is_affected(std::int32_t argument) {
@@ -380,7 +475,7 @@ class Document final
   ComPtr<Counter> counter_ = make_com<Counter>();
   ComPtr<IAnalysisManager> manager_;
   std::int32_t cookie_ = -1;
-  std::vector<std::string> journal_;
+  Journal journal_ = std::make_shared<std::vector<std::string>>();
   bool toggled_ = false;
   TickPosition start_ = TickPosition::unset();
   TickPosition end_ = TickPosition::unset();
@@ -388,20 +483,11 @@ class Document final
   std::string channel_;
   ComPtr<IEventReader> reader_;
   std::uint32_t events_ = 0;
+  std::set<std::int32_t> guided_;
+  ComPtr<IPlotControl> plot_;
+  std::u16string plot_id_;
+  std::shared_ptr<std::vector<double>> plot_values_ = std::make_shared<std::vector<double>>();
 };
-
-HRESULT text_out(const char16_t* s, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = SysAllocString(s);
-  return S_OK;
-}
-
-template <class T>
-HRESULT value_out(T v, T* out) {
-  if (!out) return E_POINTER;
-  *out = v;
-  return S_OK;
-}
 
 class DocumentClass final : public ComObject<IDocumentClass, IClassObjectInfo> {
  public:
@@ -416,12 +502,12 @@ class DocumentClass final : public ComObject<IDocumentClass, IClassObjectInfo> {
     if (!host) return E_POINTER;
     return guard([&] { return make_com<Document>(ComPtr<IHostDocument>::retain(host))->QueryInterface(iid, object); });
   }
-  HRESULT GetDisplayName(BSTR* name) override { return text_out(u"Probe Document", name); }
-  HRESULT GetInternalName(BSTR* name) override { return text_out(u"ProbeDocument", name); }
-  HRESULT GetClassId(GUID* classId) override { return value_out(kDocumentClassId, classId); }
-  HRESULT GetCategory(GUID* category) override { return value_out(kDocumentCategory, category); }
-  HRESULT GetTypeId(std::uint32_t* typeId) override { return value_out(std::uint32_t{0}, typeId); }
-  HRESULT GetFlags(std::uint32_t* flags) override { return value_out(std::uint32_t{0}, flags); }
+  HRESULT GetDisplayName(BSTR* name) override { return put_text(u"Probe Document", name); }
+  HRESULT GetInternalName(BSTR* name) override { return put_text(u"ProbeDocument", name); }
+  HRESULT GetClassId(GUID* classId) override { return put_value(kDocumentClassId, classId); }
+  HRESULT GetCategory(GUID* category) override { return put_value(kDocumentCategory, category); }
+  HRESULT GetTypeId(std::uint32_t* typeId) override { return put_value(std::uint32_t{0}, typeId); }
+  HRESULT GetFlags(std::uint32_t* flags) override { return put_value(std::uint32_t{0}, flags); }
 };
 
 // The class of the probe's one view type: the host finds it by its type id when the
@@ -433,12 +519,12 @@ class ViewClass final : public ComObject<IClassFactory, IClassObjectInfo> {
     return E_NOTIMPL;
   }
   HRESULT LockServer(VARIANT_BOOL) override { return S_OK; }
-  HRESULT GetDisplayName(BSTR* name) override { return text_out(u"Probe View", name); }
-  HRESULT GetInternalName(BSTR* name) override { return text_out(u"ProbeView", name); }
-  HRESULT GetClassId(GUID* classId) override { return value_out(kViewClassId, classId); }
-  HRESULT GetCategory(GUID* category) override { return value_out(kViewCategory, category); }
-  HRESULT GetTypeId(std::uint32_t* typeId) override { return value_out(command(1), typeId); }
-  HRESULT GetFlags(std::uint32_t* flags) override { return value_out(std::uint32_t{0}, flags); }
+  HRESULT GetDisplayName(BSTR* name) override { return put_text(u"Probe View", name); }
+  HRESULT GetInternalName(BSTR* name) override { return put_text(u"ProbeView", name); }
+  HRESULT GetClassId(GUID* classId) override { return put_value(kViewClassId, classId); }
+  HRESULT GetCategory(GUID* category) override { return put_value(kViewCategory, category); }
+  HRESULT GetTypeId(std::uint32_t* typeId) override { return put_value(command(1), typeId); }
+  HRESULT GetFlags(std::uint32_t* flags) override { return put_value(std::uint32_t{0}, flags); }
 };
 
 }  // namespace

@@ -19,6 +19,21 @@ inline constexpr GUID kCounterClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E
 // The probe's view class (type id: module id << 16 | 1) and the category it registers in.
 inline constexpr GUID kViewClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F24}");
 inline constexpr GUID kViewCategory = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F25}");
+// The Tabulet functions "ProbeCrossings" (events of the channel "Crossings" in the stretch,
+// an integer) and "ProbeInterval" (their mean spacing in ms, "0.0###"); both need a probe
+// document in the host document.
+inline constexpr GUID kCrossingsFunctionClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F26}");
+inline constexpr GUID kIntervalFunctionClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F27}");
+// The channel calculation "Probe Scaled": Ch1 times a factor, with guide lines at plus and
+// minus the factor when its settings ask for them. Settings stream: the item form of
+// probe_items.h, its payload the factor (int32) and the guide-line flag (int32 0 or 1).
+inline constexpr GUID kScaledClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F28}");
+inline constexpr GUID kScaledSettingsClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F29}");
+// The export "Probe Note Text File" (.txt): the document's note and a line break.
+inline constexpr GUID kNoteExportClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F2A}");
+// The probe's plot: its series is registered under this data id and bound to a plotter of
+// the plot's own id.
+inline constexpr char16_t kPlotDataId[] = u"$Probe_Series";
 
 // The macro command "Probe_Count" (prefix "PRB"): message number kCountMessage. Commands:
 // module id of kProbeFamily << 16 | local number.
@@ -62,6 +77,17 @@ struct IProbeDocument : IUnknown {
 
   // Asks the user through the application's message box; the button (out).
   virtual HRESULT Ask(const char16_t* text, std::int32_t* answer) = 0;
+
+  // Opens a plot `plotId` through the host's plot service, registers its series and binds
+  // it, and sends `markup` (in; quotes and line breaks are escaped for the script).
+  virtual HRESULT OpenPlot(const char16_t* plotId, const char16_t* markup) = 0;
+  // Appends `count` values to the series and tells the plot that data arrived.
+  virtual HRESULT AppendPlotValues(const double* values, std::uint32_t count) = 0;
+  // Asks the plot to copy itself; closes the plot.
+  virtual HRESULT CopyPlot() = 0;
+  virtual HRESULT ClosePlot() = 0;
+  // Puts the note on the clipboard as text and as HTML.
+  virtual HRESULT CopyNote() = 0;
 
  protected:
   ~IProbeDocument() = default;

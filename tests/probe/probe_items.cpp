@@ -96,6 +96,27 @@ bool Counter::decode(const std::string& payload) {
   return true;
 }
 
+ScaledSettings::ScaledSettings() : Item(kScaledSettingsClassId) {}
+
+std::string ScaledSettings::encode() const {
+  std::string out(8, '\0');
+  const std::int32_t guides = guides_ ? 1 : 0;
+  std::memcpy(out.data(), &factor_, 4);
+  std::memcpy(out.data() + 4, &guides, 4);
+  return out;
+}
+
+bool ScaledSettings::decode(const std::string& payload) {
+  std::int32_t factor = 0, guides = 0;
+  if (payload.size() != 8) return false;
+  std::memcpy(&factor, payload.data(), 4);
+  std::memcpy(&guides, payload.data() + 4, 4);
+  if (factor < 1 || (guides != 0 && guides != 1)) return false;
+  factor_ = factor;
+  guides_ = guides == 1;
+  return true;
+}
+
 namespace {
 
 class Strings final : public ComObject<IExtensionStrings> {

@@ -76,6 +76,31 @@ class Counter final : public Item {
   std::int32_t value_ = 0;
 };
 
+// The settings of the "Probe Scaled" calculation: a factor (at least 1) and whether the
+// channel shows guide lines at plus and minus the factor. Defaults 2 and yes.
+class ScaledSettings final : public Item {
+ public:
+  ScaledSettings();
+  std::int32_t factor() const noexcept { return factor_; }
+  bool guide_lines() const noexcept { return guides_; }
+  void set(std::int32_t factor, bool guide_lines) {
+    factor_ = factor;
+    guides_ = guide_lines;
+    touch();
+  }
+
+ private:
+  std::string encode() const override;
+  bool decode(const std::string& payload) override;
+  void reset() override {
+    factor_ = 2;
+    guides_ = true;
+  }
+
+  std::int32_t factor_ = 2;
+  bool guides_ = true;
+};
+
 ComPtr<IExtensionStrings> make_strings();
 ComPtr<IMessageClass> make_count_message_class();
 

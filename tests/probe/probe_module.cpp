@@ -16,8 +16,8 @@ IApplication* application() { return g_application; }
 
 }  // namespace probe
 
-// Registers the client class, the threshold enumerator class, the document and view classes
-// and the macro command; E_FAIL without a host or when the host refuses any of them.
+// Registers the client class, the threshold enumerator class, the document and view
+// classes, the Tabulet functions, the channel calculation, the export and the macro command; E_FAIL without a host or when the host refuses any of them.
 extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterClassObjects(IUnknown* host) {
   if (!host) return E_FAIL;
   auto application = ComPtr<IUnknown>::retain(host).query<IApplication>();
@@ -28,6 +28,10 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterClassObject
   if (FAILED(registry->RegisterClassObject(probe::make_threshold_class().get()))) return E_FAIL;
   if (FAILED(registry->RegisterClassObject(probe::make_document_class().get()))) return E_FAIL;
   if (FAILED(registry->RegisterClassObject(probe::make_view_class().get()))) return E_FAIL;
+  if (FAILED(registry->RegisterClassObject(probe::make_crossings_function_class().get()))) return E_FAIL;
+  if (FAILED(registry->RegisterClassObject(probe::make_interval_function_class().get()))) return E_FAIL;
+  if (FAILED(registry->RegisterClassObject(probe::make_scaled_class().get()))) return E_FAIL;
+  if (FAILED(registry->RegisterClassObject(probe::make_note_export_class().get()))) return E_FAIL;
   ComPtr<IMessageClassRegistry> messages;
   if (FAILED(application->GetMessageClassRegistry(messages.put())) || !messages) return E_FAIL;
   if (FAILED(messages->RegisterMessageClass(probe::make_count_message_class().get()))) return E_FAIL;

@@ -32,10 +32,27 @@ struct IProbeMask : IUnknown {
   ~IProbeMask() = default;
 };
 
+// Out-parameter helpers of the class objects.
+inline HRESULT put_text(const char16_t* text, BSTR* out) {
+  if (!out) return E_POINTER;
+  *out = SysAllocString(text);
+  return S_OK;
+}
+template <class T>
+HRESULT put_value(T value, T* out) {
+  if (!out) return E_POINTER;
+  *out = value;
+  return S_OK;
+}
+
 ComPtr<IChartDataChildData> make_mask();
 ComPtr<IUnknown> make_threshold_class();
 ComPtr<IUnknown> make_client_class();
 ComPtr<IUnknown> make_document_class();
 ComPtr<IUnknown> make_view_class();
+ComPtr<IUnknown> make_crossings_function_class();
+ComPtr<IUnknown> make_interval_function_class();
+ComPtr<IUnknown> make_scaled_class();
+ComPtr<IUnknown> make_note_export_class();
 
 }  // namespace probe

@@ -22,6 +22,7 @@ DocumentContents sample_contents() {
   mat.options.verify_checksums = false;
   c.recordings = {csv, mat};
   c.channels = {{"Lp", "lowpass(Ch1,40)", true}, {"Empty", "", false}};
+  c.calculations = {{"Empty", kItemClass, {9, 8}}};
   c.items = {{kDocClass, 0, kItemClass, {1, 2, 3}}, {kDocClass, 1, kItemClass, {}}};
   return c;
 }
@@ -45,6 +46,10 @@ TEST(DocumentCodec, ReadsBackWhatItWrote) {
   EXPECT_EQ(back.recordings[1].options.mat_variable, "val");
   EXPECT_FALSE(back.recordings[1].options.verify_checksums);
   EXPECT_EQ(back.channels, c.channels);
+  ASSERT_EQ(back.calculations.size(), 1u);
+  EXPECT_EQ(back.calculations[0].channel, "Empty");
+  EXPECT_EQ(back.calculations[0].class_id, kItemClass);
+  EXPECT_EQ(back.calculations[0].settings, (std::vector<std::uint8_t>{9, 8}));
   ASSERT_EQ(back.items.size(), 2u);
   EXPECT_EQ(back.items[0].document_class, kDocClass);
   EXPECT_EQ(back.items[0].item_class, kItemClass);
@@ -57,7 +62,7 @@ TEST(DocumentCodec, RefusesEveryTruncation) {
   const auto bytes = encode_document(sample_contents());
   for (std::size_t n = 0; n < bytes.size(); ++n) EXPECT_NE(refusal({bytes.data(), n}), "accepted") << "first " << n << " bytes";
   EXPECT_EQ(refusal({bytes.data(), 14}), "the document file at byte 12: the section count needs 4 bytes, 2 are left");
-  EXPECT_EQ(refusal({bytes.data(), 20}), "the document file at byte 16: the section count 3 cannot fit in the 4 bytes left");
+  EXPECT_EQ(refusal({bytes.data(), 20}), "the document file at byte 16: the section count 4 cannot fit in the 4 bytes left");
 }
 
 TEST(DocumentCodec, RefusesEverySingleDamagedByte) {
@@ -88,6 +93,9 @@ TEST(DocumentCodec, SaysWhatIsWrong) {
   twice.items[1].index = 0;
   EXPECT_EQ(refusal(encode_document(twice)).substr(0, 15), "section 'ITEM' ");
   EXPECT_NE(refusal(encode_document(twice)).find("appears twice"), std::string::npos);
+  DocumentContents stray = sample_contents();
+  stray.calculations[0].channel = "Nowhere";
+  EXPECT_EQ(refusal(encode_document(stray)), "section 'CALC' names channel 'Nowhere', which section 'CHAN' does not define");
   DocumentContents bad_text = sample_contents();
   bad_text.channels[0].name = "L\xFF";
   EXPECT_NE(refusal(encode_document(bad_text)).find("a channel's name is not UTF-8"), std::string::npos);

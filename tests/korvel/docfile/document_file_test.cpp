@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "korvel/services/channel_calculations.h"
 #include "korvel/services/commands.h"
 #include "tests/korvel/io/temp_dir.h"
 #include "tests/korvel/services/probe_session.h"
@@ -110,6 +111,29 @@ TEST_F(DocumentFileTest, ADocumentSavedAndReloadedIsTheSameDocument) {
   EXPECT_GT(crossings(loaded), 8u);
   // Saved again, it makes the same file.
   EXPECT_EQ(encode_document(contents_of(loaded)), file_bytes(path));
+}
+
+TEST_F(DocumentFileTest, AChannelKeepsItsExtensionCalculationAndItsSettings) {
+  const std::vector<std::uint8_t> triple = {'P', 'R', 'B', '1', 8, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0};  // factor 3, no guides
+  const ChannelId scaled = services::add_channel_calculation(*saved, probe::kScaledClassId, "Scaled", triple);
+  const auto path = folder.file("calculated.kvdoc");
+  save_document(*saved, path);
+  const DocumentContents contents = decode_document(file_bytes(path));
+  ASSERT_EQ(contents.calculations.size(), 1u);
+  EXPECT_EQ(contents.calculations[0].settings, triple);
+  EXPECT_EQ(contents.channels.back().expression, "");  // the calculation makes it again
+
+  services::DocumentFrame& loaded = load_document(*session, path);
+  ASSERT_EQ(loaded.calculated_channels().size(), 1u);
+  const ChannelId channel = loaded.calculated_channels()[0].channel;
+  EXPECT_EQ(loaded.data().channels().name(channel.index), "Scaled");
+  EXPECT_EQ(loaded.data().channels().expression(channel.index), "Ch1*3");
+  EXPECT_EQ(loaded.data().channels().expression(scaled.index), "Ch1*3");  // indexes are kept
+  BSTR text = nullptr;
+  ASSERT_EQ(probe_of(loaded)->TakeJournal(&text), S_OK);
+  const Lines journal = lines(text);
+  EXPECT_EQ(journal.back(), "guides " + std::to_string(channel.index) + " off");
+  EXPECT_FALSE(loaded.chart_guides().bands().at(channel.index).shown);
 }
 
 TEST_F(DocumentFileTest, ATruncatedOrDamagedFileIsRefusedAndLeftAsItWas) {

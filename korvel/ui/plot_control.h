@@ -1,0 +1,116 @@
+// SPDX-License-Identifier: MIT
+// The host's plot controls. A control runs the script commands a view sends it as the
+// plot engine would (plot_script.h reads them), keeps what they set (the markup, the scale
+// commands) and a record of every command, and pulls the numbers of the data series the
+// markup names, or that a data-changed command names, in blocks, as the engine does. Tests
+// and tools stand in for the user: a click on a point, lines dragged.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "korvel/ui/clipboard.h"
+#include "sdk/cpp/com_object.h"
+#include "sdk/host/plot_control.h"
+
+namespace korvel::ui {
+
+// The double-click time the controls tell the engine, in milliseconds.
+inline constexpr int kDoubleClickMs = 500;
+
+class PlotControl final : public ComObject<IPlotControl> {
+ public:
+  struct ScaleCommand {
+    long scale;          // 1 x, 2 y
+    std::string method;  // "auto_scale", "set_unipolar", "menu_closed", ...
+  };
+  struct DataChange {
+    std::string plotter;
+    std::int64_t start;
+    std::int64_t count;
+  };
+
+  PlotControl(std::string plot_id, ComPtr<IPlotCallbacks> callbacks, ComPtr<Clipboard> clipboard);
+
+  const std::string& plot_id() const noexcept { return plot_id_; }
+  // Every command run, in order, as sent.
+  const std::vector<std::string>& commands() const noexcept { return commands_; }
+  // The last markup set, decoded; how many were set.
+  const std::string& markup() const noexcept { return markup_; }
+  int markups() const noexcept { return markups_; }
+  const std::vector<ScaleCommand>& scale_commands() const noexcept { return scales_; }
+  const std::vector<DataChange>& data_changes() const noexcept { return changes_; }
+  // The numbers read so far from the series registered under `data_id`.
+  const std::vector<float>& values(const std::string& data_id) const;
+  // (y data id, x data id) bound to `plotter`; nothing when it is not bound.
+  std::optional<std::pair<std::string, std::string>> binding(const std::string& plotter) const;
+  const std::vector<std::string>& printed() const noexcept { return printed_; }
+  bool closed() const noexcept { return closed_; }
+
+  // The user clicks value `index` of `plotter`: the view hears the label its y series
+  // gives. Throws HResultError (E_INVALIDARG) for an unbound plotter, E_UNEXPECTED when
+  // closed; returns the view's result.
+  HRESULT click(const std::string& plotter, std::uint32_t index);
+  // The user drags the vertical lines of `plotter`.
+  HRESULT drag_lines(const std::string& plotter, const std::vector<double>& positions);
+
+  HRESULT RunScript(const char16_t* command) override;
+  HRESULT RegisterData(const char16_t* dataId, IPlotData* data) override;
+  HRESULT BindPlotter(const char16_t* yDataId, const char16_t* xDataId, const char16_t* plotterId, std::int32_t flag) override;
+  HRESULT ClearData() override;
+  HRESULT SetRange(std::int32_t axis, double min, double max) override;
+  HRESULT GetRange(std::int32_t axis, double* min, double* max) override;
+  HRESULT Copy() override;
+  HRESULT Print(const char16_t* title) override;
+  HRESULT Close() override;
+
+  // Runs `command` (UTF-8); throws ScriptError or HResultError.
+  void run(const std::string& command);
+
+ private:
+  struct Binding {
+    std::string y;
+    std::string x;
+    std::int32_t flag = 0;
+  };
+  // Reads the series of `data_id` from value `from` to its end (or `count` values).
+  void pull(const std::string& data_id, std::int64_t from, std::int64_t count);
+
+  std::string plot_id_;
+  ComPtr<IPlotCallbacks> callbacks_;
+  ComPtr<Clipboard> clipboard_;
+  std::vector<std::string> commands_;
+  std::string markup_;
+  int markups_ = 0;
+  std::vector<ScaleCommand> scales_;
+  std::vector<DataChange> changes_;
+  std::map<std::string, ComPtr<IPlotData>> sources_;
+  std::map<std::string, std::vector<float>> values_;
+  std::map<std::string, Binding> bindings_;
+  std::pair<double, double> ranges_[2] = {{0.0, 0.0}, {0.0, 0.0}};
+  std::vector<std::string> printed_;
+  bool closed_ = false;
+};
+
+class PlotControls final : public ComObject<IPlotControls> {
+ public:
+  explicit PlotControls(ComPtr<Clipboard> clipboard) : clipboard_(std::move(clipboard)) {}
+
+  // Every control made, in order; closed ones too.
+  const std::vector<ComPtr<PlotControl>>& controls() const noexcept { return controls_; }
+  // The last control made for `plot_id`; null when none was.
+  PlotControl* find(const std::string& plot_id) const;
+  // Closes every control that is still open (the session ends).
+  void close_all();
+
+  HRESULT CreatePlot(const char16_t* plotId, IPlotCallbacks* callbacks, IPlotControl** control) override;
+
+ private:
+  ComPtr<Clipboard> clipboard_;
+  std::vector<ComPtr<PlotControl>> controls_;
+};
+
+}  // namespace korvel::ui

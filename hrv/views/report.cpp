@@ -1,0 +1,100 @@
+// SPDX-License-Identifier: MIT
+#include "hrv/views/report.h"
+
+#include <cstdio>
+
+#include <boost/format.hpp>
+
+#include "hrv/core/statistics.h"
+#include "hrv/resources/string_table.h"
+#include "hrv/views/report_format.h"
+#include "hrv/views/report_template.h"
+
+namespace HRV {
+
+namespace {
+
+constexpr std::uint32_t kTooFewBeatsText = 12;
+constexpr std::uint32_t kNoAnalysisText = 13;
+
+// Host texts go into the page as text, never as markup.
+std::string html_text(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string build_report(const AnalysisResults& r, const SettingsFields& settings, const ReportPlace& place) {
+  if (!settings.region_set()) return std::string(LoadString(kNoAnalysisText));
+  if (r.rrSeries.size() < kReportMinimumBeats) return std::string(LoadString(kTooFewBeatsText));
+
+  const PowerSpectrum& p = r.spectrum;
+  boost::format page{std::string(report_template())};
+  // General.
+  page % html_text(place.documentName) % place.startBlock % html_text(place.startTime) % place.endBlock %
+      html_text(place.endTime) % TotalBeats(r) % NormalBeats(r) % EctopicBeats(r);
+  // Time domain; the threshold titles its row in ms ("pRR50").
+  page % Eng4(MeanRR(r), "s") % Eng4(MedianRR(r), "s") % Eng4(SDRR(r), "s") % Eng4(SDARR(r), "s") %
+      Eng4(CVRR(r), "") % Sig4(MeanRate(r), "BPM") % Sig4(SDRate(r), "BPM") % Eng4(SDSD(r), "s") %
+      Eng4(RMSSD(r), "s") % Eng4(r.threshold * 1000.0, "") % Sig4(PRRx(r), "%");
+  // Frequency domain: the band edges as set, the powers in ms².
+  page % Sig4(settings.VLFLowHz) % Sig4(settings.VLFHighHz, "Hz") % Sig4(settings.LFLowHz) %
+      Sig4(settings.LFHighHz, "Hz") % Sig4(settings.HFLowHz) % Sig4(settings.HFHighHz, "Hz") % "ms\u00b2";
+  page % Sig4Micro(p.totalPower) % Sig4Micro(p.vlfPower) % Eng4(VLFPercent(p), "") % Sig4Micro(p.lfPower) %
+      Eng4(LFPercent(p), "") % Eng4(LFnu(p), "") % Sig4Micro(p.hfPower) % Eng4(HFPercent(p), "") %
+      Eng4(HFnu(p), "") % Sig4(LFHFRatio(p));
+  // Nonlinear.
+  page % Eng4(SD1(r), "s") % Eng4(SD2(r), "s");
+  return page.str();
+}
+
+std::vector<std::uint8_t> unicode_clipboard_bytes(std::u16string_view text) {
+  std::vector<std::uint8_t> out;
+  out.reserve(2 * text.size() + 2);
+  for (char16_t c : text) {
+    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  out.insert(out.end(), {0, 0});
+  return out;
+}
+
+std::vector<std::uint8_t> html_clipboard_bytes(std::string_view utf8Report) {
+  std::string text =
+      "Version:0.9\r\nStartHTML:00000000\r\nEndHTML:00000000\r\nStartFragment:00000000\r\nEndFragment:00000000\r\n"
+      "<html><body>\r\n<!--StartFragment -->\r\n";
+  text.reserve(text.size() + utf8Report.size() + 64);
+  text.append(utf8Report);
+  text += "\r\n<!--EndFragment-->\r\n</body>\r\n</html>";
+
+  // Each field's eight digits are overwritten in place; the CR after them stays.
+  auto set_field = [&](std::string_view name, std::size_t value) {
+    const std::size_t at = text.find(name) + name.size();
+    char digits[16];
+    std::snprintf(digits, sizeof digits, "%08u", static_cast<unsigned>(value));
+    text.replace(at, 8, digits, 8);
+  };
+  const std::size_t startHtml = text.find("<html>");
+  const std::size_t startFragment = text.find("<!--StartFrag");
+  const std::size_t endFragment = text.find("<!--EndFrag");
+  set_field("StartHTML:", startHtml);
+  set_field("EndHTML:", text.size());
+  set_field("StartFragment:", startFragment);
+  set_field("EndFragment:", endFragment);
+
+  // The terminating zero, then the three spare zero bytes of the block it is copied into.
+  std::vector<std::uint8_t> out(text.begin(), text.end());
+  out.resize(out.size() + 4, 0);
+  return out;
+}
+
+}  // namespace HRV

@@ -8,6 +8,8 @@
 #include <CLI/CLI.hpp>
 
 #include "apps/korvel-hrv/beat_comparison.h"
+#include "apps/korvel-hrv/commands.h"
+#include "apps/korvel-hrv/usage_error.h"
 
 namespace {
 
@@ -20,11 +22,56 @@ int run_compare_beats(const std::string& test, const std::string& reference, dou
   return 0;
 }
 
+// The options analyze, demo and sample share.
+void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool range) {
+  command->add_option("--signal", o.signal, "signal (channel) to analyse, from 0")->capture_default_str();
+  command->add_option("--preset", o.preset, "species preset: Human, \"Large Dog\", \"Small Dog\", \"Guinea Pig\", Mouse, Pig, Rabbit, Rat, Custom");
+  command->add_option("--settings", o.settings, "JSON file of settings by name (or a results.json)")->check(CLI::ExistingFile);
+  command->add_option("--out", o.out, "output folder")->capture_default_str();
+  command->add_flag("--json", o.json, "print results.json instead of the summary");
+  command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column");
+  if (range) {
+    command->add_option("--from", o.from, "start of the range to analyse, seconds");
+    command->add_option("--to", o.to, "end of the range to analyse, seconds");
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"korvel-hrv: heart-rate-variability analysis of recordings"};
   app.require_subcommand(1);
+
+  korvel_hrv::AnalyzeOptions analyzeOptions;
+  std::string recording;
+  auto* analyze = app.add_subcommand("analyze", "Detect beats and analyse heart-rate variability of a recording");
+  analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file")->required();
+  add_analysis_options(analyze, analyzeOptions, true);
+
+  korvel_hrv::AnalyzeOptions demoOptions;
+  std::string species = "human";
+  std::uint32_t seed = 1;
+  auto* demo = app.add_subcommand("demo", "Analyse the built-in synthetic 10-minute ECG");
+  demo->add_option("--species", species, "human, dog, rabbit, rat or mouse")->capture_default_str();
+  demo->add_option("--seed", seed, "seed of the synthetic recording")->capture_default_str();
+  add_analysis_options(demo, demoOptions, true);
+
+  korvel_hrv::AnalyzeOptions sampleOptions;
+  double block = 1.0;
+  auto* sample = app.add_subcommand("sample", "Record a file as if sampled live, analysing while sampling");
+  sample->add_option("RECORDING", recording, "recording to feed in blocks")->required();
+  sample->add_option("--block", block, "block length in seconds")->capture_default_str()->check(CLI::PositiveNumber);
+  add_analysis_options(sample, sampleOptions, false);
+
+  korvel_hrv::EditOptions editOptions;
+  std::string document;
+  std::vector<double> editArguments;
+  auto* edit = app.add_subcommand("edit", "Edit the beats of a saved analysis");
+  edit->add_option("DOCUMENT", document, "document file written by analyze")->required()->check(CLI::ExistingFile);
+  edit->add_option("ACTION", editOptions.action, "add-beat SEC | delete-beats FROM TO | all-normal | clear | reanalyze | toggle-markers");
+  edit->add_option("SECONDS", editArguments, "times the action needs");
+  edit->add_option("--macro", editOptions.macro, "replay a recorded macro of HRV commands instead")->check(CLI::ExistingFile);
+  edit->add_flag("--json", editOptions.json, "print results.json instead of the summary");
 
   std::string test, reference;
   double window = 0.15;
@@ -35,6 +82,21 @@ int main(int argc, char** argv) {
 
   CLI11_PARSE(app, argc, argv);
   try {
+    if (*analyze) return korvel_hrv::analyze(recording, analyzeOptions);
+    if (*demo) return korvel_hrv::demo(species, seed, demoOptions);
+    if (*sample) return korvel_hrv::sample(recording, block, sampleOptions);
+    if (*edit) {
+      if (!editOptions.macro) {
+        const auto& a = editOptions.action;
+        const std::size_t needed = a == "add-beat" ? 1 : a == "delete-beats" ? 2 : 0;
+        if (a.empty()) throw korvel_hrv::UsageError("edit needs an ACTION or --macro");
+        if (editArguments.size() != needed)
+          throw korvel_hrv::UsageError("\"" + a + "\" takes " + std::to_string(needed) + " time(s) in seconds");
+        if (needed >= 1) editOptions.at = editArguments[0];
+        if (needed == 2) editOptions.to = editArguments[1];
+      }
+      return korvel_hrv::edit(document, editOptions);
+    }
     if (*compare) return run_compare_beats(test, reference, window);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvel-hrv: %s\n", e.what());

@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+// The tool's commands. Each returns the process exit status and throws UsageError (or
+// another std::exception) with a message for the user.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace korvel_hrv {
+
+struct AnalyzeOptions {
+  int signal = 0;
+  std::optional<std::string> preset;
+  std::optional<double> from, to;
+  std::optional<std::filesystem::path> settings;
+  std::filesystem::path out = "out";
+  bool json = false;
+  double csvRateHz = 0;  // sampling rate for delimited text without a time column
+};
+
+int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);
+// Writes the built-in synthetic recording of `species` to the output folder and analyses it.
+int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options);
+// Records `recording` as if it were sampled live with analysis while sampling on.
+int sample(const std::filesystem::path& recording, double blockSeconds, const AnalyzeOptions& options);
+
+struct EditOptions {
+  std::string action;  // add-beat, delete-beats, all-normal, clear, reanalyze, toggle-markers
+  double at = 0, to = 0;
+  std::optional<std::filesystem::path> macro;
+  bool json = false;
+};
+// Applies one edit (or replays a macro) to a saved document, saves it and rewrites its
+// results beside it.
+int edit(const std::filesystem::path& document, const EditOptions& options);
+
+// The document file an analysis writes into its output folder.
+inline constexpr const char* kDocumentFileName = "document.korvel";
+
+}  // namespace korvel_hrv

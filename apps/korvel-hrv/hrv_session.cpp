@@ -1,0 +1,221 @@
+// SPDX-License-Identifier: MIT
+#include "apps/korvel-hrv/hrv_session.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+#include "apps/korvel-hrv/property_bag.h"
+#include "korvel/docfile/document_file.h"
+#include "korvel/services/commands.h"
+#include "korvel/services/macros.h"
+#include "korvel/services/sampler.h"
+#include "sdk/cpp/memory_stream.h"
+#include "sdk/cpp/utf.h"
+
+namespace korvel_hrv {
+
+namespace {
+
+// The HRV extension's document class, the key of everything the tool asks of it.
+constexpr GUID kHrvDocumentClass = make_guid("{EA881A0C-B5E6-42DD-9B2E-4714888D1B5B}");
+
+// The species presets in the extension's list order (index = preset number).
+const char* const kPresetNames[] = {"human", "large dog", "small dog", "guinea pig", "mouse",
+                                    "pig",   "rabbit",    "rat",       "custom"};
+
+std::string normalised(std::string name) {
+  for (auto& c : name) c = c == '-' || c == '_' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
+}
+
+std::string read_text(IByteStream* stream) {
+  auto* memory = static_cast<MemoryStream*>(stream);
+  return std::string(memory->bytes().begin(), memory->bytes().end());
+}
+
+}  // namespace
+
+std::filesystem::path hrv_library_path() {
+  if (const char* path = std::getenv("KORVEL_HRV_LIBRARY")) return path;
+  return KORVEL_HRV_LIBRARY_PATH;
+}
+
+int preset_index(const std::string& name) {
+  const std::string wanted = normalised(name);
+  std::string known;
+  for (int i = 0; i < static_cast<int>(std::size(kPresetNames)); ++i) {
+    if (wanted == kPresetNames[i]) return i;
+    known += std::string(i ? ", " : "") + "\"" + kPresetNames[i] + "\"";
+  }
+  throw UsageError("unknown preset \"" + name + "\"; the presets are " + known);
+}
+
+HrvSession::HrvSession() {
+  auto application = make_com<korvel::app::Application>();
+  try {
+    application->load_extension(hrv_library_path());
+  } catch (const std::exception& e) {
+    throw UsageError(std::string("cannot load the HRV extension: ") + e.what());
+  }
+  session_ = std::make_unique<korvel::services::Session>(application);
+}
+
+HrvSession::~HrvSession() = default;
+
+void HrvSession::open_recording(const std::filesystem::path& path, const korvel::io::LoadOptions& options) {
+  try {
+    frame_ = &korvel::docfile::open_recordings(*session_, {{std::filesystem::absolute(path), options}});
+  } catch (const korvel::io::ImportError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+void HrvSession::open_document(const std::filesystem::path& path) {
+  try {
+    frame_ = &korvel::docfile::load_document(*session_, path);
+  } catch (const std::exception& e) {
+    throw UsageError(e.what());
+  }
+}
+
+void HrvSession::open_for_sampling(const korvel::io::Recording& recording, const std::filesystem::path& source) {
+  std::vector<korvel::doc::ChannelInfo> channels;
+  if (recording.records.empty()) throw UsageError(source.string() + ": the recording holds no data");
+  for (const auto& c : recording.records.front().channels) channels.push_back({c.name, c.unit, 0});
+  korvel::services::FrameOptions options;
+  options.can_sample = true;
+  frame_ = &session_->open(korvel::doc::Document(recording.name, std::move(channels)), options);
+  // The document file refers to the file whose data the document sampled.
+  frame_->set_sources({{std::filesystem::absolute(source), {}}});
+}
+
+IExtensionDocument* HrvSession::hrv_document() const {
+  const auto* extension = frame_ ? frame_->find_extension(kHrvDocumentClass) : nullptr;
+  if (!extension || !extension->document) throw UsageError("the HRV extension created no document");
+  return extension->document.get();
+}
+
+int HrvSession::channel_count() const { return frame_->data().document().channel_count(); }
+
+double HrvSession::duration_seconds() const {
+  const auto& d = frame_->data().document();
+  if (d.record_count() == 0) return 0;
+  const std::int32_t last = d.record_count() - 1;
+  return d.record_start(last) + d.record_length(last) * d.tick_interval(last);
+}
+
+void HrvSession::apply_settings(const nlohmann::json& values) {
+  ComPtr<IPersist> persist;
+  if (hrv_document()->GetPersistedObject(0, kPersistedObjectKind, persist.put()) != S_OK || !persist)
+    throw UsageError("the HRV document has no settings");
+  auto settings = persist.query<IPersistPropertyBag>();
+  if (!settings) throw UsageError("the HRV settings cannot be set by name");
+  auto bag = make_com<PropertyBag>();
+  try {
+    bag->set_json(values);
+  } catch (const std::invalid_argument& e) {
+    throw UsageError(e.what());
+  }
+  if (settings->Load(bag.get(), bag.get()) != S_OK) {
+    std::string message = "settings refused:";
+    for (const auto& e : bag->errors()) message += "\n  " + e;
+    throw UsageError(message);
+  }
+}
+
+namespace {
+
+// The position of `seconds` on the document's time axis: the record it falls in and the
+// nearest tick. Throws UsageError outside the recorded data.
+TickPosition position_of(const korvel::doc::Document& d, double seconds) {
+  for (std::int32_t r = d.record_count() - 1; r >= 0; --r) {
+    const double start = d.record_start(r);
+    if (seconds + 1e-9 < start) continue;
+    const double tick = std::round((seconds - start) / d.tick_interval(r));
+    if (tick > d.record_length(r)) break;
+    return {static_cast<std::int32_t>(tick), r};
+  }
+  throw UsageError("time " + std::to_string(seconds) + " s lies outside the recording");
+}
+
+}  // namespace
+
+void HrvSession::select_seconds(double from, double to, int signal) {
+  if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= --from < --to");
+  if (to > duration_seconds() + 1e-9)
+    throw UsageError("--to " + std::to_string(to) + " s lies beyond the end of the recording (" +
+                     std::to_string(duration_seconds()) + " s)");
+  const auto& d = frame_->data().document();
+  frame_->chart_view().select_range(position_of(d, from), position_of(d, to), ChannelId{signal, ChannelId::kDefaultKind});
+}
+
+void HrvSession::select_point_seconds(double at, int signal) {
+  frame_->chart_view().select_point(position_of(frame_->data().document(), at), ChannelId{signal, ChannelId::kDefaultKind});
+}
+
+void HrvSession::run_macro(const std::string& name) {
+  try {
+    for (HRESULT hr : korvel::services::replay_macro(*frame_, {{"HRV", name, {}}}))
+      if (FAILED(hr)) throw UsageError("the macro command " + name + " failed");
+  } catch (const korvel::services::MacroError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+void HrvSession::replay_macro_file(const std::filesystem::path& path) {
+  try {
+    for (HRESULT hr : korvel::services::replay_macro(*frame_, korvel::services::load_macro(path)))
+      if (FAILED(hr)) throw UsageError(path.string() + ": a macro command failed");
+  } catch (const korvel::services::MacroError& e) {
+    throw UsageError(e.what());
+  }
+}
+
+bool HrvSession::run_menu(const std::string& path) {
+  for (const auto& item : session_->menus().items()) {
+    if (item.path != path) continue;
+    if (!korvel::services::update_command(*session_, item.command_id).enabled) return false;
+    if (FAILED(korvel::services::execute_command(*session_, item.command_id)))
+      throw UsageError("the menu command " + path + " failed");
+    return true;
+  }
+  throw UsageError("no menu item " + path);
+}
+
+void HrvSession::sample(const korvel::io::Recording& recording, double blockSeconds) {
+  if (!(blockSeconds > 0)) throw UsageError("--block must be a positive number of seconds");
+  for (const auto& record : recording.records) {
+    korvel::services::SamplingOptions options;
+    options.block_ticks = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::round(blockSeconds / record.tick_interval_s)));
+    const auto outcome = korvel::services::sample_record(*frame_, record, options);
+    if (!outcome.started) throw UsageError("sampling was refused");
+  }
+}
+
+std::string HrvSession::results_json() const {
+  auto exporter = ComPtr<IExtensionDocument>::retain(hrv_document()).query<IAnalysisExport>();
+  if (!exporter) throw UsageError("the HRV document cannot export its results");
+  auto stream = make_com<MemoryStream>();
+  if (FAILED(exporter->ExportResults(stream.get()))) throw UsageError("the results could not be exported");
+  return read_text(stream.get());
+}
+
+std::string HrvSession::beats_csv() const {
+  auto exporter = ComPtr<IExtensionDocument>::retain(hrv_document()).query<IAnalysisExport>();
+  if (!exporter) throw UsageError("the HRV document cannot export its beats");
+  auto stream = make_com<MemoryStream>();
+  if (FAILED(exporter->ExportEvents(stream.get()))) throw UsageError("the beats could not be exported");
+  return read_text(stream.get());
+}
+
+void HrvSession::save_document(const std::filesystem::path& path) const {
+  try {
+    korvel::docfile::save_document(*frame_, path);
+  } catch (const std::exception& e) {
+    throw UsageError(e.what());
+  }
+}
+
+}  // namespace korvel_hrv

@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+// The tool's host: the stand-in application with the HRV extension loaded from libhrv.so, one
+// document open, and the user's actions on it — choosing settings, selecting data, menu
+// commands and macro messages — exactly as a user drives the host. The tool never calls into
+// the extension's engine; what it reads back comes through the extension's interfaces.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "apps/korvel-hrv/usage_error.h"
+#include "korvel/io/load_recording.h"
+#include "korvel/services/session.h"
+#include "sdk/host/analysis_export.h"
+#include "sdk/host/host_document.h"
+
+namespace korvel_hrv {
+
+// libhrv.so: $KORVEL_HRV_LIBRARY, else the one built with this tool.
+std::filesystem::path hrv_library_path();
+
+// Preset index for a species name ("Human", "large dog", "Guinea-Pig", "custom", ...).
+int preset_index(const std::string& name);
+
+class HrvSession {
+ public:
+  HrvSession();
+  ~HrvSession();
+
+  // Opens a recording file or a saved document. Throws UsageError naming what is wrong.
+  void open_recording(const std::filesystem::path& path, const korvel::io::LoadOptions& options = {});
+  void open_document(const std::filesystem::path& path);
+  // An empty document with the channels of `recording`, ready to sample it.
+  void open_for_sampling(const korvel::io::Recording& recording, const std::filesystem::path& source);
+
+  // Settings by name (settings file values, signal, preset, selection flag). A species
+  // preset brings its detector, classifier and spectrum values; named values override them.
+  // Throws UsageError listing every refused value.
+  void apply_settings(const nlohmann::json& values);
+  // Selects [from, to) seconds of the data on `signal`'s channel, as the user drags over it.
+  void select_seconds(double from, double to, int signal);
+  void select_point_seconds(double at, int signal);
+  int channel_count() const;
+  double duration_seconds() const;
+
+  // A macro command by name ("HRV_Analyze", ...), delivered as replaying a macro does.
+  void run_macro(const std::string& name);
+  void replay_macro_file(const std::filesystem::path& path);
+  // The menu item at `path` ("HRV|AddMarker"), when enabled; false when it is disabled.
+  bool run_menu(const std::string& path);
+
+  // Feeds `recording` into the open document in blocks of `blockSeconds`, as if sampled.
+  void sample(const korvel::io::Recording& recording, double blockSeconds);
+
+  std::string results_json() const;
+  std::string beats_csv() const;
+  void save_document(const std::filesystem::path& path) const;
+
+ private:
+  IExtensionDocument* hrv_document() const;
+
+  std::unique_ptr<korvel::services::Session> session_;
+  korvel::services::DocumentFrame* frame_ = nullptr;
+};
+
+}  // namespace korvel_hrv

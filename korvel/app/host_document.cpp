@@ -77,9 +77,10 @@ HRESULT HostDocument::GetSampleInterval(std::int32_t record, ChannelId channel, 
     core_->resolve(channel);
     const doc::Document& d = core_->document();
     if (record == TickPosition::kOpenEndRecord) {
-      // A new record is sampled like the last one; before any record there is no interval.
-      *seconds = d.record_count() > 0 ? d.tick_interval(d.record_count() - 1) : 0.0;
-      return d.record_count() > 0 ? S_OK : S_FALSE;
+      // A new record is sampled at the rate sampling was set up for, else like the last one;
+      // before either there is no interval.
+      *seconds = d.next_tick_interval();
+      return *seconds > 0 ? S_OK : S_FALSE;
     }
     check_record(record);
     *seconds = d.tick_interval(record);

@@ -91,6 +91,11 @@ std::span<const float> Document::samples(std::int32_t record, std::int32_t chann
 
 bool Document::complete(std::int32_t record) const { return !(sampling_ && record == record_count() - 1); }
 
+double Document::next_tick_interval() const noexcept {
+  if (announced_interval_ > 0) return announced_interval_;
+  return records_.empty() ? 0.0 : records_.back().interval;
+}
+
 void Document::begin_sampling(double tick_interval_s, double start_time_s) {
   if (sampling_) throw std::logic_error("the document is sampling already");
   if (!(tick_interval_s > 0.0) || !std::isfinite(tick_interval_s)) throw std::invalid_argument("the tick interval must be positive");

@@ -68,6 +68,11 @@ class Document {
   // samples for every channel; end_sampling completes it. Each throws std::logic_error when
   // called out of turn and std::invalid_argument for a block of the wrong shape.
   void begin_sampling(double tick_interval_s, double start_time_s);
+  // The tick interval the next record will have: what sampling is set up for once it is
+  // announced (the hardware's rate is known before the first sample arrives), else that of
+  // the last record, else 0.
+  void announce_sampling(double tick_interval_s) noexcept { announced_interval_ = tick_interval_s; }
+  double next_tick_interval() const noexcept;
   void append(std::span<const std::vector<float>> block);
   void end_sampling();
 
@@ -88,6 +93,7 @@ class Document {
   std::vector<ChannelInfo> channels_;
   std::vector<Record> records_;
   bool sampling_ = false;
+  double announced_interval_ = 0.0;
   std::vector<std::function<void(const Growth&)>> observers_;
 };
 

@@ -23,6 +23,13 @@ void check_source(const doc::Document& d, const io::Record& source, const Sampli
 
 }  // namespace
 
+doc::Document sampling_document(const io::Recording& recording) {
+  if (recording.records.empty()) throw std::invalid_argument("recording '" + recording.name + "' has no record to sample");
+  std::vector<doc::ChannelInfo> channels;
+  for (const io::Channel& c : recording.records.front().channels) channels.push_back({c.name, c.unit, 0});
+  return doc::Document(recording.name, std::move(channels));
+}
+
 SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options) {
   doc::Document& d = frame.data().document();
   if (!frame.sampling_manager()) throw std::logic_error("the document cannot sample");
@@ -31,6 +38,9 @@ SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, co
 
   SamplingOutcome out;
   out.record = d.record_count();
+  // The rate is set before sampling is asked for, so that sinks preparing for the new
+  // record (a detector sizing its filters, for one) know it.
+  d.announce_sampling(source.tick_interval_s);
   // The sinks registered when sampling is asked for hear the whole run.
   const std::vector<ComPtr<IOnlineDataSink>> sinks = frame.sampling_manager()->sinks();
   for (std::size_t i = 0; i < sinks.size(); ++i) {

@@ -7,6 +7,7 @@
 #include "hrv/host/document_class.h"
 #include "hrv/host/host_context.h"
 #include "hrv/host/macro_messages.h"
+#include "hrv/host/tabulet_functions.h"
 #include "hrv/views/rr_export.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/host/application.h"
@@ -15,8 +16,11 @@ namespace HRV {
 
 const std::vector<ComPtr<IUnknown>>& static_class_objects() {
   // The 27 Tabulet function classes, then the HRV channel calculation's class and its
-  // settings class join this list as they become part of the extension.
-  static const std::vector<ComPtr<IUnknown>> objects;
+  // settings class.
+  static const std::vector<ComPtr<IUnknown>> objects = [] {
+    std::vector<ComPtr<IUnknown>> all = tabulet_function_classes();
+    return all;
+  }();
   return objects;
 }
 

@@ -105,7 +105,10 @@ class ChartView final : public ComObject<IChartView> {
     sets.push_back({k, s, e, c, low, high});
     return S_OK;
   }
-  HRESULT ShowPosition(TickPosition) override { return S_OK; }
+  HRESULT ShowPosition(TickPosition p) override {
+    shown.push_back(p);
+    return S_OK;
+  }
 
   // No selection until a test makes one.
   void select(std::uint32_t k, TickPosition s, TickPosition e) {
@@ -120,6 +123,7 @@ class ChartView final : public ComObject<IChartView> {
   ChannelId channel{0, ChannelId::kDefaultKind};
   std::vector<Query> queries;
   std::vector<Set> sets;
+  std::vector<TickPosition> shown;  // positions scrolled into view
 };
 
 class Storage final : public ComObject<IDocumentStorage> {

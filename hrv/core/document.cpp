@@ -263,8 +263,7 @@ bool Document::UpdateOnlineRegistration() {
 }
 
 void Document::UpdateChannelCalcs() {
-  // The HRV channel calculation, whose guide lines follow the classifier box, is not part of
-  // the extension yet; until it is, no channel of the document carries one.
+  for (ChannelId channel : channelCalcs_) update_guide_lines(channel);
 }
 
 void Document::ValidateRegion() {

@@ -222,6 +222,11 @@ class Document final
   // Handlers of the host notifications (document_notifications.cpp).
   void on_attached();
   bool on_data_notification(std::uint16_t number, const HostMessage& message);
+  // Follows a channel whose calculation changed: an HRV channel calculation gets its guide
+  // lines and joins channelCalcs_; a channel that no longer has one loses both.
+  void track_channel_calc(ChannelId channel, IUnknown* calculation);
+  // The guide lines of `channel` from its HRV channel calculation; false when it has none.
+  bool update_guide_lines(ChannelId channel);
   bool region_data_valid();
 
   ComPtr<IHostDocument> host_;
@@ -238,6 +243,7 @@ class Document final
   VARIANT_BOOL sampling_ = VARIANT_TRUE;
   bool sinkRegistered_ = false;
   std::vector<DocumentObserver*> observers_;
+  std::vector<ChannelId> channelCalcs_;  // channels whose calculation is an HRV channel calculation
   SettingsEditor* editor_ = nullptr;
 };
 

@@ -4,6 +4,10 @@
 // data, channels and calculations, on which the document validates, clears or re-runs its
 // analysis.
 #include "hrv/core/document.h"
+
+#include <algorithm>
+
+#include "hrv/host/channel_calc.h"
 #include "hrv/host/host_context.h"
 #include "hrv/host/macro_messages.h"
 #include "sdk/cpp/hresult_error.h"
@@ -44,10 +48,33 @@ HRESULT Document::OnMessage(const HostMessage* message) {
 void Document::on_attached() {
   RegisterWithAnalysisManager();
   UpdateOnlineRegistration();
-  // The document's HRV channel calculations would be collected here; that calculation is
-  // not part of the extension yet (see UpdateChannelCalcs).
+  // The host lists no computed channels, so HRV channel calculations join channelCalcs_ as
+  // the host reports each one attached (kChannelCalculationChanged).
   RunAnalysis(kChangeEverything, ChangeCode::Analysis);  // returns at once without a stored region
   ValidateRegion();
+}
+
+bool Document::update_guide_lines(ChannelId channel) {
+  auto calculations = documentData_.query<IChannelCalculations>();
+  auto chart = host_.query<IChartMessageTarget>();
+  ComPtr<IUnknown> calculation;
+  if (!calculations || !chart || calculations->GetCalculation(channel, calculation.put()) != S_OK) return false;
+  const ChannelCalc* calc = ChannelCalc::from(calculation.get());
+  if (!calc) return false;
+  apply_guide_lines(*chart, channel.index, calc->settings(), *settings_);
+  return true;
+}
+
+void Document::track_channel_calc(ChannelId channel, IUnknown* calculation) {
+  const auto known = std::find(channelCalcs_.begin(), channelCalcs_.end(), channel);
+  if (const ChannelCalc* calc = ChannelCalc::from(calculation)) {
+    if (known == channelCalcs_.end()) channelCalcs_.push_back(channel);
+    if (auto chart = host_.query<IChartMessageTarget>()) apply_guide_lines(*chart, channel.index, calc->settings(), *settings_);
+    return;
+  }
+  if (known == channelCalcs_.end()) return;
+  channelCalcs_.erase(known);
+  if (auto chart = host_.query<IChartMessageTarget>()) remove_guide_lines(*chart, channel.index);
 }
 
 bool Document::region_data_valid() {
@@ -80,7 +107,7 @@ bool Document::on_data_notification(std::uint16_t number, const HostMessage& m) 
         else if (!host_sampling())
           RunAnalysis(kChangeEverything, ChangeCode::Analysis);
       }
-      // Guide lines of HRV channel calculations follow here once that calculation exists.
+      track_channel_calc({m.args[0], m.args[1]}, m.object);
       return true;
     case kChannelChanged:
     case kChannelRemoved:

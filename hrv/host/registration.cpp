@@ -4,6 +4,7 @@
 #include "hrv/detect/fiducial_enumerator.h"
 #include "hrv/detect/selector_enumerator.h"
 #include "hrv/host/beat_markers.h"
+#include "hrv/host/channel_calc.h"
 #include "hrv/host/document_class.h"
 #include "hrv/host/host_context.h"
 #include "hrv/host/macro_messages.h"
@@ -19,6 +20,8 @@ const std::vector<ComPtr<IUnknown>>& static_class_objects() {
   // settings class.
   static const std::vector<ComPtr<IUnknown>> objects = [] {
     std::vector<ComPtr<IUnknown>> all = tabulet_function_classes();
+    all.push_back(make_channel_calc_class());
+    all.push_back(make_channel_calc_settings_class());
     return all;
   }();
   return objects;

@@ -8,6 +8,7 @@
 #include "hrv/host/document_class.h"
 #include "hrv/host/host_context.h"
 #include "hrv/host/macro_messages.h"
+#include "hrv/views/view_classes.h"
 #include "hrv/host/tabulet_functions.h"
 #include "hrv/views/rr_export.h"
 #include "sdk/cpp/hresult_error.h"
@@ -45,10 +46,7 @@ HRESULT register_class_objects(IUnknown* host) noexcept {
     classes->RegisterClassObject(make_fiducial_enumerator_class().get());
     classes->RegisterClassObject(make_selector_enumerator_class().get());
     classes->RegisterClassObject(make_com<FiducialDrawClass>()->identity());
-    // In their place after these, as they become part of the extension:
-    //   the report view class (view type 0 of the report view family),
-    //   the tachogram, spectrum, RR histogram, delta-RR histogram, classifier and Poincaré
-    //   view classes (view types 1 to 6, see commands.h).
+    for (const ComPtr<IUnknown>& view : make_view_classes()) classes->RegisterClassObject(view.get());
     classes->RegisterClassObject(make_com<RRIntervalSaveClassObject>()->identity());
     return S_OK;
   });

@@ -74,6 +74,30 @@ TEST_F(PlotViewTest, OpenedOnAnIdleAnalysisRegistersItsSeriesStoresRangesAndSend
   EXPECT_TRUE(view->up_to_date());
 }
 
+TEST_F(PlotViewTest, TheTachogramsMarkupCarriesTheAnalysisAndTheHostsColours) {
+  add_regular_beats();  // 118 intervals of 1 s; the fake host draws every channel black
+  analyse_whole_channel();
+  open<HRV::TachogramView>();
+  ASSERT_EQ(control().markups().size(), 1u);
+  EXPECT_EQ(control().markups()[0],
+            HRV::set_markup_command(
+                "hrv_tachogram_view",
+                "topmargin: 40, rightmargin: 40, tplot: {id: 'hrv_tachogram_view', cursor: { readout: 'RR Interval {0} "
+                "= {1} ms' }, xdata: [0:1:end], ydata: '$HRV_Tachogram' [0:1:2147483647], colour: #000000ff}, "
+                "graticule: { colour:#c0c0c0ff }, xlabel: 'Interval Number', ylabel: 'RR Interval (ms)', "
+                "fullrange_yscalemin: 1000,fullrange_yscalemax: 1000,fullrange_xscalemin: 0,fullrange_xscalemax: 118,"));
+}
+
+TEST_F(PlotViewTest, ThePoincareEllipseComesFromTheResults) {
+  open<HRV::PoincareView>();
+  // No included beats: mean RR, SD1 and SD2 are 0, so the ellipse sits at the origin.
+  EXPECT_NE(control().markups().back().find("ellipse: {x:0, y:0, a:0, b:0, rotate: -45, "), std::string::npos);
+  add_regular_beats();
+  analyse_whole_channel();
+  EXPECT_NE(control().markups().back().find("ellipse: {x:1000, y:1000, a:0, b:0, rotate: -45, "), std::string::npos)
+      << control().markups().back();
+}
+
 TEST_F(PlotViewTest, OpenedWithoutAnAnalysisClearsThePlotsDataButSendsMarkup) {
   open<HRV::SpectrumView>();
   EXPECT_EQ(control().clears, 1);

@@ -1,0 +1,201 @@
+// SPDX-License-Identifier: MIT
+// The command-line tool end to end: its statistics agree with an independent computation
+// from its own beats.csv, live sampling gives the analysis of the finished file, edits
+// survive reopening the document, and bad input gives a message and no output.
+#include <algorithm>
+#include <functional>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "cli_runner.h"
+#include "shared_data.h"
+
+namespace {
+
+struct Beat {
+  double time, rr, deltaRR, rate;
+  bool included, normal;
+};
+
+// beats.csv as rows of the columns the statistics need.
+std::vector<Beat> read_beats(const std::filesystem::path& path) {
+  std::istringstream in(cli::read_file(path));
+  std::string line;
+  std::getline(in, line);
+  EXPECT_EQ(line, "beat_number,record,tick,time_s,rr_s,delta_rr_s,rate_hz,ff,activity,mobility,peak_value,peak_index,flags,class");
+  std::vector<Beat> beats;
+  while (std::getline(in, line)) {
+    std::vector<std::string> cells;
+    std::stringstream row(line);
+    std::string cell;
+    while (std::getline(row, cell, ',')) cells.push_back(cell);
+    if (cells.size() != 14) {
+      ADD_FAILURE() << "row with " << cells.size() << " cells: " << line;
+      continue;
+    }
+    auto number = [](const std::string& s) { return s.empty() ? std::nan("") : std::stod(s); };
+    const unsigned flags = std::stoul(cells[12], nullptr, 16);
+    const bool included = (flags & 0x300) == 0x300;
+    beats.push_back({number(cells[3]), number(cells[4]), number(cells[5]), number(cells[6]), included, (flags & 0xFF) == 0});
+  }
+  return beats;
+}
+
+// The statistics recomputed from the included beats with textbook formulas: sample standard
+// deviations (n − 1), RMSSD over n, pRRx with a strict threshold, the median of the sorted RR.
+void expect_statistics_match(const std::vector<Beat>& beats, const nlohmann::json& results) {
+  std::vector<double> rr, d, rate;
+  std::size_t normal = 0;
+  for (const auto& b : beats)
+    if (b.included) {
+      rr.push_back(b.rr);
+      d.push_back(b.deltaRR);
+      rate.push_back(b.rate);
+      normal += b.normal;
+    }
+  const double n = static_cast<double>(rr.size());
+  ASSERT_GT(n, 10);
+  auto mean = [](const std::vector<double>& x) { return std::accumulate(x.begin(), x.end(), 0.0) / x.size(); };
+  auto sd = [&](const std::vector<double>& x) {
+    const double m = mean(x);
+    double s = 0;
+    for (double v : x) s += (v - m) * (v - m);
+    return std::sqrt(s / (x.size() - 1));
+  };
+  std::vector<double> sorted = rr;
+  std::sort(sorted.begin(), sorted.end());
+  const std::size_t k = sorted.size();
+  const double median = k % 2 ? sorted[k / 2] : 0.5 * (sorted[k / 2 - 1] + sorted[k / 2]);
+  double squares = 0;
+  std::size_t over = 0;
+  const double threshold = results["time_domain"]["prr_threshold_s"];
+  for (double v : d) {
+    squares += v * v;
+    over += std::abs(v) > threshold;
+  }
+  const auto& t = results["time_domain"];
+  // Relative 1e-9: the tool sums in a different order (running means), nothing else differs.
+  auto near = [](double expected, const nlohmann::json& got, const char* name) {
+    EXPECT_NEAR(got.get<double>(), expected, 1e-9 * std::max(1.0, std::abs(expected))) << name;
+  };
+  EXPECT_EQ(results["beats"]["total"].get<double>(), n);
+  EXPECT_EQ(results["beats"]["normal"].get<double>(), static_cast<double>(normal));
+  EXPECT_EQ(results["beats"]["detected"].get<std::size_t>(), beats.size());
+  near(mean(rr), t["mean_rr_s"], "mean RR");
+  near(median, t["median_rr_s"], "median RR");
+  near(sd(rr), t["sdrr_s"], "SDRR");
+  near(sd(rr) / mean(rr), t["cvrr"], "CVRR");
+  near(60 * mean(rate), t["mean_rate_bpm"], "mean rate");
+  near(60 * sd(rate), t["sd_rate_bpm"], "SD rate");
+  near(sd(d), t["sdsd_s"], "SDSD");
+  near(std::sqrt(squares / n), t["rmssd_s"], "RMSSD");
+  near(100.0 * over / n, t["prrx_pct"], "pRRx");
+  near(sd(d) / std::sqrt(2.0), results["nonlinear"]["sd1_s"], "SD1");
+  const double varRR = sd(rr) * sd(rr), varD = sd(d) * sd(d);
+  near(std::sqrt(2 * varRR - 0.5 * varD), results["nonlinear"]["sd2_s"], "SD2");
+}
+
+TEST(AnalyzeCommand, StatisticsAgreeWithAnIndependentComputationFromBeatsCsv) {
+  HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
+  const auto out = cli::fresh_folder("mitdb100");
+  // A classifier box around this record's rhythm, so that most beats take part.
+  const auto settings = out / "settings.json";
+  std::ofstream(settings) << R"({"MinRR": 0.5, "MaxRR": 1.3, "MinFF": 0.5, "MaxFF": 2.0})";
+  const auto run = cli::run("analyze '" + record.string() + "' --out '" + out.string() + "' --settings '" + settings.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
+  expect_statistics_match(read_beats(out / "beats.csv"), results);
+  EXPECT_GT(results["beats"]["total"].get<int>(), 2200);
+  EXPECT_EQ(results["settings"]["MinRR"].get<double>(), 0.5);
+  EXPECT_EQ(results["spectrum"]["power_s2"].size(), 500u);
+}
+
+TEST(AnalyzeCommand, DemoShowsNormalAndEctopicBeatsAndAMeaningfulSpectrum) {
+  const auto out = cli::fresh_folder("demo");
+  const auto run = cli::run("demo --out '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
+  const auto beats = read_beats(out / "beats.csv");
+  expect_statistics_match(beats, results);
+  const std::string csv = cli::read_file(out / "beats.csv");
+  EXPECT_NE(csv.find(",Ectopic\n"), std::string::npos);
+  EXPECT_NE(csv.find(",Normal\n"), std::string::npos);
+  // The synthetic rhythms at 0.10 and 0.25 Hz put power into both the LF and HF bands.
+  EXPECT_GT(results["frequency"]["lf_power_s2"].get<double>(), 1e-4);
+  EXPECT_GT(results["frequency"]["hf_power_s2"].get<double>(), 1e-4);
+}
+
+TEST(SampleCommand, LiveSamplingGivesTheAnalysisOfTheFinishedFile) {
+  HRV_REQUIRE_SHARED(record, "mitdb/106.hea");
+  const auto offline = cli::fresh_folder("offline106");
+  const auto live = cli::fresh_folder("live106");
+  ASSERT_EQ(cli::run("analyze '" + record.string() + "' --out '" + offline.string() + "'").status, 0);
+  const auto run = cli::run("sample '" + record.string() + "' --block 0.7 --out '" + live.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(cli::read_file(offline / "beats.csv"), cli::read_file(live / "beats.csv"));
+  const auto a = nlohmann::json::parse(cli::read_file(offline / "results.json"));
+  const auto b = nlohmann::json::parse(cli::read_file(live / "results.json"));
+  // Incremental moments round differently: equal within 1e-9 relative.
+  std::function<void(const nlohmann::json&, const nlohmann::json&, const std::string&)> same =
+      [&](const nlohmann::json& x, const nlohmann::json& y, const std::string& path) {
+        if (x.is_object()) {
+          for (const auto& [key, value] : x.items()) same(value, y.at(key), path + "/" + key);
+        } else if (x.is_array()) {
+          ASSERT_EQ(x.size(), y.size()) << path;
+          for (std::size_t i = 0; i < x.size(); ++i) same(x[i], y[i], path + "[" + std::to_string(i) + "]");
+        } else if (x.is_number_float() && y.is_number()) {
+          EXPECT_NEAR(x.get<double>(), y.get<double>(), 1e-9 * std::max(std::abs(x.get<double>()), 1e-300)) << path;
+        } else {
+          EXPECT_EQ(x, y) << path;
+        }
+      };
+  same(a, b, "");
+}
+
+TEST(EditCommand, EditsSurviveReopeningTheDocument) {
+  const auto out = cli::fresh_folder("edit");
+  ASSERT_EQ(cli::run("demo --out '" + out.string() + "'").status, 0);
+  const auto document = out / "document.korvel";
+  const std::size_t before = read_beats(out / "beats.csv").size();
+  ASSERT_EQ(cli::run("edit '" + document.string() + "' delete-beats 10 20").status, 0);
+  const auto afterDelete = read_beats(out / "beats.csv");
+  EXPECT_LT(afterDelete.size(), before - 5);
+  for (const auto& b : afterDelete) EXPECT_FALSE(b.time >= 10 && b.time < 20) << b.time;
+  ASSERT_EQ(cli::run("edit '" + document.string() + "' add-beat 15").status, 0);
+  // Reopening the document (a further edit that changes no beat) keeps both edits.
+  ASSERT_EQ(cli::run("edit '" + document.string() + "' toggle-markers").status, 0);
+  const auto reopened = read_beats(out / "beats.csv");
+  EXPECT_EQ(reopened.size(), afterDelete.size() + 1);
+  EXPECT_EQ(std::count_if(reopened.begin(), reopened.end(), [](const Beat& b) { return b.time >= 10 && b.time < 20; }), 1);
+  const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
+  EXPECT_FALSE(results["settings"]["ShowMarkers"].get<bool>());
+}
+
+TEST(Commands, BadInputGivesAMessageANonZeroStatusAndNoOutput) {
+  HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
+  const auto out = cli::fresh_folder("errors");
+  const auto bad = out / "bad.json";
+  std::ofstream(bad) << R"({"LowPassHz": 500})";
+  struct Case {
+    std::string arguments, message;
+  } cases[] = {
+      {"analyze /no/such/file.hea", "file not found"},
+      {"analyze '" + record.string() + "' --signal 7", "signal 7 does not exist"},
+      {"analyze '" + record.string() + "' --from 10 --to 5000", "beyond the end of the recording"},
+      {"analyze '" + record.string() + "' --settings '" + bad.string() + "'", "LowPassHz 500 is outside the range 10 to 200"},
+      {"analyze '" + record.string() + "' --preset Hamster", "unknown preset"},
+      {"analyze '" + out.string() + "/bad.json'", "bad.json"},
+  };
+  for (const auto& c : cases) {
+    const auto run = cli::run(c.arguments + " --out '" + (out / "results").string() + "'");
+    EXPECT_NE(run.status, 0) << c.arguments;
+    EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n" << run.output;
+  }
+  EXPECT_FALSE(std::filesystem::exists(out / "results")) << "a failed analysis must write nothing";
+}
+
+}  // namespace

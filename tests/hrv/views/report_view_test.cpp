@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "hrv/views/report_view.h"
 
+#include <algorithm>
 #include <map>
 
 #include "document_fixture.h"
 #include "hrv/host/commands.h"
+#include "hrv/host/registration.h"
 #include "hrv/views/view_classes.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/application.h"
@@ -138,6 +140,24 @@ TEST_F(ReportViewTest, ViewClassesCarryTheTypeIdsTheCommandsOpen) {
     info->GetDisplayName(name.put());
     EXPECT_EQ(name.utf8(), names[i]);
   }
+}
+
+TEST_F(ReportViewTest, TheSevenViewClassesAreRegisteredAfterTheEventDrawClassInTheirOrder) {
+  ASSERT_EQ(HRV::register_class_objects(app->identity()), S_OK);
+  std::vector<std::string> names;
+  for (const auto& object : app->classes->objects) {
+    Bstr name;
+    object.query<IClassObjectInfo>()->GetDisplayName(name.put());
+    names.push_back(name.utf8());
+  }
+  const auto draw = std::find(names.begin(), names.end(), "PkStimEventDrawClass");
+  ASSERT_NE(draw, names.end());
+  const std::vector<std::string> views(draw + 1, std::min(draw + 8, names.end()));
+  EXPECT_EQ(views, (std::vector<std::string>{"HRV Report", "HRV Tachogram Plot", "HRV Power Spectrum Plot",
+                                             "HRV RR Histogram Plot", "HRV Delta RR Histogram Plot",
+                                             "HRV Classifier Plot", "HRV Poincar\u00e9 Plot"}));
+  // The application that registration installed is the fixture's own; put it back as it was.
+  HRV::HostContext::instance().set_application(ComPtr<IApplication>::retain(app.get()));
 }
 
 TEST_F(ReportViewTest, AViewClassFindsTheDocumentsAnalysisThroughTheHostDocument) {

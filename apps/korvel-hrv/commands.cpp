@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "apps/korvel-hrv/commands.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -93,6 +95,38 @@ int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options)
   write_file_atomically(path, text);
   if (!options.preset) options.preset = std::string(kind.name == "dog" ? "large dog" : kind.name);
   return analyze(path, options);
+}
+
+int synthesize(const std::filesystem::path& header, const std::string& species, double minutes, double rateHz,
+               std::uint32_t seed) {
+  if (header.extension() != ".hea") throw UsageError(header.string() + ": a WFDB header file ends in .hea");
+  if (!(minutes > 0) || minutes > 48 * 60) throw UsageError("--minutes must be more than 0 and at most 2880");
+  Species kind = find_species(species);
+  if (rateHz > 0) kind.sampleRateHz = rateHz;
+  const SyntheticEcg ecg = make_synthetic_ecg(kind, minutes * 60, seed);
+  const auto& samples = ecg.recording.records.front().channels.front().samples;
+  // Format 16 with a gain of 1000 per mV: microvolt resolution, ±32 mV range.
+  std::string data(samples.size() * 2, '\0');
+  std::uint16_t checksum = 0;  // the 16-bit sum of the samples, as readers verify it
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const long v = std::lround(std::clamp(samples[i] * 1000.0f, -32767.0f, 32767.0f));
+    checksum = static_cast<std::uint16_t>(checksum + static_cast<std::uint16_t>(v));
+    data[2 * i] = static_cast<char>(v & 0xFF);
+    data[2 * i + 1] = static_cast<char>((v >> 8) & 0xFF);
+  }
+  const std::string name = header.stem().string();
+  std::filesystem::path dat = header;
+  dat.replace_extension(".dat");
+  if (!header.parent_path().empty()) std::filesystem::create_directories(header.parent_path());
+  write_file_atomically(dat, data);
+  char text[256];
+  const long first = samples.empty() ? 0 : std::lround(std::clamp(samples[0] * 1000.0f, -32767.0f, 32767.0f));
+  std::snprintf(text, sizeof text, "%s 1 %g %zu\n%s 16 1000/mV 16 0 %ld %d 0 ECG\n", name.c_str(), kind.sampleRateHz,
+                samples.size(), dat.filename().c_str(), first, static_cast<std::int16_t>(checksum));
+  write_file_atomically(header, text);
+  std::printf("%s: %zu samples at %g Hz, %zu beats (%zu premature)\n", header.string().c_str(), samples.size(),
+              kind.sampleRateHz, ecg.beatTimes.size(), ecg.ectopic.size());
+  return 0;
 }
 
 int sample(const std::filesystem::path& recording, double blockSeconds, const AnalyzeOptions& options) {

@@ -3,6 +3,7 @@
 // another std::exception) with a message for the user.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -24,6 +25,11 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
 int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options);
 // Records `recording` as if it were sampled live with analysis while sampling on.
 int sample(const std::filesystem::path& recording, double blockSeconds, const AnalyzeOptions& options);
+
+// Writes the synthetic recording of `species` as a WFDB record (header `header`, 16-bit
+// samples in microvolts beside it), e.g. to try the tool on long recordings.
+int synthesize(const std::filesystem::path& header, const std::string& species, double minutes, double rateHz,
+               std::uint32_t seed);
 
 struct EditOptions {
   std::string action;  // add-beat, delete-beats, all-normal, clear, reanalyze, toggle-markers

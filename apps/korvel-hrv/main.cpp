@@ -63,6 +63,16 @@ int main(int argc, char** argv) {
   sample->add_option("--block", block, "block length in seconds")->capture_default_str()->check(CLI::PositiveNumber);
   add_analysis_options(sample, sampleOptions, false);
 
+  std::string synthHeader, synthSpecies = "human";
+  double synthMinutes = 10, synthRate = 0;
+  std::uint32_t synthSeed = 1;
+  auto* synth = app.add_subcommand("synthesize", "Write the synthetic ECG as a WFDB record, of any length");
+  synth->add_option("HEADER", synthHeader, "the record's .hea file to write (the .dat goes beside it)")->required();
+  synth->add_option("--species", synthSpecies, "human, dog, rabbit, rat or mouse")->capture_default_str();
+  synth->add_option("--minutes", synthMinutes, "length in minutes")->capture_default_str();
+  synth->add_option("--rate", synthRate, "sampling rate in Hz (default: the species' own)");
+  synth->add_option("--seed", synthSeed, "seed")->capture_default_str();
+
   korvel_hrv::EditOptions editOptions;
   std::string document;
   std::vector<double> editArguments;
@@ -85,6 +95,7 @@ int main(int argc, char** argv) {
     if (*analyze) return korvel_hrv::analyze(recording, analyzeOptions);
     if (*demo) return korvel_hrv::demo(species, seed, demoOptions);
     if (*sample) return korvel_hrv::sample(recording, block, sampleOptions);
+    if (*synth) return korvel_hrv::synthesize(synthHeader, synthSpecies, synthMinutes, synthRate, synthSeed);
     if (*edit) {
       if (!editOptions.macro) {
         const auto& a = editOptions.action;

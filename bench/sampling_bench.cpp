@@ -67,14 +67,12 @@ class EventSink final : public ComObject<IOnlineDataSink> {
 
 void BM_SampleWithDetectionChain(benchmark::State& state) {
   const auto recording = korvel::test::synthetic_recording(korvel::test::synthetic_ecg(120.0, kRate, 3), kRate);
-  std::vector<korvel::doc::ChannelInfo> channels;
-  for (const auto& c : recording.records[0].channels) channels.push_back({c.name, c.unit, 0});
   auto application = make_com<korvel::app::Application>();
   std::size_t events = 0;
   for (auto _ : state) {
     state.PauseTiming();
     korvel::services::Session session(application);
-    auto& frame = session.open(korvel::doc::Document("sampled", channels));
+    auto& frame = session.open(korvel::services::sampling_document(recording));
     auto& computed = frame.data().channels();
     for (const auto& [name, expression] : kChain) computed.set_expression(computed.create(name), expression);
     ChannelId det;

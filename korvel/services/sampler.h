@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "korvel/doc/document.h"
 #include "korvel/io/recording.h"
 
 namespace korvel::services {
@@ -31,6 +32,11 @@ struct SamplingOutcome {
   std::size_t blocks = 0;
   std::size_t sink_failures = 0;  // failed results of the calls after CanStartSampling
 };
+
+// A document named after `recording` with the channels of its first record and no record
+// yet: what a recording is sampled into. Throws std::invalid_argument for a recording
+// without records.
+doc::Document sampling_document(const io::Recording& recording);
 
 // Samples `source` into a new record of the frame's document. Throws std::logic_error when
 // the document cannot sample or samples already, std::invalid_argument when the block size

@@ -218,10 +218,6 @@ PlotControl* PlotControls::find(const std::string& plot_id) const {
   return nullptr;
 }
 
-void PlotControls::close_all() {
-  for (const auto& c : controls_) c->Close();
-}
-
 HRESULT PlotControls::CreatePlot(const char16_t* plotId, IPlotCallbacks* callbacks, IPlotControl** control) {
   if (!plotId || !callbacks || !control) return E_POINTER;
   *control = nullptr;

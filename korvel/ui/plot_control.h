@@ -103,8 +103,6 @@ class PlotControls final : public ComObject<IPlotControls> {
   const std::vector<ComPtr<PlotControl>>& controls() const noexcept { return controls_; }
   // The last control made for `plot_id`; null when none was.
   PlotControl* find(const std::string& plot_id) const;
-  // Closes every control that is still open (the session ends).
-  void close_all();
 
   HRESULT CreatePlot(const char16_t* plotId, IPlotCallbacks* callbacks, IPlotControl** control) override;
 

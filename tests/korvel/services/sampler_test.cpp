@@ -18,18 +18,11 @@ io::Recording twenty_seconds() {
   return korvel::test::synthetic_recording(korvel::test::synthetic_ecg(20.0, kRate, 11), kRate);
 }
 
-// A document with the recording's channels and no record, with the crossings channel.
-doc::Document empty_like(const io::Recording& r) {
-  std::vector<doc::ChannelInfo> channels;
-  for (const io::Channel& c : r.records[0].channels) channels.push_back({c.name, c.unit, 0});
-  return doc::Document("sampled", channels);
-}
-
 class SamplerTest : public ProbeSession {
  protected:
   void SetUp() override {
     ProbeSession::SetUp();
-    sampled = &session->open(empty_like(source));
+    sampled = &session->open(sampling_document(source));
     listener = probe_of(*sampled);
     auto& channels = sampled->data().channels();
     channels.set_expression(channels.create("Crossings"), kCrossings);
@@ -125,8 +118,9 @@ TEST_F(SamplerTest, RefusesSourcesThatDoNotFitBeforeAnySinkHearsOfIt) {
   EXPECT_THROW(sample_record(*sampled, source.records[0], {0}), std::invalid_argument);
   EXPECT_TRUE(listener_journal().empty());
 
-  DocumentFrame& mute = session->open(empty_like(source), FrameOptions{false, true});
+  DocumentFrame& mute = session->open(sampling_document(source), FrameOptions{false, true});
   EXPECT_THROW(sample_record(mute, source.records[0]), std::logic_error);
+  EXPECT_THROW(sampling_document(io::Recording{}), std::invalid_argument);
 }
 
 }  // namespace

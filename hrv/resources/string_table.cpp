@@ -17,18 +17,18 @@ constexpr StringEntry kStrings[] = {
     {1, "HRV"},
     {4, "Online data would be discontinuous with the existing analysis region.\r\n"
         "Do you wish to delete the current analysis region and continue sampling?"},
-    // The report view: its title, menu texts and the pages shown instead of a report.
-    {9, "HRV Report"},
-    {10, "Copy HRV Report"},
-    {11, "Print HRV Report"},
-    {12, "The report is unavailable as there are not enough beats to analyze."},
-    {13, "The report is unavailable as HRV has not been analyzed."},
     // The RR interval export: the file name extension and description of its file type, and
     // the message when there is no analysis to export.
     {5, "txt"},
     {6, "HRV RR Interval Text File"},
     {7, "HRV Export RR Interval requires a valid HRV analysis. No data will be saved."},
     {8, "HRV Calculation"},
+    // The report view: its title, menu texts and the pages shown instead of a report.
+    {9, "HRV Report"},
+    {10, "Copy HRV Report"},
+    {11, "Print HRV Report"},
+    {12, "The report is unavailable as there are not enough beats to analyze."},
+    {13, "The report is unavailable as HRV has not been analyzed."},
     // The beat values the HRV channel calculation offers.
     {14, "Beat Period"},
     {15, "Change in Beat Period"},
@@ -104,15 +104,6 @@ constexpr StringEntry kStrings[] = {
     // The Analyze item's text while the menu is shown, by data source.
     {83, "Analyze Channel"},
     {84, "Analyze Selection"},
-    // Plot views: the menu texts are these prefixes followed by the view's title.
-    {193, "Copy "},
-    {194, "Print "},
-    {195, "HRV Tachogram Plot"},
-    {196, "HRV Power Spectrum Plot"},
-    {197, "HRV RR Histogram Plot"},
-    {198, "HRV Delta RR Histogram Plot"},
-    {199, "HRV Classifier Plot"},
-    {200, "HRV Poincar\u00e9 Plot"},
     // Tabulet functions: menu name, description, then the column title and short title,
     // which repeat the menu name.
     {85, "Analysis Start"},
@@ -223,6 +214,15 @@ constexpr StringEntry kStrings[] = {
     {190, "Displays the ratio of low frequency power to high frequency power"},
     {191, "LF/HF"},
     {192, "LF/HF"},
+    // Plot views: the menu texts are these prefixes followed by the view's title.
+    {193, "Copy "},
+    {194, "Print "},
+    {195, "HRV Tachogram Plot"},
+    {196, "HRV Power Spectrum Plot"},
+    {197, "HRV RR Histogram Plot"},
+    {198, "HRV Delta RR Histogram Plot"},
+    {199, "HRV Classifier Plot"},
+    {200, "HRV Poincar\u00e9 Plot"},
 };
 
 consteval bool ids_ascending_and_texts_present() {

@@ -52,6 +52,9 @@ int finish(HrvSession& session, const AnalyzeOptions& options) {
   const std::string results = session.results_json();
   write_file_atomically(options.out / "results.json", results);
   write_file_atomically(options.out / "beats.csv", session.beats_csv());
+  session.export_rr_intervals(options.out / "rr.txt");
+  if (options.channelCalc)
+    write_file_atomically(options.out / "channel_calc.csv", session.channel_calculation_csv(*options.channelCalc));
   session.save_document(options.out / kDocumentFileName);
   if (options.json)
     std::fputs(results.c_str(), stdout);
@@ -77,6 +80,28 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
     session.run_macro("HRV_Analyze");
   }
   return finish(session, options);
+}
+
+int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
+          const std::optional<std::filesystem::path>& out) {
+  HrvSession session;
+  korvel::io::LoadOptions load;
+  load.sampling_rate_hz = options.csvRateHz;
+  session.open_recording(recording, load);
+  check_signal(session, options.signal);
+  session.apply_settings(settings_for(options, false));
+  std::string csv;
+  {
+    Progress progress("tabulating " + recording.filename().string());
+    // The functions analyse each window with the document's detector, which Analyze sets up.
+    session.run_macro("HRV_Analyze");
+    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal);
+  }
+  if (out)
+    write_file_atomically(*out, csv);
+  else
+    std::fputs(csv.c_str(), stdout);
+  return 0;
 }
 
 int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options) {

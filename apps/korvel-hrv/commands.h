@@ -18,11 +18,16 @@ struct AnalyzeOptions {
   std::filesystem::path out = "out";
   bool json = false;
   double csvRateHz = 0;  // sampling rate for delimited text without a time column
+  std::optional<int> channelCalc;  // add an "HRV Calculation" channel of this parameter
 };
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);
 // Writes the built-in synthetic recording of `species` to the output folder and analyses it.
 int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options);
+// Every Tabulet function over consecutive windows of the recording, as CSV.
+int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
+          const std::optional<std::filesystem::path>& out);
+
 // Records `recording` as if it were sampled live with analysis while sampling on.
 int sample(const std::filesystem::path& recording, double blockSeconds, const AnalyzeOptions& options);
 

@@ -4,13 +4,18 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <charconv>
 #include <cstdlib>
 
 #include "apps/korvel-hrv/property_bag.h"
 #include "korvel/docfile/document_file.h"
 #include "korvel/services/commands.h"
 #include "korvel/services/macros.h"
+#include "korvel/services/channel_calculations.h"
 #include "korvel/services/sampler.h"
+#include "korvel/services/tabulet.h"
+#include "korvel/ui/exports.h"
+#include "apps/korvel-hrv/outputs.h"
 #include "sdk/cpp/memory_stream.h"
 #include "sdk/cpp/utf.h"
 
@@ -20,6 +25,9 @@ namespace {
 
 // The HRV extension's document class, the key of everything the tool asks of it.
 constexpr GUID kHrvDocumentClass = make_guid("{EA881A0C-B5E6-42DD-9B2E-4714888D1B5B}");
+
+// The HRV channel calculation's class.
+constexpr GUID kHrvChannelCalculationClass = make_guid("{685BF807-4352-408F-B858-577EF212F377}");
 
 // The species presets in the extension's list order (index = preset number).
 const char* const kPresetNames[] = {"human", "large dog", "small dog", "guinea pig", "mouse",
@@ -192,6 +200,128 @@ void HrvSession::sample(const korvel::io::Recording& recording, double blockSeco
     const auto outcome = korvel::services::sample_record(*frame_, record, options);
     if (!outcome.started) throw UsageError("sampling was refused");
   }
+}
+
+void HrvSession::export_rr_intervals(const std::filesystem::path& path) {
+  for (const auto& type : korvel::ui::export_types(session_->application())) {
+    if (type.description != "HRV RR Interval Text File") continue;
+    std::filesystem::path temporary = path;
+    temporary += ".tmp";
+    const HRESULT hr = korvel::ui::export_document(*frame_, type, temporary);
+    std::error_code ec;
+    if (FAILED(hr)) {
+      std::filesystem::remove(temporary, ec);
+      throw UsageError(path.string() + ": the RR interval export failed");
+    }
+    std::filesystem::rename(temporary, path, ec);
+    if (ec) throw UsageError(path.string() + ": cannot replace the file");
+    return;
+  }
+  throw UsageError("the HRV extension offers no RR interval export");
+}
+
+namespace {
+void append_cell(std::string& out, const korvel::services::TabuletCell& cell) {
+  if (cell.status != S_OK) return;
+  if (const auto* i = std::get_if<std::int32_t>(&cell.value)) {
+    out += std::to_string(*i);
+  } else if (const auto* d = std::get_if<double>(&cell.value)) {
+    if (!std::isfinite(*d)) return;
+    char buffer[32];
+    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, *d);
+    out.append(buffer, end);
+  } else if (const auto* t = std::get_if<std::string>(&cell.value)) {
+    out += *t;
+  }
+}
+}  // namespace
+
+std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal) {
+  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw UsageError("--window and --step must be positive");
+  korvel::services::Tabulet table(*frame_);
+  for (const auto& key : korvel::services::Tabulet::available(session_->application())) table.add_column(key);
+  const auto& d = frame_->data().document();
+  const double total = duration_seconds();
+  std::vector<std::pair<double, double>> windows;
+  for (double start = 0; start + windowSeconds <= total + 1e-9; start += stepSeconds) {
+    windows.emplace_back(start, start + windowSeconds);
+    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, position_of(d, start), position_of(d, start + windowSeconds)});
+  }
+  if (windows.empty()) throw UsageError("the recording is shorter than one window");
+  std::string out = "start_s,end_s";
+  for (const auto& column : table.columns()) {
+    std::string name = column.name + (column.unit.empty() ? "" : " (" + column.unit + ")");
+    if (name.find(',') != std::string::npos || name.find('"') != std::string::npos) {
+      std::string quoted = "\"";
+      for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+      name = quoted + "\"";
+    }
+    out += "," + name;
+  }
+  out += "\n";
+  const auto cells = table.evaluate();
+  for (std::size_t r = 0; r < windows.size(); ++r) {
+    char bounds[64];
+    std::snprintf(bounds, sizeof bounds, "%g,%g", windows[r].first, windows[r].second);
+    out += bounds;
+    for (const auto& cell : cells[r]) {
+      out += ',';
+      append_cell(out, cell);
+    }
+    out += '\n';
+  }
+  return out;
+}
+
+std::string HrvSession::channel_calculation_csv(int parameter) {
+  // The calculation's settings stream: format version 1, the parameter, guide lines on,
+  // interpolation off (booleans as 16-bit values).
+  std::vector<std::uint8_t> settings;
+  auto put = [&](std::int64_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) settings.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+  };
+  put(1, 4);
+  put(parameter, 4);
+  put(1, 2);
+  put(0, 2);
+  ChannelId channel;
+  try {
+    channel = korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
+  } catch (const std::exception& e) {
+    throw UsageError(std::string("cannot add the HRV calculation channel: ") + e.what());
+  }
+  std::string out = "record,tick,time_s,value\n";
+  auto& data = frame_->data();
+  TickPosition end;
+  data.GetEndOfData(&end);
+  ComPtr<IEventReader> reader;
+  if (data.OpenEventReader(channel, {0, 0}, end, reader.put()) != S_OK || !reader)
+    throw UsageError("the HRV calculation channel yields no values");
+  struct Point {
+    std::int32_t tick;
+    float fraction;
+    double value;
+  };
+  std::vector<Point> batch(1024);
+  std::vector<std::int32_t> records(batch.size());
+  ULONG count = 0;
+  while (reader->Read(batch.data(), static_cast<ULONG>(batch.size()), records.data(), &count) == S_OK && count > 0) {
+    for (ULONG i = 0; i < count; ++i) {
+      double start = 0, dt = 0;
+      data.GetRecordStartTime(records[i], &start);
+      data.GetSampleInterval(records[i], channel, &dt);
+      char line[128];
+      std::snprintf(line, sizeof line, "%d,%d,%.9g,", records[i], batch[i].tick, start + (batch[i].tick + batch[i].fraction) * dt);
+      out += line;
+      if (std::isfinite(batch[i].value)) {
+        char buffer[32];
+        auto [e, ec] = std::to_chars(buffer, buffer + sizeof buffer, batch[i].value);
+        out.append(buffer, e);
+      }
+      out += '\n';
+    }
+  }
+  return out;
 }
 
 std::string HrvSession::results_json() const {

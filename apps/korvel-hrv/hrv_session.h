@@ -56,6 +56,15 @@ class HrvSession {
   // Feeds `recording` into the open document in blocks of `blockSeconds`, as if sampled.
   void sample(const korvel::io::Recording& recording, double blockSeconds);
 
+  // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
+  void export_rr_intervals(const std::filesystem::path& path);
+  // Every Tabulet function over consecutive windows of `windowSeconds`, `stepSeconds` apart,
+  // on `signal`, as CSV: start_s,end_s, then one column per function ("name (unit)").
+  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
+  // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
+  // 5 complexity) and returns its per-beat values as CSV: record,tick,time_s,value.
+  std::string channel_calculation_csv(int parameter);
+
   std::string results_json() const;
   std::string beats_csv() const;
   void save_document(const std::filesystem::path& path) const;

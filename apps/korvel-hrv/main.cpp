@@ -47,6 +47,22 @@ int main(int argc, char** argv) {
   auto* analyze = app.add_subcommand("analyze", "Detect beats and analyse heart-rate variability of a recording");
   analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file")->required();
   add_analysis_options(analyze, analyzeOptions, true);
+  analyze->add_option("--channel-calc", analyzeOptions.channelCalc,
+                      "add an HRV Calculation channel: 0 beat period, 1 change in beat period, 2 beat rate, 5 complexity")
+      ->check(CLI::IsMember({0, 1, 2, 3, 4, 5}));
+
+  korvel_hrv::AnalyzeOptions tableOptions;
+  double tableWindow = 0, tableStep = 0;
+  std::optional<std::string> tableOut;
+  auto* table = app.add_subcommand("table", "Evaluate every HRV Tabulet function over consecutive windows");
+  table->add_option("RECORDING", recording, "recording to tabulate")->required();
+  table->add_option("--window", tableWindow, "window length in seconds")->required()->check(CLI::PositiveNumber);
+  table->add_option("--step", tableStep, "distance between window starts in seconds (default: the window)");
+  table->add_option("--out", tableOut, "CSV file to write (default: standard output)");
+  table->add_option("--signal", tableOptions.signal, "signal (channel) to analyse, from 0")->capture_default_str();
+  table->add_option("--preset", tableOptions.preset, "species preset");
+  table->add_option("--settings", tableOptions.settings, "JSON file of settings by name")->check(CLI::ExistingFile);
+  table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column");
 
   korvel_hrv::AnalyzeOptions demoOptions;
   std::string species = "human";
@@ -95,6 +111,11 @@ int main(int argc, char** argv) {
     if (*analyze) return korvel_hrv::analyze(recording, analyzeOptions);
     if (*demo) return korvel_hrv::demo(species, seed, demoOptions);
     if (*sample) return korvel_hrv::sample(recording, block, sampleOptions);
+    if (*table) {
+      std::optional<std::filesystem::path> out;
+      if (tableOut) out = *tableOut;
+      return korvel_hrv::table(recording, tableWindow, tableStep, tableOptions, out);
+    }
     if (*synth) return korvel_hrv::synthesize(synthHeader, synthSpecies, synthMinutes, synthRate, synthSeed);
     if (*edit) {
       if (!editOptions.macro) {

@@ -199,3 +199,71 @@ TEST(Commands, BadInputGivesAMessageANonZeroStatusAndNoOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AnalyzeCommand, RRExportHoldsTheIncludedIntervalsOfBeatsCsv) {
+  HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
+  const auto out = cli::fresh_folder("rr100");
+  ASSERT_EQ(cli::run("analyze '" + record.string() + "' --out '" + out.string() + "'").status, 0);
+  const std::string rr = cli::read_file(out / "rr.txt");
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < rr.size()) {
+    const std::size_t end = rr.find("\r\n", at);
+    ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
+    lines.push_back(rr.substr(at, end - at));
+    at = end + 2;
+  }
+  std::vector<double> included;
+  for (const auto& b : read_beats(out / "beats.csv"))
+    if (b.included) included.push_back(b.rr);
+  ASSERT_EQ(lines.size(), included.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.6g", included[i]);  // 6 significant digits
+    EXPECT_EQ(lines[i], expected) << "line " << i + 1;
+  }
+}
+
+TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
+  const auto out = cli::fresh_folder("table");
+  ASSERT_EQ(cli::run("demo --out '" + out.string() + "'").status, 0);
+  const auto recording = out / "demo-human.csv";
+  const auto table = out / "table.csv";
+  const auto run = cli::run("table '" + recording.string() + "' --window 120 --step 120 --out '" + table.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::istringstream rows(cli::read_file(table));
+  std::string header, row;
+  std::getline(rows, header);
+  for (int skip = 0; skip < 2; ++skip) std::getline(rows, row);  // the row of 120..240 s
+  auto split = [](const std::string& line) {
+    std::vector<std::string> cells;
+    std::stringstream s(line);
+    std::string cell;
+    while (std::getline(s, cell, ',')) cells.push_back(cell);
+    return cells;
+  };
+  const auto names = split(header);
+  const auto cells = split(row);
+  ASSERT_EQ(names.size(), 29u);  // start, end and 27 functions
+  ASSERT_EQ(cells[0], "120");
+  auto column = [&](const std::string& name) {
+    const auto it = std::find(names.begin(), names.end(), name);
+    EXPECT_NE(it, names.end()) << name;
+    return cells.at(static_cast<std::size_t>(it - names.begin()));
+  };
+  const auto window = cli::fresh_folder("table-window");
+  ASSERT_EQ(cli::run("analyze '" + recording.string() + "' --from 120 --to 240 --out '" + window.string() + "'").status, 0);
+  const auto results = nlohmann::json::parse(cli::read_file(window / "results.json"));
+  // Counts are integers; values are in milliseconds and beats per minute.
+  EXPECT_EQ(column("Total Beats"), std::to_string(results["beats"]["total"].get<int>()));
+  EXPECT_EQ(column("Normal Beats"), std::to_string(results["beats"]["normal"].get<int>()));
+  EXPECT_EQ(column("Ectopic Beats"), std::to_string(results["beats"]["ectopic"].get<int>()));
+  EXPECT_NEAR(std::stod(column("Average RR (ms)")), 1000 * results["time_domain"]["mean_rr_s"].get<double>(), 1e-9);
+  EXPECT_NEAR(std::stod(column("RMSSD (ms)")), 1000 * results["time_domain"]["rmssd_s"].get<double>(), 1e-9);
+  EXPECT_NEAR(std::stod(column("Average Rate (BPM)")), results["time_domain"]["mean_rate_bpm"].get<double>(), 1e-9);
+  EXPECT_NEAR(std::stod(column("LF/HF")), results["frequency"]["lf_hf"].get<double>(), 1e-9);
+}
+
+}  // namespace

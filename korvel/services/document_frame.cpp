@@ -165,7 +165,14 @@ HRESULT DocumentFrame::open_view(std::uint32_t type_id) {
   if (type_id == 0) return E_INVALIDARG;
   for (const app::RegisteredClass& c : session_.application().extensions()->classes())
     if (c.type_id == type_id) {
-      views_.push_back({type_id, c.display_name, 0});
+      OpenView open_view{type_id, c.display_name, 0, nullptr};
+      // A view class creates its view for this document; the view draws through the
+      // host's services from then on.
+      if (auto cls = c.object.query<IViewClass>()) {
+        const HRESULT hr = cls->CreateView(host_.get(), IExtensionView::iid, open_view.view.put_void());
+        if (FAILED(hr)) return hr;
+      }
+      views_.push_back(std::move(open_view));
       return S_OK;
     }
   return E_INVALIDARG;
@@ -183,6 +190,11 @@ void DocumentFrame::close() {
   // Each document lets go of the host's services as it closes; whatever it leaves behind
   // (a sink, a client, stored items) is released here, which breaks the reference cycles
   // through the sites.
+  for (OpenView& v : views_)
+    if (v.view) {
+      v.view->Close();
+      v.view.reset();
+    }
   const std::vector<Extension> documents = std::move(extensions_);
   extensions_.clear();
   for (const Extension& e : documents) e.document->Close();

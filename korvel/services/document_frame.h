@@ -20,6 +20,7 @@
 #include "korvel/services/host_site.h"
 #include "korvel/services/sampling_manager.h"
 #include "sdk/host/host_document.h"
+#include "sdk/host/views.h"
 
 namespace korvel::services {
 
@@ -56,6 +57,7 @@ struct OpenView {
   std::uint32_t type_id = 0;
   std::string name;      // the view class's display name
   int activations = 0;   // requests after the first, which activate the open view
+  ComPtr<IExtensionView> view;  // null for a class that creates no view through IViewClass
 };
 
 class DocumentFrame {

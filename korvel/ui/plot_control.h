@@ -45,6 +45,8 @@ class PlotControl final : public ComObject<IPlotControl> {
   const std::vector<DataChange>& data_changes() const noexcept { return changes_; }
   // The numbers read so far from the series registered under `data_id`.
   const std::vector<float>& values(const std::string& data_id) const;
+  // Every series read so far, by data id.
+  const std::map<std::string, std::vector<float>>& all_values() const noexcept { return values_; }
   // (y data id, x data id) bound to `plotter`; nothing when it is not bound.
   std::optional<std::pair<std::string, std::string>> binding(const std::string& plotter) const;
   const std::vector<std::string>& printed() const noexcept { return printed_; }

@@ -9,6 +9,8 @@ UiServices install_ui(services::Session& session) {
   ui.plots = make_com<PlotControls>(ui.clipboard);
   session.offer(ComPtr<IUnknown>::retain(ui.clipboard->identity()));
   session.offer(ComPtr<IUnknown>::retain(ui.plots->identity()));
+  ui.pages = make_com<HtmlViews>();
+  session.offer(ComPtr<IUnknown>::retain(ui.pages->identity()));
   return ui;
 }
 

@@ -53,6 +53,7 @@ int finish(HrvSession& session, const AnalyzeOptions& options) {
   write_file_atomically(options.out / "results.json", results);
   write_file_atomically(options.out / "beats.csv", session.beats_csv());
   session.export_rr_intervals(options.out / "rr.txt");
+  session.write_views(options.out);
   if (options.channelCalc)
     write_file_atomically(options.out / "channel_calc.csv", session.channel_calculation_csv(*options.channelCalc));
   session.save_document(options.out / kDocumentFileName);

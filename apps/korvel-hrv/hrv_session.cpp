@@ -68,6 +68,7 @@ HrvSession::HrvSession() {
     throw UsageError(std::string("cannot load the HRV extension: ") + e.what());
   }
   session_ = std::make_unique<korvel::services::Session>(application);
+  ui_ = korvel::ui::install_ui(*session_);
 }
 
 HrvSession::~HrvSession() = default;
@@ -322,6 +323,36 @@ std::string HrvSession::channel_calculation_csv(int parameter) {
     }
   }
   return out;
+}
+
+void HrvSession::write_views(const std::filesystem::path& dir) {
+  // Menu paths of the views and the names their outputs are written under.
+  const std::pair<const char*, const char*> views[] = {
+      {"HRV|AnalysisPlots|Tachogram", "tachogram"},       {"HRV|AnalysisPlots|Spectrum", "spectrum"},
+      {"HRV|AnalysisPlots|RRHistogram", "rr_histogram"}, {"HRV|AnalysisPlots|DeltaRRHistogram", "delta_rr_histogram"},
+      {"HRV|AnalysisPlots|Poincare", "poincare"},         {"HRV|ClassifierView", "classifier"},
+  };
+  std::filesystem::create_directories(dir / "markup");
+  std::filesystem::create_directories(dir / "views");
+  for (const auto& [path, name] : views) {
+    const std::size_t before = ui_.plots->controls().size();
+    if (!run_menu(path)) throw UsageError(std::string("the menu item ") + path + " is disabled");
+    if (ui_.plots->controls().size() == before) throw UsageError(std::string(path) + " opened no plot");
+    const korvel::ui::PlotControl& plot = *ui_.plots->controls().back();
+    write_file_atomically(dir / "markup" / (std::string(name) + ".txt"), plot.markup());
+    nlohmann::ordered_json data;
+    data["plot"] = plot.plot_id();
+    data["series"] = nlohmann::ordered_json::object();
+    for (const auto& [id, values] : plot.all_values()) {
+      nlohmann::ordered_json series = nlohmann::ordered_json::array();
+      for (float v : values) series.push_back(std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr));
+      data["series"][id] = series;
+    }
+    write_file_atomically(dir / "views" / (std::string(name) + ".json"), data.dump(1) + "\n");
+  }
+  const std::size_t pages = ui_.pages->pages().size();
+  if (!run_menu("HRV|Report") || ui_.pages->pages().size() == pages) throw UsageError("the report view showed no page");
+  write_file_atomically(dir / "report.html", utf16_to_utf8(ui_.pages->pages().back()->html()));
 }
 
 std::string HrvSession::results_json() const {

@@ -15,6 +15,7 @@
 #include "apps/korvel-hrv/usage_error.h"
 #include "korvel/io/load_recording.h"
 #include "korvel/services/session.h"
+#include "korvel/ui/ui_services.h"
 #include "sdk/host/analysis_export.h"
 #include "sdk/host/host_document.h"
 
@@ -65,6 +66,12 @@ class HrvSession {
   // 5 complexity) and returns its per-beat values as CSV: record,tick,time_s,value.
   std::string channel_calculation_csv(int parameter);
 
+  // Opens the report and the six plot views through the HRV menu, as the user would, and
+  // writes what they showed: DIR/report.html (the report page), DIR/markup/<view>.txt (the
+  // last markup each plot view sent) and DIR/views/<view>.json (the series each plot view
+  // registered, as the plot engine pulled them).
+  void write_views(const std::filesystem::path& dir);
+
   std::string results_json() const;
   std::string beats_csv() const;
   void save_document(const std::filesystem::path& path) const;
@@ -73,6 +80,7 @@ class HrvSession {
   IExtensionDocument* hrv_document() const;
 
   std::unique_ptr<korvel::services::Session> session_;
+  korvel::ui::UiServices ui_;
   korvel::services::DocumentFrame* frame_ = nullptr;
 };
 

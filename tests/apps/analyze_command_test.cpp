@@ -267,3 +267,30 @@ TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(AnalyzeCommand, WritesWhatTheViewsShowed) {
+  const auto out = cli::fresh_folder("views");
+  ASSERT_EQ(cli::run("demo --out '" + out.string() + "'").status, 0);
+  const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
+  for (const char* view : {"tachogram", "spectrum", "rr_histogram", "delta_rr_histogram", "poincare", "classifier"}) {
+    SCOPED_TRACE(view);
+    EXPECT_FALSE(cli::read_file(out / "markup" / (std::string(view) + ".txt")).empty());
+    const auto data = nlohmann::json::parse(cli::read_file(out / "views" / (std::string(view) + ".json")));
+    EXPECT_FALSE(data["series"].empty());
+  }
+  // The tachogram plots one RR interval, in milliseconds, per analysed beat.
+  const auto tachogram = nlohmann::json::parse(cli::read_file(out / "views" / "tachogram.json"));
+  const auto& series = tachogram["series"].begin().value();
+  ASSERT_EQ(series.size(), results["beats"]["total"].get<std::size_t>());
+  const auto beats = read_beats(out / "beats.csv");
+  const auto first = std::find_if(beats.begin(), beats.end(), [](const Beat& b) { return b.included; });
+  EXPECT_NEAR(series[0].get<double>(), 1000 * first->rr, 1e-3);  // float series
+  // The report page shows the analysis: the beat count and the mean rate as results.json has them.
+  const std::string report = cli::read_file(out / "report.html");
+  EXPECT_NE(report.find("<html"), std::string::npos);
+  EXPECT_NE(report.find(std::to_string(results["beats"]["total"].get<int>())), std::string::npos);
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include "hrv/host/host_context.h"
 #include "hrv/resources/string_table.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 
 namespace HRV {
@@ -103,11 +104,7 @@ HRESULT Document::SamplingStopped(std::int32_t) {
   });
 }
 
-HRESULT Document::GetRefreshInterval(std::int32_t* milliseconds) {
-  if (!milliseconds) return E_POINTER;
-  *milliseconds = kRefreshIntervalMs;
-  return S_OK;
-}
+HRESULT Document::GetRefreshInterval(std::int32_t* milliseconds) { return copy_out<std::int32_t>(kRefreshIntervalMs, milliseconds); }
 
 HRESULT Document::GetBufferRequest(std::int32_t, std::int32_t, std::int32_t, std::int32_t* request) {
   if (!request) return E_POINTER;

@@ -8,6 +8,7 @@
 #include "hrv/host/guids.h"
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 
@@ -63,11 +64,7 @@ void write_positions(BinaryWriter& out, const UserEventData::PositionSet& set) {
 Data::Data(ComPtr<IUnknown> settingsOwner, SettingsFields& settings)
     : settings_owner_(std::move(settingsOwner)), settings_(settings), user_events_(make_com<UserEventData>()) {}
 
-HRESULT Data::GetClassID(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = GUID_HRVDocumentObj;
-  return S_OK;
-}
+HRESULT Data::GetClassID(GUID* classId) { return copy_out<GUID>(GUID_HRVDocumentObj, classId); }
 
 HRESULT Data::Load(IByteStream* stream) {
   return guard([&] {

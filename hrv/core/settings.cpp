@@ -5,6 +5,7 @@
 #include "hrv/host/guids.h"
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 namespace {
@@ -27,11 +28,7 @@ bool differs(double a, double b) { return !(a == b); }
 
 }  // namespace
 
-HRESULT Settings::GetClassID(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = GUID_HRVDocumentObj;
-  return S_OK;
-}
+HRESULT Settings::GetClassID(GUID* classId) { return copy_out<GUID>(GUID_HRVDocumentObj, classId); }
 
 HRESULT Settings::IsDirty() { return Dirty ? S_OK : S_FALSE; }
 

@@ -9,6 +9,7 @@
 #include "hrv/host/guids.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/application.h"
 #include "sdk/host/calc_enumerator.h"
@@ -40,35 +41,14 @@ class EnumeratorClass final : public ComObject<ICalcEnumeratorClass, IClassObjec
     });
   }
 
-  HRESULT GetDisplayName(BSTR* name) override { return copy(description_.name, name); }
-  HRESULT GetInternalName(BSTR* name) override { return copy(description_.name, name); }
-  HRESULT GetClassId(GUID* classId) override {
-    if (!classId) return E_POINTER;
-    *classId = HRV::GUID_HRVEnumObj;
-    return S_OK;
-  }
-  HRESULT GetCategory(GUID* category) override {
-    if (!category) return E_POINTER;
-    *category = GUID{};
-    return S_OK;
-  }
-  HRESULT GetTypeId(std::uint32_t* typeId) override {
-    if (!typeId) return E_POINTER;
-    *typeId = 0;
-    return S_OK;
-  }
-  HRESULT GetFlags(std::uint32_t* flags) override {
-    if (!flags) return E_POINTER;
-    *flags = description_.flags;
-    return S_OK;
-  }
+  HRESULT GetDisplayName(BSTR* name) override { return copy_text(description_.name, name); }
+  HRESULT GetInternalName(BSTR* name) override { return copy_text(description_.name, name); }
+  HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(HRV::GUID_HRVEnumObj, classId); }
+  HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(GUID{}, category); }
+  HRESULT GetTypeId(std::uint32_t* typeId) override { return copy_out<std::uint32_t>(0, typeId); }
+  HRESULT GetFlags(std::uint32_t* flags) override { return copy_out<std::uint32_t>(description_.flags, flags); }
 
  private:
-  static HRESULT copy(const char16_t* text, BSTR* out) {
-    if (!out) return E_POINTER;
-    *out = SysAllocString(text);
-    return *out ? S_OK : E_OUTOFMEMORY;
-  }
 
   const CalcEnumeratorDescription& description_;
 };

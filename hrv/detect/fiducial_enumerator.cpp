@@ -7,6 +7,7 @@
 
 #include "hrv/detect/enumerator_class.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 
@@ -120,17 +121,9 @@ HRESULT FiducialEnumerator::GetCurrentEvent(void* event) {
   return S_OK;
 }
 
-HRESULT FiducialEnumerator::GetPosition(std::int32_t* tick) {
-  if (!tick) return E_POINTER;
-  *tick = finder_ ? finder_->cursor.Position() : 0;
-  return S_OK;
-}
+HRESULT FiducialEnumerator::GetPosition(std::int32_t* tick) { return copy_out<std::int32_t>(finder_ ? finder_->cursor.Position() : 0, tick); }
 
-HRESULT FiducialEnumerator::GetEventSize(std::uint32_t* size) {
-  if (!size) return E_POINTER;
-  *size = sizeof(FiducialEvent);
-  return S_OK;
-}
+HRESULT FiducialEnumerator::GetEventSize(std::uint32_t* size) { return copy_out<std::uint32_t>(sizeof(FiducialEvent), size); }
 
 HRESULT FiducialEnumerator::Clone(ICalcEnumerator** copy) {
   return guard([&] {

@@ -8,6 +8,7 @@
 
 #include "hrv/detect/enumerator_class.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 
@@ -170,17 +171,9 @@ HRESULT SelectorEnumerator::GetCurrentEvent(void* event) {
   return S_OK;
 }
 
-HRESULT SelectorEnumerator::GetPosition(std::int32_t* tick) {
-  if (!tick) return E_POINTER;
-  *tick = finder_ ? finder_->cursor.Position() : 0;
-  return S_OK;
-}
+HRESULT SelectorEnumerator::GetPosition(std::int32_t* tick) { return copy_out<std::int32_t>(finder_ ? finder_->cursor.Position() : 0, tick); }
 
-HRESULT SelectorEnumerator::GetEventSize(std::uint32_t* size) {
-  if (!size) return E_POINTER;
-  *size = sizeof(SelectorEvent);
-  return S_OK;
-}
+HRESULT SelectorEnumerator::GetEventSize(std::uint32_t* size) { return copy_out<std::uint32_t>(sizeof(SelectorEvent), size); }
 
 HRESULT SelectorEnumerator::Clone(ICalcEnumerator** copy) {
   return guard([&] {

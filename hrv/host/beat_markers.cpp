@@ -10,6 +10,7 @@
 #include "hrv/host/guids.h"
 #include "hrv/host/host_context.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 
 namespace HRV {
@@ -30,12 +31,6 @@ FiducialEvent read_event(const void* event) noexcept {
 std::string four_digits(double v) {
   char buffer[32];
   return {buffer, std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 4).ptr};
-}
-
-HRESULT copy_text(const char16_t* text, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = SysAllocString(text);
-  return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 }  // namespace
@@ -79,11 +74,7 @@ HRESULT FiducialDrawClass::GetTypeId(std::uint32_t* typeId) {
   });
 }
 
-HRESULT FiducialDrawClass::GetOptions(std::int32_t* options) {
-  if (!options) return E_POINTER;
-  *options = 0;
-  return S_OK;
-}
+HRESULT FiducialDrawClass::GetOptions(std::int32_t* options) { return copy_out<std::int32_t>(0, options); }
 
 HRESULT FiducialDrawClass::GetName(BSTR* name) {
   if (!name) return E_POINTER;
@@ -113,22 +104,10 @@ HRESULT FiducialDrawClass::GetText(std::int32_t, std::int32_t, std::int32_t, std
 HRESULT FiducialDrawClass::GetDisplayName(BSTR* name) { return copy_text(kClassName, name); }
 HRESULT FiducialDrawClass::GetInternalName(BSTR* name) { return copy_text(kClassName, name); }
 
-HRESULT FiducialDrawClass::GetClassId(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = GUID_HRVEnumObj;
-  return S_OK;
-}
+HRESULT FiducialDrawClass::GetClassId(GUID* classId) { return copy_out<GUID>(GUID_HRVEnumObj, classId); }
 
-HRESULT FiducialDrawClass::GetCategory(GUID* category) {
-  if (!category) return E_POINTER;
-  *category = kEventDrawCategory;
-  return S_OK;
-}
+HRESULT FiducialDrawClass::GetCategory(GUID* category) { return copy_out<GUID>(kEventDrawCategory, category); }
 
-HRESULT FiducialDrawClass::GetFlags(std::uint32_t* flags) {
-  if (!flags) return E_POINTER;
-  *flags = 0;
-  return S_OK;
-}
+HRESULT FiducialDrawClass::GetFlags(std::uint32_t* flags) { return copy_out<std::uint32_t>(0, flags); }
 
 }  // namespace HRV

@@ -12,6 +12,7 @@
 #include "hrv/resources/string_table.h"
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/host_document.h"
 #include "sdk/host/host_services.h"
@@ -42,12 +43,6 @@ constexpr std::uint32_t kLineFlags = 0x21122u;
 constexpr std::uint32_t kBandFlags = 0x2121212u;
 constexpr std::uint32_t kLineColour = 0x898989u;  // RGB (137, 137, 137)
 constexpr std::uint32_t kBandColour = 0xFEC2C2u;  // RGB (254, 194, 194)
-
-HRESULT copy_text(std::string_view utf8, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = Bstr(utf8).detach();
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 void send(IChartMessageTarget& chart, std::uint32_t type, const std::vector<std::uint32_t>& fields,
           const char16_t* text = nullptr) {
@@ -86,26 +81,10 @@ class ChannelCalcClass final : public ComObject<IChannelCalculationClass, IClass
   }
   HRESULT GetDisplayName(BSTR* name) override { return copy_text(LoadString(kTitleStringId), name); }
   HRESULT GetInternalName(BSTR* name) override { return copy_text(LoadString(kTitleStringId), name); }
-  HRESULT GetClassId(GUID* classId) override {
-    if (!classId) return E_POINTER;
-    *classId = kChannelCalcClassId;
-    return S_OK;
-  }
-  HRESULT GetCategory(GUID* category) override {
-    if (!category) return E_POINTER;
-    *category = kChannelCalculationCategory;
-    return S_OK;
-  }
-  HRESULT GetTypeId(std::uint32_t* typeId) override {
-    if (!typeId) return E_POINTER;
-    *typeId = 0;
-    return S_OK;
-  }
-  HRESULT GetFlags(std::uint32_t* flags) override {
-    if (!flags) return E_POINTER;
-    *flags = kCalcFlags;
-    return S_OK;
-  }
+  HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(kChannelCalcClassId, classId); }
+  HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(kChannelCalculationCategory, category); }
+  HRESULT GetTypeId(std::uint32_t* typeId) override { return copy_out<std::uint32_t>(0, typeId); }
+  HRESULT GetFlags(std::uint32_t* flags) override { return copy_out<std::uint32_t>(kCalcFlags, flags); }
 };
 
 // Creates settings objects, for a host that restores a channel's settings before it has
@@ -121,26 +100,10 @@ class ChannelCalcSettingsClass final : public ComObject<IClassFactory, IClassObj
   HRESULT LockServer(VARIANT_BOOL) override { return S_OK; }
   HRESULT GetDisplayName(BSTR* name) override { return copy_text("Settings", name); }
   HRESULT GetInternalName(BSTR* name) override { return copy_text("Settings", name); }
-  HRESULT GetClassId(GUID* classId) override {
-    if (!classId) return E_POINTER;
-    *classId = kChannelCalcSettingsClassId;
-    return S_OK;
-  }
-  HRESULT GetCategory(GUID* category) override {
-    if (!category) return E_POINTER;
-    *category = kChannelCalculationCategory;
-    return S_OK;
-  }
-  HRESULT GetTypeId(std::uint32_t* typeId) override {
-    if (!typeId) return E_POINTER;
-    *typeId = 0;
-    return S_OK;
-  }
-  HRESULT GetFlags(std::uint32_t* flags) override {
-    if (!flags) return E_POINTER;
-    *flags = 0;
-    return S_OK;
-  }
+  HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(kChannelCalcSettingsClassId, classId); }
+  HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(kChannelCalculationCategory, category); }
+  HRESULT GetTypeId(std::uint32_t* typeId) override { return copy_out<std::uint32_t>(0, typeId); }
+  HRESULT GetFlags(std::uint32_t* flags) override { return copy_out<std::uint32_t>(0, flags); }
 };
 
 }  // namespace
@@ -153,11 +116,7 @@ const ChannelParameter* channel_parameter(std::int32_t type) noexcept {
 
 // ---- ChannelCalc::Settings ----
 
-HRESULT ChannelCalc::Settings::GetClassID(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = kChannelCalcSettingsClassId;
-  return S_OK;
-}
+HRESULT ChannelCalc::Settings::GetClassID(GUID* classId) { return copy_out<GUID>(kChannelCalcSettingsClassId, classId); }
 
 HRESULT ChannelCalc::Settings::IsDirty() { return dirty ? S_OK : S_FALSE; }
 
@@ -186,11 +145,7 @@ HRESULT ChannelCalc::Settings::Save(IByteStream* stream, VARIANT_BOOL clearDirty
   return S_OK;
 }
 
-HRESULT ChannelCalc::Settings::GetSizeMax(std::uint64_t* size) {
-  if (!size) return E_POINTER;
-  *size = 4 + 4 + 2 + 2;
-  return S_OK;
-}
+HRESULT ChannelCalc::Settings::GetSizeMax(std::uint64_t* size) { return copy_out<std::uint64_t>(4 + 4 + 2 + 2, size); }
 
 HRESULT ChannelCalc::Settings::InitNew() {
   assign(Settings());
@@ -286,11 +241,7 @@ HRESULT ChannelCalc::GetDefaultScale(double* top, double* bottom) {
   return S_OK;
 }
 
-HRESULT ChannelCalc::GetFlags(std::uint32_t* flags) {
-  if (!flags) return E_POINTER;
-  *flags = kCalcFlags;
-  return S_OK;
-}
+HRESULT ChannelCalc::GetFlags(std::uint32_t* flags) { return copy_out<std::uint32_t>(kCalcFlags, flags); }
 
 HRESULT ChannelCalc::Initialise(const char16_t* expression, const char16_t* message, BSTR* error) {
   return calculation_->Initialise(expression, message, error);

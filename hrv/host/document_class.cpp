@@ -4,6 +4,7 @@
 #include "hrv/core/document.h"
 #include "hrv/host/guids.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 
@@ -11,12 +12,6 @@ namespace {
 
 constexpr char16_t kDisplayName[] = u"HRV2 Document";
 constexpr std::uint32_t kDocumentClassFlags = 1;
-
-HRESULT copy_text(const char16_t* text, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = SysAllocString(text);
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 }  // namespace
 
@@ -38,28 +33,12 @@ HRESULT DocumentClass::CreateDocument(IHostDocument* host, const GUID& iid, void
 HRESULT DocumentClass::GetDisplayName(BSTR* name) { return copy_text(kDisplayName, name); }
 HRESULT DocumentClass::GetInternalName(BSTR* name) { return copy_text(kDisplayName, name); }
 
-HRESULT DocumentClass::GetClassId(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = GUID_HRVDocumentObj;
-  return S_OK;
-}
+HRESULT DocumentClass::GetClassId(GUID* classId) { return copy_out<GUID>(GUID_HRVDocumentObj, classId); }
 
-HRESULT DocumentClass::GetCategory(GUID* category) {
-  if (!category) return E_POINTER;
-  *category = kDocumentCategory;
-  return S_OK;
-}
+HRESULT DocumentClass::GetCategory(GUID* category) { return copy_out<GUID>(kDocumentCategory, category); }
 
-HRESULT DocumentClass::GetTypeId(std::uint32_t* typeId) {
-  if (!typeId) return E_POINTER;
-  *typeId = 0;
-  return S_OK;
-}
+HRESULT DocumentClass::GetTypeId(std::uint32_t* typeId) { return copy_out<std::uint32_t>(0, typeId); }
 
-HRESULT DocumentClass::GetFlags(std::uint32_t* flags) {
-  if (!flags) return E_POINTER;
-  *flags = kDocumentClassFlags;
-  return S_OK;
-}
+HRESULT DocumentClass::GetFlags(std::uint32_t* flags) { return copy_out<std::uint32_t>(kDocumentClassFlags, flags); }
 
 }  // namespace HRV

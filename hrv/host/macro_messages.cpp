@@ -8,6 +8,7 @@
 #include "hrv/host/host_context.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 
 namespace HRV {
@@ -32,12 +33,6 @@ constexpr MacroCommand kMacros[] = {
     {MacroToggleEventMarkers, u"HRV_ToggleEventMarkers", u"Enables/disables the event markers appearing on HRV events",
      &Document::ToggleBeatMarkers},
 };
-
-HRESULT copy_text(std::u16string_view text, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = SysAllocStringLen(text.data(), static_cast<std::uint32_t>(text.size()));
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 std::uint32_t message_type(MacroNumber number) {
   return make_type_id(HostContext::instance().module_id(GUID_HRVDocumentObj), number);

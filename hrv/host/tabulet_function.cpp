@@ -6,6 +6,7 @@
 #include "hrv/host/host_context.h"
 #include "hrv/resources/string_table.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/host_services.h"
 
@@ -16,12 +17,6 @@ namespace {
 inline constexpr GUID kTabuletFunctionClassId = make_guid("{A6458A36-7CFE-4207-83E8-D6C2E9E15AB9}");
 // Key of the module id in the functions' type ids.
 inline constexpr GUID kTabuletFunctionFamily = make_guid("{FABB4A57-25A2-4327-B005-6C96ECAC69B4}");
-
-HRESULT copy_text(std::string_view utf8, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = Bstr(utf8).detach();
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 ComPtr<IUnknown> identity_of(IUnknown* object) {
   ComPtr<IUnknown> identity;
@@ -195,11 +190,7 @@ HRESULT TabuletFunctionClass::CreateFunction(IUnknown* document, std::int32_t re
   });
 }
 
-HRESULT TabuletFunctionClass::GetListPosition(std::int32_t* position) {
-  if (!position) return E_POINTER;
-  *position = position_;
-  return S_OK;
-}
+HRESULT TabuletFunctionClass::GetListPosition(std::int32_t* position) { return copy_out<std::int32_t>(position_, position); }
 
 HRESULT TabuletFunctionClass::GetDescription(BSTR* description) {
   return copy_text(LoadString(info_.nameId + 1), description);
@@ -220,17 +211,9 @@ HRESULT TabuletFunctionClass::GetTitles(BSTR* title, BSTR* shortTitle) {
 HRESULT TabuletFunctionClass::GetDisplayName(BSTR* name) { return copy_text(LoadString(info_.nameId), name); }
 HRESULT TabuletFunctionClass::GetInternalName(BSTR* name) { return copy_text(info_.key, name); }
 
-HRESULT TabuletFunctionClass::GetClassId(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = kTabuletFunctionClassId;
-  return S_OK;
-}
+HRESULT TabuletFunctionClass::GetClassId(GUID* classId) { return copy_out<GUID>(kTabuletFunctionClassId, classId); }
 
-HRESULT TabuletFunctionClass::GetCategory(GUID* category) {
-  if (!category) return E_POINTER;
-  *category = kTabuletFunctionCategory;
-  return S_OK;
-}
+HRESULT TabuletFunctionClass::GetCategory(GUID* category) { return copy_out<GUID>(kTabuletFunctionCategory, category); }
 
 HRESULT TabuletFunctionClass::GetTypeId(std::uint32_t* typeId) {
   if (!typeId) return E_POINTER;
@@ -240,10 +223,6 @@ HRESULT TabuletFunctionClass::GetTypeId(std::uint32_t* typeId) {
   });
 }
 
-HRESULT TabuletFunctionClass::GetFlags(std::uint32_t* flags) {
-  if (!flags) return E_POINTER;
-  *flags = 0;
-  return S_OK;
-}
+HRESULT TabuletFunctionClass::GetFlags(std::uint32_t* flags) { return copy_out<std::uint32_t>(0, flags); }
 
 }  // namespace HRV

@@ -13,6 +13,7 @@
 #include "hrv/host/host_context.h"
 #include "hrv/resources/string_table.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/host_services.h"
 
@@ -24,12 +25,6 @@ constexpr std::uint32_t kExtensionStringId = 5;
 constexpr std::uint32_t kDescriptionStringId = 6;
 constexpr std::uint32_t kNoAnalysisStringId = 7;
 constexpr std::uint32_t kStopIcon = 0x10;  // MB_ICONHAND
-
-HRESULT copy_text(std::string_view utf8, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = Bstr(utf8).detach();
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 // The HRV analysis of the host document `document`; throws with the message the user sees
 // when it has none.
@@ -107,28 +102,12 @@ HRESULT RRIntervalSaveClassObject::Save(IUnknown* document, IUnknown*, const cha
 HRESULT RRIntervalSaveClassObject::GetDisplayName(BSTR* name) { return copy_text(LoadString(kDescriptionStringId), name); }
 HRESULT RRIntervalSaveClassObject::GetInternalName(BSTR* name) { return copy_text(LoadString(kDescriptionStringId), name); }
 
-HRESULT RRIntervalSaveClassObject::GetClassId(GUID* classId) {
-  if (!classId) return E_POINTER;
-  *classId = kRRIntervalSaveClassId;
-  return S_OK;
-}
+HRESULT RRIntervalSaveClassObject::GetClassId(GUID* classId) { return copy_out<GUID>(kRRIntervalSaveClassId, classId); }
 
-HRESULT RRIntervalSaveClassObject::GetCategory(GUID* category) {
-  if (!category) return E_POINTER;
-  *category = kFileSaveCategory;
-  return S_OK;
-}
+HRESULT RRIntervalSaveClassObject::GetCategory(GUID* category) { return copy_out<GUID>(kFileSaveCategory, category); }
 
-HRESULT RRIntervalSaveClassObject::GetTypeId(std::uint32_t* typeId) {
-  if (!typeId) return E_POINTER;
-  *typeId = 0;
-  return S_OK;
-}
+HRESULT RRIntervalSaveClassObject::GetTypeId(std::uint32_t* typeId) { return copy_out<std::uint32_t>(0, typeId); }
 
-HRESULT RRIntervalSaveClassObject::GetFlags(std::uint32_t* flags) {
-  if (!flags) return E_POINTER;
-  *flags = 0;
-  return S_OK;
-}
+HRESULT RRIntervalSaveClassObject::GetFlags(std::uint32_t* flags) { return copy_out<std::uint32_t>(0, flags); }
 
 }  // namespace HRV

@@ -12,6 +12,7 @@
 #include "hrv/views/report_view.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/cpp/out_param.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/application.h"
 #include "sdk/host/host_services.h"
@@ -40,12 +41,6 @@ constexpr ViewClassInfo kViewClasses[] = {
 };
 // Passed through to the host unchanged.
 constexpr std::uint32_t kViewClassFlags = 1;
-
-HRESULT copy_text(std::u16string_view text, BSTR* out) {
-  if (!out) return E_POINTER;
-  *out = Bstr(text).detach();
-  return *out ? S_OK : E_OUTOFMEMORY;
-}
 
 // A service of the host, or null when it offers none.
 template <class I>
@@ -138,16 +133,8 @@ class ViewClass final : public ComObject<IViewClass, IClassObjectInfo> {
 
   HRESULT GetDisplayName(BSTR* name) override { return copy_text(utf8_to_utf16(LoadString(info_.title)), name); }
   HRESULT GetInternalName(BSTR* name) override { return copy_text(info_.internalName, name); }
-  HRESULT GetClassId(GUID* classId) override {
-    if (!classId) return E_POINTER;
-    *classId = info_.classId;
-    return S_OK;
-  }
-  HRESULT GetCategory(GUID* category) override {
-    if (!category) return E_POINTER;
-    *category = kViewCategory;
-    return S_OK;
-  }
+  HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(info_.classId, classId); }
+  HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(kViewCategory, category); }
   // The same ids the document's commands open the views with.
   HRESULT GetTypeId(std::uint32_t* typeId) override {
     if (!typeId) return E_POINTER;
@@ -164,11 +151,7 @@ class ViewClass final : public ComObject<IViewClass, IClassObjectInfo> {
       return S_OK;
     });
   }
-  HRESULT GetFlags(std::uint32_t* flags) override {
-    if (!flags) return E_POINTER;
-    *flags = kViewClassFlags;
-    return S_OK;
-  }
+  HRESULT GetFlags(std::uint32_t* flags) override { return copy_out<std::uint32_t>(kViewClassFlags, flags); }
 
  private:
   static Document& find_document(IHostDocument& host) {

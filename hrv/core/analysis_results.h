@@ -20,7 +20,7 @@
 #include "hrv/core/fiducial_event.h"
 #include "hrv/core/group_averager.h"
 #include "hrv/core/plot_point.h"
-#include "hrv/core/power_spectrum.h"
+#include "hrv/core/lomb_scargle.h"
 #include "hrv/core/recalc_mask.h"
 #include "hrv/core/settings_fields.h"
 #include "hrv/core/statistics.h"

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "hrv/core/analysis_results.h"
-#include "hrv/core/power_spectrum.h"
+#include "hrv/core/lomb_scargle.h"
 
 namespace HRV {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "hrv/core/power_spectrum.h"
+#include "hrv/core/lomb_scargle.h"
 
 #include <gtest/gtest.h>
 

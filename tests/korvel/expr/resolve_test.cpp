@@ -41,10 +41,14 @@ class TestScope final : public Scope {
   FunctionSignature lowpass_, fiducial_;
 };
 
-Resolved compile(const std::string& text) {
-  TestScope scope;
-  return resolve(*parse(text), scope);
+// A resolved expression points at the signatures of the scope it was resolved in, so the
+// scope outlives every test.
+const TestScope& test_scope() {
+  static const TestScope scope;
+  return scope;
 }
+
+Resolved compile(const std::string& text) { return resolve(*parse(text), test_scope()); }
 
 ExpressionError failure(const std::string& text) {
   try {

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "hrv/detect/fiducial_enumerator.h"
 
+#include <algorithm>
 #include <cfloat>
-#include <cstring>
-#include <vector>
 
 #include "hrv/detect/enumerator_class.h"
 #include "sdk/cpp/hresult_error.h"
-#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 
@@ -50,16 +48,14 @@ ComPtr<T> input(ICalcInputs* inputs, std::uint32_t index, HRESULT (ICalcInputs::
 
 }  // namespace
 
-FiducialEnumerator::Lane::Lane(const FiducialParams& params, ICalcInputs* inputs, const DocumentChildren& children,
-                               EEH3::RecordCache<FiducialState>& cache)
+FiducialLane::FiducialLane(const FiducialParams& params, ICalcInputs* inputs, const DocumentChildren& children,
+                           EEH3::RecordCache<FiducialState>& cache)
     : signal(std::make_unique<SampledInputView>(input(inputs, kSignalInput, &ICalcInputs::GetSampledInput))),
       reference(std::make_unique<EventInputView>(input(inputs, kReferenceInput, &ICalcInputs::GetEventInput))),
       edits(children.edits ? std::optional<UserEditsView>(std::in_place, children.edits) : std::nullopt),
       numbers(children.numbers ? std::optional<BeatNumberCacheView>(std::in_place, children.numbers) : std::nullopt),
       search(params, *signal, *reference, edits ? &*edits : nullptr, numbers ? &*numbers : nullptr),
       cursor(search, cache) {}
-
-FiducialEnumerator::FiducialEnumerator(const FiducialParams& params) : params_(params) {}
 
 HRESULT FiducialEnumerator::BindInputs(ICalcInputs* inputs) {
   return guard([&] {
@@ -69,78 +65,22 @@ HRESULT FiducialEnumerator::BindInputs(ICalcInputs* inputs) {
     double dt = 0;
     check_hresult(signal->GetSampleInterval(&dt));
     params_.Bind(dt);
-    inputs_ = ComPtr<ICalcInputs>::retain(inputs);
     children_ = find_document_children(inputs);
-    reader_.reset();
-    finder_.reset();
+    Bound(inputs);
     return S_OK;
   });
 }
 
-HRESULT FiducialEnumerator::StartRecord(std::int32_t record, double, std::int32_t) {
-  return guard([&] {
-    if (!inputs_) return E_UNEXPECTED;
-    record_ = record;
-    reader_ = std::make_unique<Lane>(params_, inputs_.get(), children_, cache_);
-    finder_ = std::make_unique<Lane>(params_, inputs_.get(), children_, cache_);
-    reader_->cursor.StartRecord(record);
-    finder_->cursor.StartRecord(record);
-    return S_OK;
-  });
+std::unique_ptr<FiducialLane> FiducialEnumerator::MakeLane() {
+  return std::make_unique<FiducialLane>(params_, inputs(), children_, cache());
 }
 
-HRESULT FiducialEnumerator::ReadEvents(void* buffer, std::uint32_t maxEvents, std::uint32_t* count, std::int32_t* nextTick) {
-  return guard([&] {
-    if (!count || (!buffer && maxEvents > 0)) return E_POINTER;
-    *count = 0;
-    if (!reader_) return E_UNEXPECTED;
-    std::vector<FiducialEvent> events(maxEvents);
-    EEH3::Step status;
-    *count = reader_->cursor.Read(events.data(), maxEvents, status);
-    if (*count > 0) std::memcpy(buffer, events.data(), *count * sizeof(FiducialEvent));
-    if (nextTick) {
-      const FiducialState& state = reader_->cursor.CurrentState();
-      *nextTick = std::min(state.pendingTick, state.dataEnd);
-    }
-    return *count > 0 ? S_OK : S_FALSE;
-  });
+std::int32_t FiducialEnumerator::NextTick(const FiducialState& state) const {
+  return std::min(state.pendingTick, state.dataEnd);
 }
 
-HRESULT FiducialEnumerator::Find(VARIANT_BOOL backwards, std::int32_t from, std::int32_t low, std::int32_t high) {
-  return guard([&] {
-    if (!finder_) return E_UNEXPECTED;
-    return finder_->cursor.Find(backwards != VARIANT_FALSE, from, low, high) ? S_OK : S_FALSE;
-  });
-}
-
-HRESULT FiducialEnumerator::GetCurrentEvent(void* event) {
-  if (!event) return E_POINTER;
-  FiducialEvent current;
-  if (!finder_ || !finder_->cursor.Current(current)) return S_FALSE;
-  std::memcpy(event, &current, sizeof current);
-  return S_OK;
-}
-
-HRESULT FiducialEnumerator::GetPosition(std::int32_t* tick) { return copy_out<std::int32_t>(finder_ ? finder_->cursor.Position() : 0, tick); }
-
-HRESULT FiducialEnumerator::GetEventSize(std::uint32_t* size) { return copy_out<std::uint32_t>(sizeof(FiducialEvent), size); }
-
-HRESULT FiducialEnumerator::Clone(ICalcEnumerator** copy) {
-  return guard([&] {
-    if (!copy) return E_POINTER;
-    *copy = nullptr;
-    auto twin = make_com<FiducialEnumerator>(params_);
-    twin->cache_ = cache_;
-    if (inputs_) {
-      check_hresult(twin->BindInputs(inputs_.get()));
-      if (reader_) {
-        check_hresult(twin->StartRecord(record_, params_.dt, 0));
-        twin->reader_->cursor.Resume(reader_->cursor.CurrentState());
-      }
-    }
-    *copy = twin.detach();
-    return S_OK;
-  });
+ComPtr<FiducialEnumerator::CursorEnumerator> FiducialEnumerator::MakeTwin() const {
+  return make_com<FiducialEnumerator>(params_);
 }
 
 ComPtr<IUnknown> make_fiducial_enumerator_class() {

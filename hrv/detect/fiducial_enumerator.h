@@ -8,50 +8,38 @@
 #include <memory>
 #include <optional>
 
+#include "hrv/detect/cursor_enumerator.h"
 #include "hrv/detect/fiducial_search.h"
 #include "hrv/detect/host_views.h"
-#include "sdk/cpp/com_object.h"
-#include "sdk/host/calc_enumerator.h"
 
 namespace HRV {
 
-class FiducialEnumerator final : public ComObject<ICalcEnumerator> {
+// A search with its own reference cursor over the bound inputs.
+struct FiducialLane {
+  FiducialLane(const FiducialParams& params, ICalcInputs* inputs, const DocumentChildren& children,
+               EEH3::RecordCache<FiducialState>& cache);
+  std::unique_ptr<SampledInputView> signal;
+  std::unique_ptr<EventInputView> reference;
+  std::optional<UserEditsView> edits;
+  std::optional<BeatNumberCacheView> numbers;
+  FiducialSearch search;
+  EEH3::EventCursor<FiducialSearch, FiducialState, FiducialEvent> cursor;
+};
+
+class FiducialEnumerator final : public EEH3::CursorEnumerator<FiducialLane, FiducialState, FiducialEvent> {
  public:
   using Params = FiducialParams;
-  explicit FiducialEnumerator(const FiducialParams& params);
+  explicit FiducialEnumerator(const FiducialParams& params) : params_(params) {}
 
   HRESULT BindInputs(ICalcInputs* inputs) override;
-  HRESULT StartRecord(std::int32_t record, double sampleInterval, std::int32_t mode) override;
-  HRESULT ReadEvents(void* buffer, std::uint32_t maxEvents, std::uint32_t* count, std::int32_t* nextTick) override;
-  HRESULT Find(VARIANT_BOOL backwards, std::int32_t from, std::int32_t low, std::int32_t high) override;
-  HRESULT GetCurrentEvent(void* event) override;
-  HRESULT GetPosition(std::int32_t* tick) override;
-  HRESULT GetEventSize(std::uint32_t* size) override;
-  HRESULT Clone(ICalcEnumerator** copy) override;
 
  private:
-  using Cursor = EEH3::EventCursor<FiducialSearch, FiducialState, FiducialEvent>;
-
-  // A search with its own reference cursor over the bound inputs. Reading and Find each
-  // have one, so a search never moves the reading position.
-  struct Lane {
-    Lane(const FiducialParams& params, ICalcInputs* inputs, const DocumentChildren& children,
-         EEH3::RecordCache<FiducialState>& cache);
-    std::unique_ptr<SampledInputView> signal;
-    std::unique_ptr<EventInputView> reference;
-    std::optional<UserEditsView> edits;
-    std::optional<BeatNumberCacheView> numbers;
-    FiducialSearch search;
-    Cursor cursor;
-  };
+  std::unique_ptr<FiducialLane> MakeLane() override;
+  std::int32_t NextTick(const FiducialState& state) const override;
+  ComPtr<CursorEnumerator> MakeTwin() const override;
 
   FiducialParams params_;
-  ComPtr<ICalcInputs> inputs_;
   DocumentChildren children_;
-  EEH3::RecordCache<FiducialState> cache_;
-  std::unique_ptr<Lane> reader_;
-  std::unique_ptr<Lane> finder_;
-  std::int32_t record_ = 0;
 };
 
 // The class object registered with the host.

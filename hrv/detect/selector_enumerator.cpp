@@ -2,13 +2,10 @@
 #include "hrv/detect/selector_enumerator.h"
 
 #include <cmath>
-#include <cstring>
 #include <locale>
-#include <vector>
 
 #include "hrv/detect/enumerator_class.h"
 #include "sdk/cpp/hresult_error.h"
-#include "sdk/cpp/out_param.h"
 
 namespace HRV {
 
@@ -111,86 +108,24 @@ SelectorSearch::Step SelectorSearch::Next(SelectorState& state, SelectorEvent& o
   return Step::Beat;
 }
 
-struct SelectorEnumerator::Lane {
-  Lane(const SelectorParams& params, ICalcInputs* inputs, EEH3::RecordCache<SelectorState>& cache)
-      : source(source_input(inputs)), search(params, source), cursor(search, cache) {}
-  BeatInputView source;
-  SelectorSearch search;
-  Cursor cursor;
-};
+SelectorLane::SelectorLane(const SelectorParams& params, ICalcInputs* inputs, EEH3::RecordCache<SelectorState>& cache)
+    : source(std::make_unique<BeatInputView>(source_input(inputs))), search(params, *source), cursor(search, cache) {}
 
 HRESULT SelectorEnumerator::BindInputs(ICalcInputs* inputs) {
   return guard([&] {
     if (!inputs) return E_POINTER;
     BeatInputView probe(source_input(inputs));  // refuses a source that is not a beat channel
-    inputs_ = ComPtr<ICalcInputs>::retain(inputs);
-    reader_.reset();
-    finder_.reset();
+    Bound(inputs);
     return S_OK;
   });
 }
 
-HRESULT SelectorEnumerator::StartRecord(std::int32_t record, double, std::int32_t) {
-  return guard([&] {
-    if (!inputs_) return E_UNEXPECTED;
-    record_ = record;
-    reader_ = std::make_shared<Lane>(params_, inputs_.get(), cache_);
-    finder_ = std::make_shared<Lane>(params_, inputs_.get(), cache_);
-    reader_->cursor.StartRecord(record);
-    finder_->cursor.StartRecord(record);
-    return S_OK;
-  });
+std::unique_ptr<SelectorLane> SelectorEnumerator::MakeLane() {
+  return std::make_unique<SelectorLane>(params_, inputs(), cache());
 }
 
-HRESULT SelectorEnumerator::ReadEvents(void* buffer, std::uint32_t maxEvents, std::uint32_t* count, std::int32_t* nextTick) {
-  return guard([&] {
-    if (!count || (!buffer && maxEvents > 0)) return E_POINTER;
-    *count = 0;
-    if (!reader_) return E_UNEXPECTED;
-    std::vector<SelectorEvent> events(maxEvents);
-    EEH3::Step status;
-    *count = reader_->cursor.Read(events.data(), maxEvents, status);
-    if (*count > 0) std::memcpy(buffer, events.data(), *count * sizeof(SelectorEvent));
-    if (nextTick) *nextTick = reader_->cursor.CurrentState().position;
-    return *count > 0 ? S_OK : S_FALSE;
-  });
-}
-
-HRESULT SelectorEnumerator::Find(VARIANT_BOOL backwards, std::int32_t from, std::int32_t low, std::int32_t high) {
-  return guard([&] {
-    if (!finder_) return E_UNEXPECTED;
-    return finder_->cursor.Find(backwards != VARIANT_FALSE, from, low, high) ? S_OK : S_FALSE;
-  });
-}
-
-HRESULT SelectorEnumerator::GetCurrentEvent(void* event) {
-  if (!event) return E_POINTER;
-  SelectorEvent current;
-  if (!finder_ || !finder_->cursor.Current(current)) return S_FALSE;
-  std::memcpy(event, &current, sizeof current);
-  return S_OK;
-}
-
-HRESULT SelectorEnumerator::GetPosition(std::int32_t* tick) { return copy_out<std::int32_t>(finder_ ? finder_->cursor.Position() : 0, tick); }
-
-HRESULT SelectorEnumerator::GetEventSize(std::uint32_t* size) { return copy_out<std::uint32_t>(sizeof(SelectorEvent), size); }
-
-HRESULT SelectorEnumerator::Clone(ICalcEnumerator** copy) {
-  return guard([&] {
-    if (!copy) return E_POINTER;
-    *copy = nullptr;
-    auto twin = make_com<SelectorEnumerator>(params_);
-    twin->cache_ = cache_;
-    if (inputs_) {
-      check_hresult(twin->BindInputs(inputs_.get()));
-      if (reader_) {
-        check_hresult(twin->StartRecord(record_, 0, 0));
-        twin->reader_->cursor.Resume(reader_->cursor.CurrentState());
-      }
-    }
-    *copy = twin.detach();
-    return S_OK;
-  });
+ComPtr<SelectorEnumerator::CursorEnumerator> SelectorEnumerator::MakeTwin() const {
+  return make_com<SelectorEnumerator>(params_);
 }
 
 ComPtr<IUnknown> make_selector_enumerator_class() {

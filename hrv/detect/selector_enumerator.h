@@ -10,9 +10,8 @@
 #include <optional>
 
 #include "hrv/core/fiducial_event.h"
+#include "hrv/detect/cursor_enumerator.h"
 #include "hrv/detect/enumerator_framework.h"
-#include "sdk/cpp/com_object.h"
-#include "sdk/host/calc_enumerator.h"
 
 namespace HRV {
 
@@ -75,30 +74,27 @@ class SelectorSearch {
   BeatSource& source_;
 };
 
-class SelectorEnumerator final : public ComObject<ICalcEnumerator> {
+// A search with its own cursor over the bound source.
+struct SelectorLane {
+  SelectorLane(const SelectorParams& params, ICalcInputs* inputs, EEH3::RecordCache<SelectorState>& cache);
+  std::unique_ptr<BeatSource> source;
+  SelectorSearch search;
+  EEH3::EventCursor<SelectorSearch, SelectorState, SelectorEvent> cursor;
+};
+
+class SelectorEnumerator final : public EEH3::CursorEnumerator<SelectorLane, SelectorState, SelectorEvent> {
  public:
   using Params = SelectorParams;
   explicit SelectorEnumerator(const SelectorParams& params) : params_(params) {}
 
   HRESULT BindInputs(ICalcInputs* inputs) override;
-  HRESULT StartRecord(std::int32_t record, double sampleInterval, std::int32_t mode) override;
-  HRESULT ReadEvents(void* buffer, std::uint32_t maxEvents, std::uint32_t* count, std::int32_t* nextTick) override;
-  HRESULT Find(VARIANT_BOOL backwards, std::int32_t from, std::int32_t low, std::int32_t high) override;
-  HRESULT GetCurrentEvent(void* event) override;
-  HRESULT GetPosition(std::int32_t* tick) override;
-  HRESULT GetEventSize(std::uint32_t* size) override;
-  HRESULT Clone(ICalcEnumerator** copy) override;
 
  private:
-  using Cursor = EEH3::EventCursor<SelectorSearch, SelectorState, SelectorEvent>;
-  struct Lane;
+  std::unique_ptr<SelectorLane> MakeLane() override;
+  std::int32_t NextTick(const SelectorState& state) const override { return state.position; }
+  ComPtr<CursorEnumerator> MakeTwin() const override;
 
   SelectorParams params_;
-  ComPtr<ICalcInputs> inputs_;
-  EEH3::RecordCache<SelectorState> cache_;
-  std::shared_ptr<Lane> reader_;
-  std::shared_ptr<Lane> finder_;
-  std::int32_t record_ = 0;
 };
 
 ComPtr<IUnknown> make_selector_enumerator_class();

@@ -1,0 +1,159 @@
+// SPDX-License-Identifier: MIT
+// The few drawing operations a plot is made of, on a canvas or as SVG text, so that the
+// same drawing code gives the screen, the PNG and the SVG copy. Coordinates are CSS
+// pixels; the canvas painter scales to device pixels and `crisp` puts a line of a whole
+// number of device pixels on pixel boundaries, so that axes and ticks stay sharp at any
+// device-pixel ratio.
+
+export const FONT = '12px system-ui, "DejaVu Sans", sans-serif';
+
+let measurer = null;
+// Width of `text` in CSS pixels in `font`.
+export function textWidth(text, font = FONT) {
+  measurer ??= document.createElement('canvas').getContext('2d');
+  measurer.font = font;
+  return measurer.measureText(text).width;
+}
+
+export class CanvasPainter {
+  constructor(ctx, ratio) {
+    this.ctx = ctx;
+    this.ratio = ratio;
+    ctx.setTransform(ratio, 0, 0, ratio, 0, 0);
+  }
+
+  path() {
+    return new Path2D();
+  }
+
+  // Position of a line `width` CSS pixels wide at `v`, snapped to the device-pixel grid.
+  crisp(v, width = 1) {
+    const w = Math.max(1, Math.round(width * this.ratio));
+    return (Math.round(v * this.ratio - (w % 2) / 2) + (w % 2) / 2) / this.ratio;
+  }
+
+  lineWidth(width = 1) {
+    return Math.max(1, Math.round(width * this.ratio)) / this.ratio;
+  }
+
+  clear(width, height, colour) {
+    this.ctx.fillStyle = colour;
+    this.ctx.fillRect(0, 0, width, height);
+  }
+
+  fill(path, colour) {
+    this.ctx.fillStyle = colour;
+    this.ctx.fill(path);
+  }
+
+  stroke(path, colour, width = 1, dash = null) {
+    const c = this.ctx;
+    c.strokeStyle = colour;
+    c.lineWidth = this.lineWidth(width);
+    c.lineJoin = 'round';
+    c.setLineDash(dash ?? []);
+    c.stroke(path);
+    c.setLineDash([]);
+  }
+
+  // `align` left|center|right, `baseline` top|middle|bottom|alphabetic; `turn` rotates the
+  // text a quarter turn anticlockwise about (x, y).
+  text(s, x, y, { colour = '#222', font = FONT, align = 'left', baseline = 'alphabetic', turn = false } = {}) {
+    const c = this.ctx;
+    c.fillStyle = colour;
+    c.font = font;
+    c.textAlign = align;
+    c.textBaseline = baseline;
+    if (turn) {
+      c.save();
+      c.translate(x, y);
+      c.rotate(-Math.PI / 2);
+      c.fillText(s, 0, 0);
+      c.restore();
+    } else {
+      c.fillText(s, x, y);
+    }
+  }
+
+  clip(x, y, w, h) {
+    this.ctx.save();
+    this.ctx.beginPath();
+    this.ctx.rect(x, y, w, h);
+    this.ctx.clip();
+  }
+
+  unclip() {
+    this.ctx.restore();
+  }
+}
+
+// Path data in SVG syntax, with the methods of Path2D that the plots use.
+class SvgPath {
+  constructor() {
+    this.d = [];
+  }
+  moveTo(x, y) {
+    this.d.push(`M${r(x)} ${r(y)}`);
+  }
+  lineTo(x, y) {
+    this.d.push(`L${r(x)} ${r(y)}`);
+  }
+  rect(x, y, w, h) {
+    this.d.push(`M${r(x)} ${r(y)}h${r(w)}v${r(h)}h${r(-w)}Z`);
+  }
+  closePath() {
+    this.d.push('Z');
+  }
+}
+
+const r = (v) => Math.round(v * 100) / 100;
+const esc = (s) => String(s).replace(/[&<>"]/g, (c) => ({ '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' })[c]);
+const anchors = { left: 'start', center: 'middle', right: 'end' };
+const baselines = { top: 'hanging', middle: 'central', bottom: 'text-after-edge', alphabetic: 'alphabetic' };
+
+export class SvgPainter {
+  constructor(width, height) {
+    this.width = width;
+    this.height = height;
+    this.parts = [];
+    this.clips = 0;
+  }
+  path() {
+    return new SvgPath();
+  }
+  crisp(v) {
+    return Math.round(v) + 0.5;
+  }
+  lineWidth(width = 1) {
+    return width;
+  }
+  clear(width, height, colour) {
+    this.parts.push(`<rect width="${width}" height="${height}" fill="${colour}"/>`);
+  }
+  fill(path, colour) {
+    if (path.d.length) this.parts.push(`<path d="${path.d.join('')}" fill="${colour}"/>`);
+  }
+  stroke(path, colour, width = 1, dash = null) {
+    if (!path.d.length) return;
+    const dashes = dash ? ` stroke-dasharray="${dash.join(' ')}"` : '';
+    this.parts.push(`<path d="${path.d.join('')}" fill="none" stroke="${colour}" stroke-width="${width}" stroke-linejoin="round"${dashes}/>`);
+  }
+  text(s, x, y, { colour = '#222', font = FONT, align = 'left', baseline = 'alphabetic', turn = false } = {}) {
+    const size = /(\d+)px/.exec(font)?.[1] ?? 12;
+    const rotate = turn ? ` transform="rotate(-90 ${r(x)} ${r(y)})"` : '';
+    this.parts.push(
+      `<text x="${r(x)}" y="${r(y)}" fill="${colour}" font-size="${size}" font-family="system-ui, DejaVu Sans, sans-serif" ` +
+        `text-anchor="${anchors[align]}" dominant-baseline="${baselines[baseline]}"${rotate}>${esc(s)}</text>`,
+    );
+  }
+  clip(x, y, w, h) {
+    const id = `clip${++this.clips}`;
+    this.parts.push(`<clipPath id="${id}"><rect x="${r(x)}" y="${r(y)}" width="${r(w)}" height="${r(h)}"/></clipPath><g clip-path="url(#${id})">`);
+  }
+  unclip() {
+    this.parts.push('</g>');
+  }
+  svg() {
+    return `<svg xmlns="http://www.w3.org/2000/svg" width="${this.width}" height="${this.height}" viewBox="0 0 ${this.width} ${this.height}">${this.parts.join('')}</svg>`;
+  }
+}

@@ -120,7 +120,11 @@ int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options)
   }
   write_file_atomically(path, text);
   if (!options.preset) options.preset = std::string(kind.name == "dog" ? "large dog" : kind.name);
-  return analyze(path, options);
+  const int status = analyze(path, options);
+  // Where to look next: the report with its six plots, which opens from the file.
+  if (status == 0 && !options.json)
+    std::printf("open %s\n", std::filesystem::absolute(options.out / "index.html").lexically_normal().string().c_str());
+  return status;
 }
 
 int synthesize(const std::filesystem::path& header, const std::string& species, double minutes, double rateHz,

@@ -15,7 +15,9 @@
 #include "korvel/services/sampler.h"
 #include "korvel/services/tabulet.h"
 #include "korvel/ui/exports.h"
+#include "korvel/ui/plot_snapshot.h"
 #include "apps/korvel-hrv/outputs.h"
+#include "apps/korvel-hrv/view_pages.h"
 #include "sdk/cpp/memory_stream.h"
 #include "sdk/cpp/utf.h"
 
@@ -334,25 +336,28 @@ void HrvSession::write_views(const std::filesystem::path& dir) {
   };
   std::filesystem::create_directories(dir / "markup");
   std::filesystem::create_directories(dir / "views");
+  std::filesystem::create_directories(dir / "plots");
+  std::vector<PlotPageLink> pages;
   for (const auto& [path, name] : views) {
     const std::size_t before = ui_.plots->controls().size();
     if (!run_menu(path)) throw UsageError(std::string("the menu item ") + path + " is disabled");
     if (ui_.plots->controls().size() == before) throw UsageError(std::string(path) + " opened no plot");
-    const korvel::ui::PlotControl& plot = *ui_.plots->controls().back();
+    korvel::ui::PlotControl& plot = *ui_.plots->controls().back();
+    Bstr title;
+    const auto& opened = frame_->views();
+    if (opened.empty() || !opened.back().view || opened.back().view->GetTitle(title.put()) != S_OK || !title.get())
+      throw UsageError(std::string(path) + " opened a view without a title");
+    const std::string heading = utf16_to_utf8(title.get());
     write_file_atomically(dir / "markup" / (std::string(name) + ".txt"), plot.markup());
-    nlohmann::ordered_json data;
-    data["plot"] = plot.plot_id();
-    data["series"] = nlohmann::ordered_json::object();
-    for (const auto& [id, values] : plot.all_values()) {
-      nlohmann::ordered_json series = nlohmann::ordered_json::array();
-      for (float v : values) series.push_back(std::isfinite(v) ? nlohmann::ordered_json(v) : nlohmann::ordered_json(nullptr));
-      data["series"][id] = series;
-    }
-    write_file_atomically(dir / "views" / (std::string(name) + ".json"), data.dump(1) + "\n");
+    write_file_atomically(dir / "views" / (std::string(name) + ".json"), view_json(plot, heading));
+    write_file_atomically(dir / "plots" / (std::string(name) + ".html"), korvel::ui::plot_snapshot_page(plot, heading));
+    pages.push_back({"plots/" + std::string(name) + ".html", heading});
   }
-  const std::size_t pages = ui_.pages->pages().size();
-  if (!run_menu("HRV|Report") || ui_.pages->pages().size() == pages) throw UsageError("the report view showed no page");
-  write_file_atomically(dir / "report.html", utf16_to_utf8(ui_.pages->pages().back()->html()));
+  const std::size_t reports = ui_.pages->pages().size();
+  if (!run_menu("HRV|Report") || ui_.pages->pages().size() == reports) throw UsageError("the report view showed no page");
+  const std::string report = utf16_to_utf8(ui_.pages->pages().back()->html());
+  write_file_atomically(dir / "report.html", report);
+  write_file_atomically(dir / "index.html", index_page(report, pages));
 }
 
 std::string HrvSession::results_json() const {

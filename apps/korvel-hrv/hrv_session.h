@@ -68,8 +68,10 @@ class HrvSession {
 
   // Opens the report and the six plot views through the HRV menu, as the user would, and
   // writes what they showed: DIR/report.html (the report page), DIR/markup/<view>.txt (the
-  // last markup each plot view sent) and DIR/views/<view>.json (the series each plot view
-  // registered, as the plot engine pulled them).
+  // last markup each plot view sent), DIR/views/<view>.json (the series each plot view
+  // registered, as the plot engine pulled them, with their x values and units),
+  // DIR/plots/<view>.html (each plot as a page that opens from a file) and DIR/index.html
+  // (the report with the six plots beneath it).
   void write_views(const std::filesystem::path& dir);
 
   std::string results_json() const;

@@ -2,12 +2,17 @@
 #include "korvel/ui/plot_control.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
+
+#include <nlohmann/json.hpp>
 
 #include "korvel/ui/plot_script.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
+#include "sdk/host/views.h"
 
 namespace korvel::ui {
 namespace {
@@ -24,6 +29,40 @@ std::string text(const char16_t* s) {
 }
 
 const std::vector<float> kNoValues;
+
+// Up to `count` values of `source` from value `from`, read through a cursor of its own so
+// that the view's position stays where it was.
+std::vector<float> read_values(IPlotData* source, std::int64_t from, std::int64_t count) {
+  ComPtr<IPlotData> cursor;
+  check_hresult(source->Clone(cursor.put()));
+  std::int32_t position = 0;
+  check_hresult(cursor->GetPosition(&position));
+  const auto target = static_cast<std::int32_t>(std::min<std::int64_t>(from, kToTheEnd));
+  check_hresult(cursor->Skip(target - position, nullptr));
+  std::vector<float> values;
+  float block[kBlock];
+  for (std::int64_t left = count; left > 0;) {
+    ULONG fetched = 0;
+    const auto want = static_cast<ULONG>(std::min<std::int64_t>(left, kBlock));
+    check_hresult(cursor->Next(want, block, &fetched));
+    if (fetched > want) throw_hresult(E_UNEXPECTED, "a series handed out more values than asked for");
+    values.insert(values.end(), block, block + fetched);
+    left -= fetched;
+    if (fetched < want) break;
+  }
+  return values;
+}
+
+// A float as the shortest decimal that reads back as the same float, so that a page of
+// 100,000 values stays small; NaN as null.
+nlohmann::json compact(float v) {
+  if (!std::isfinite(v)) return nullptr;
+  char text[32];
+  const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+  double d = 0;
+  std::from_chars(text, end, d);
+  return d;
+}
 
 }  // namespace
 
@@ -48,22 +87,21 @@ void PlotControl::pull(const std::string& data_id, std::int64_t from, std::int64
   if (from == kToTheEnd) from = static_cast<std::int64_t>(values.size());
   from = std::clamp<std::int64_t>(from, 0, static_cast<std::int64_t>(values.size()));
   values.resize(static_cast<std::size_t>(from));
-  // The engine reads through a cursor of its own and leaves the view's position alone.
-  ComPtr<IPlotData> cursor;
-  check_hresult(source->second->Clone(cursor.put()));
-  std::int32_t position = 0;
-  check_hresult(cursor->GetPosition(&position));
-  check_hresult(cursor->Skip(static_cast<std::int32_t>(from - position), nullptr));
-  float block[kBlock];
-  for (std::int64_t left = count; left > 0;) {
-    ULONG fetched = 0;
-    const auto want = static_cast<ULONG>(std::min<std::int64_t>(left, kBlock));
-    check_hresult(cursor->Next(want, block, &fetched));
-    if (fetched > want) throw_hresult(E_UNEXPECTED, "a series handed out more values than asked for");
-    values.insert(values.end(), block, block + fetched);
-    left -= fetched;
-    if (fetched < want) break;
+  const std::vector<float> read = read_values(source->second.get(), from, count);
+  values.insert(values.end(), read.begin(), read.end());
+}
+
+std::vector<std::string> PlotControl::named_sources() const {
+  // A data reference is a source id in single quotes.
+  std::vector<std::string> ids;
+  for (std::size_t open = markup_.find('\''); open != std::string::npos; open = markup_.find('\'', open + 1)) {
+    const std::size_t close = markup_.find('\'', open + 1);
+    if (close == std::string::npos) break;
+    const std::string id = markup_.substr(open + 1, close - open - 1);
+    if (sources_.count(id) && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+    open = close;
   }
+  return ids;
 }
 
 void PlotControl::run(const std::string& command) {
@@ -86,15 +124,10 @@ void PlotControl::run(const std::string& command) {
   };
   if (method.name == "set_markup") {
     markup_ = string_at(0);
+    markup_command_ = command;
     ++markups_;
-    // The engine fetches every series the markup names, a source id in single quotes.
-    for (std::size_t open = markup_.find('\''); open != std::string::npos; open = markup_.find('\'', open + 1)) {
-      const std::size_t close = markup_.find('\'', open + 1);
-      if (close == std::string::npos) break;
-      const std::string id = markup_.substr(open + 1, close - open - 1);
-      if (sources_.count(id)) pull(id, 0, kToTheEnd);
-      open = close;
-    }
+    // The engine fetches every series the markup names.
+    for (const std::string& id : named_sources()) pull(id, 0, kToTheEnd);
   } else if (method.name == "plotter_data_changed") {
     const DataChange change{string_at(0), number_at(1), number_at(2)};
     changes_.push_back(change);
@@ -201,15 +234,75 @@ HRESULT PlotControl::click(const std::string& plotter, std::uint32_t index) {
   if (b == bindings_.end()) throw_hresult(E_INVALIDARG, "no plotter '" + plotter + "'");
   Bstr label;
   if (auto source = sources_.find(b->second.y); source != sources_.end()) source->second->GetLabel(index, label.put());
-  // The callbacks may close the control.
-  const ComPtr<IPlotCallbacks> callbacks = callbacks_;
-  return callbacks->OnMouseClick(utf8_to_utf16(plotter).c_str(), label.get() ? label.get() : u"");
+  return callback("OnMouseClick", plotter, {}, label.get() ? std::u16string(label.get()) : std::u16string());
 }
 
 HRESULT PlotControl::drag_lines(const std::string& plotter, const std::vector<double>& positions) {
   if (closed_) throw_hresult(E_UNEXPECTED, "the plot control is closed");
+  return callback("VLinesDragged", plotter, positions, {});
+}
+
+HRESULT PlotControl::callback(const std::string& name, const std::string& plotter, const std::vector<double>& values,
+                              const std::u16string& label) {
+  // The view may close the control from inside its callback.
   const ComPtr<IPlotCallbacks> callbacks = callbacks_;
-  return callbacks->OnLinesDragged(utf8_to_utf16(plotter).c_str(), positions.data(), static_cast<ULONG>(positions.size()));
+  const std::u16string id = utf8_to_utf16(plotter);
+  const auto count = static_cast<ULONG>(values.size());
+  if (name == "VLinesDragged") return callbacks->OnLinesDragged(id.c_str(), values.data(), count);
+  if (name == "OnMouseClick") return callbacks->OnMouseClick(id.c_str(), label.c_str());
+  if (name == "BoxResized") {
+    auto boxes = callbacks.query<IPlotBoxCallbacks>();
+    return boxes ? boxes->OnBoxResized(id.c_str(), values.data(), count) : E_NOINTERFACE;
+  }
+  if (name == "XScalingChanged" || name == "YScalingChanged") {
+    if (values.size() < 2) return E_INVALIDARG;
+    shown_[name[0] == 'X' ? 0 : 1] = {values[0], values[1]};
+    return S_OK;
+  }
+  throw_hresult(E_INVALIDARG, "no callback '" + name + "'");
+}
+
+std::string PlotControl::answer(std::string_view message) {
+  nlohmann::json reply;
+  try {
+    if (closed_) throw_hresult(E_UNEXPECTED, "the plot control is closed");
+    const nlohmann::json q = nlohmann::json::parse(message);
+    const std::string op = q.at("op").get<std::string>();
+    if (op == "series" || op == "labels") {
+      const std::string id = q.at("id").get<std::string>();
+      const std::int64_t start = std::clamp<std::int64_t>(q.value("start", std::int64_t{0}), 0, kToTheEnd);
+      const std::int64_t count = std::clamp<std::int64_t>(q.value("count", kToTheEnd), 0, kToTheEnd);
+      auto source = sources_.find(id);
+      // A series nobody registered (or one cleared) reads as empty.
+      IPlotData* data = source == sources_.end() ? nullptr : source->second.get();
+      if (op == "labels") {
+        reply["labels"] = nlohmann::json::array();
+        for (std::int64_t i = start; data && i < start + count; ++i) {
+          Bstr label;
+          if (data->GetLabel(static_cast<ULONG>(i), label.put()) != S_OK || !label.get()) break;
+          reply["labels"].push_back(utf16_to_utf8(label.get()));
+        }
+      } else {
+        ULONG total = 0;
+        double min = 0, max = 0;
+        const bool ranged = data && check_hresult(data->GetCount(&total)) == S_OK && data->GetRange(&min, &max) == S_OK;
+        nlohmann::json values = nlohmann::json::array();
+        if (data)
+          for (float v : read_values(data, start, count)) values.push_back(compact(v));
+        reply = {{"id", id}, {"total", total}, {"start", std::min<std::int64_t>(start, total)}, {"values", std::move(values)},
+                 {"min", ranged ? nlohmann::json(min) : nlohmann::json()}, {"max", ranged ? nlohmann::json(max) : nlohmann::json()}};
+      }
+    } else if (op == "callback") {
+      const std::vector<double> values = q.value("values", std::vector<double>{});
+      const std::u16string label = utf8_to_utf16(q.value("label", std::string()));
+      reply["result"] = callback(q.at("name").get<std::string>(), q.at("plotter").get<std::string>(), values, label);
+    } else {
+      throw_hresult(E_INVALIDARG, "no message '" + op + "'");
+    }
+  } catch (const std::exception& e) {
+    reply = {{"error", e.what()}};
+  }
+  return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 PlotControl* PlotControls::find(const std::string& plot_id) const {

@@ -4,11 +4,19 @@
 // commands) and a record of every command, and pulls the numbers of the data series the
 // markup names, or that a data-changed command names, in blocks, as the engine does. Tests
 // and tools stand in for the user: a click on a point, lines dragged.
+//
+// A real page (web/engine) talks to the control through `answer`: it asks for blocks of a
+// series and for point labels, and reports the user's gestures, each as one JSON message
+// (host_link.js lists them). The control turns them into calls on the registered data
+// sources and the view's callbacks, so how the messages travel (a page written to a file,
+// a local web server) is an adapter's business and the views cannot tell.
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,6 +67,20 @@ class PlotControl final : public ComObject<IPlotControl> {
   // The user drags the vertical lines of `plotter`.
   HRESULT drag_lines(const std::string& plotter, const std::vector<double>& positions);
 
+  // Answers one message of the page (JSON text) with JSON text:
+  //   {"op":"series","id":I,"start":S,"count":N} -> {"id","total","start","values","min","max"}
+  //   {"op":"labels","id":I,"start":S,"count":N} -> {"labels":[...]}
+  //   {"op":"callback","name":C,"plotter":P, "values":[...] | "label":L} -> {"result":hr}
+  //     C: VLinesDragged, OnMouseClick, BoxResized, XScalingChanged, YScalingChanged.
+  // A message it cannot serve gets {"error": what}.
+  std::string answer(std::string_view message);
+  // The data ids the last markup names that have a registered source, in markup order.
+  std::vector<std::string> named_sources() const;
+  // The command that set the last markup, as sent; empty before the first.
+  const std::string& markup_command() const noexcept { return markup_command_; }
+  // The scale the page shows on `axis` (0 x, 1 y) as it last reported it; (0, 0) before.
+  std::pair<double, double> shown_range(int axis) const { return shown_[axis & 1]; }
+
   HRESULT RunScript(const char16_t* command) override;
   HRESULT RegisterData(const char16_t* dataId, IPlotData* data) override;
   HRESULT BindPlotter(const char16_t* yDataId, const char16_t* xDataId, const char16_t* plotterId, std::int32_t flag) override;
@@ -80,12 +102,16 @@ class PlotControl final : public ComObject<IPlotControl> {
   };
   // Reads the series of `data_id` from value `from` to its end (or `count` values).
   void pull(const std::string& data_id, std::int64_t from, std::int64_t count);
+  // The view's callbacks, as the page reports a gesture.
+  HRESULT callback(const std::string& name, const std::string& plotter, const std::vector<double>& values,
+                   const std::u16string& label);
 
   std::string plot_id_;
   ComPtr<IPlotCallbacks> callbacks_;
   ComPtr<Clipboard> clipboard_;
   std::vector<std::string> commands_;
   std::string markup_;
+  std::string markup_command_;
   int markups_ = 0;
   std::vector<ScaleCommand> scales_;
   std::vector<DataChange> changes_;
@@ -93,6 +119,7 @@ class PlotControl final : public ComObject<IPlotControl> {
   std::map<std::string, std::vector<float>> values_;
   std::map<std::string, Binding> bindings_;
   std::pair<double, double> ranges_[2] = {{0.0, 0.0}, {0.0, 0.0}};
+  std::pair<double, double> shown_[2] = {{0.0, 0.0}, {0.0, 0.0}};
   std::vector<std::string> printed_;
   bool closed_ = false;
 };

@@ -14,25 +14,22 @@ export class EmbeddedLink {
     this.send = send;
   }
   async request(message) {
-    return JSON.parse(await this.send(JSON.stringify(message)));
+    const reply = JSON.parse(await this.send(JSON.stringify(message)));
+    if (reply.error) throw new Error(reply.error);
+    return reply;
   }
 }
 
 export class SnapshotLink {
-  // `snapshot`: {series: {id: {values, labels}}}.
+  // `snapshot.series`: by data id, the host's answer for the whole series with the labels
+  // of its points: {total, values, min, max, labels}.
   constructor(snapshot) {
     this.series = new Map(
-      Object.entries(snapshot.series ?? {}).map(([id, s]) => [id, { values: Float32Array.from(s.values, (v) => v ?? NaN), labels: s.labels ?? [] }]),
+      Object.entries(snapshot.series ?? {}).map(([id, s]) => [
+        id,
+        { values: Float32Array.from(s.values, (v) => v ?? NaN), labels: s.labels ?? [], min: s.min ?? null, max: s.max ?? null },
+      ]),
     );
-    for (const s of this.series.values()) {
-      let min = Infinity;
-      let max = -Infinity;
-      for (const v of s.values) {
-        if (v < min) min = v;
-        if (v > max) max = v;
-      }
-      [s.min, s.max] = min <= max ? [min, max] : [null, null];
-    }
   }
 
   async request(message) {
@@ -44,6 +41,6 @@ export class SnapshotLink {
       return { id: message.id, total: s.values.length, start, values, min: s.min, max: s.max };
     }
     if (message.op === 'labels') return { labels: s ? s.labels.slice(message.start, message.start + message.count) : [] };
-    return { result: 0 }; // a callback: nobody here recomputes; the page keeps it in etch.sent
+    return { result: 0 }; // a callback: nothing behind the page recomputes; etch.sent keeps it
   }
 }

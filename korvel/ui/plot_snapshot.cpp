@@ -1,0 +1,88 @@
+// SPDX-License-Identifier: MIT
+#include "korvel/ui/plot_snapshot.h"
+
+#include <cctype>
+#include <stdexcept>
+
+#include <nlohmann/json.hpp>
+
+#include "korvel/ui/engine_files.h"
+#include "sdk/cpp/hresult_error.h"
+
+namespace korvel::ui {
+namespace {
+
+constexpr std::int64_t kEverything = 2147483647;
+
+nlohmann::json ask(PlotControl& control, const nlohmann::json& message) {
+  nlohmann::json reply = nlohmann::json::parse(control.answer(message.dump()));
+  if (reply.contains("error")) throw_hresult(E_FAIL, "the plot control did not answer: " + reply["error"].get<std::string>());
+  return reply;
+}
+
+std::string html_text(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// Text inside a script element ends at "</script": JSON writes every "</" as "<\/", which
+// reads back the same; the engine's own files must not hold it at all.
+std::string script_text(std::string_view text, bool json) {
+  std::string out(text);
+  if (!json) {
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (lower.find("</script") != std::string::npos)
+      throw std::logic_error("a file of the plot engine holds \"</script\", which would end its script element");
+    return out;
+  }
+  for (std::size_t at = out.find("</"); at != std::string::npos; at = out.find("</", at + 3)) out.replace(at, 2, "<\\/");
+  return out;
+}
+
+}  // namespace
+
+std::string plot_snapshot_page(PlotControl& control, std::string_view title) {
+  nlohmann::json snapshot;
+  snapshot["title"] = title;
+  snapshot["commands"] = nlohmann::json::array();
+  if (!control.commands().empty()) snapshot["commands"].push_back(control.commands().front());
+  if (!control.markup_command().empty()) snapshot["commands"].push_back(control.markup_command());
+  snapshot["series"] = nlohmann::json::object();
+  for (const std::string& id : control.named_sources()) {
+    nlohmann::json series = ask(control, {{"op", "series"}, {"id", id}, {"start", 0}, {"count", kEverything}});
+    series["labels"] = ask(control, {{"op", "labels"}, {"id", id}, {"start", 0}, {"count", kEverything}})["labels"];
+    snapshot["series"][id] = std::move(series);
+  }
+  std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+  page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
+  page += "<title>" + html_text(title) + "</title>\n";
+  std::string modules;
+  std::string loader;
+  for (const EngineFile& f : engine_files()) {
+    if (f.name == "etch.css")
+      page += "<style>\n" + std::string(f.text) + "</style>\n";
+    else if (f.name == "inline_loader.js")
+      loader = script_text(f.text, false);
+    else if (f.name.ends_with(".js"))
+      modules += "<script type=\"text/plain\" data-etch-module=\"" + std::string(f.name) + "\">\n" + script_text(f.text, false) +
+                 "</script>\n";
+  }
+  page += "</head>\n<body>\n<main id=\"etch\"></main>\n";
+  page += "<script type=\"application/json\" id=\"etch-snapshot\">" +
+          script_text(snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace), true) + "</script>\n";
+  page += modules;
+  page += "<script>\n" + loader + "</script>\n</body>\n</html>\n";
+  return page;
+}
+
+}  // namespace korvel::ui

@@ -1,0 +1,49 @@
+// SPDX-License-Identifier: MIT
+// What the web tests share: the built tool, the shared recordings, the analyses they write
+// (made once per run, in the build folder) and a headless Chromium.
+import { execFileSync } from 'node:child_process';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { dirname, join, resolve } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+export const repo = resolve(dirname(fileURLToPath(import.meta.url)), '../..');
+export const build = resolve(repo, process.env.HRV_BUILD_DIR ?? 'build');
+export const tool = join(build, 'apps/korvel-hrv');
+export const sharedData = process.env.HRV_SHARED_DATA ?? resolve(repo, '../shared/data');
+export const CHROMIUM = '/usr/bin/chromium';
+export const VIEWS = ['tachogram', 'spectrum', 'rr_histogram', 'delta_rr_histogram', 'poincare', 'classifier'];
+
+// Why the analyses cannot be made here, or null when they can.
+export function missing(recording) {
+  if (!existsSync(tool)) return `the tool ${tool} is not built`;
+  if (!existsSync(join(sharedData, recording))) return `the shared recording ${recording} is not under ${sharedData}`;
+  return null;
+}
+
+// The output folder of `korvel-hrv analyze` on a shared recording, written once per run.
+export function analysed(recording) {
+  const out = join(build, 'web-tests', recording.replace(/[/.]/g, '_'));
+  if (!existsSync(join(out, 'index.html'))) {
+    mkdirSync(out, { recursive: true });
+    execFileSync(tool, ['analyze', join(sharedData, recording), '--out', out], { stdio: 'ignore' });
+  }
+  return out;
+}
+
+export const markupOf = (out, view) => readFileSync(join(out, 'markup', `${view}.txt`), 'utf8');
+
+// A fresh headless Chromium context; null (with the reason) when Chromium is absent.
+export async function browser({ width = 900, height = 500 } = {}) {
+  if (!existsSync(CHROMIUM)) return null;
+  const { chromium } = await import('playwright-core');
+  return chromium.launchPersistentContext(mkdtempSync(join(tmpdir(), 'etch-')), {
+    executablePath: CHROMIUM,
+    headless: true,
+    viewport: { width, height },
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+      '--disable-component-update', '--disable-sync'],
+  });
+}
+
+export const screenshots = join(build, 'screenshots');

@@ -10,7 +10,7 @@
 #include <random>
 #include <vector>
 
-#include "hrv/core/lomb_scargle.h"
+#include "hrv/engine/lomb_scargle.h"
 #include "tests/support/lomb_scargle_oracle.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "hrv/core/analysis_region.h"
 #include "hrv/core/hrv_data.h"
 #include "sdk/cpp/memory_stream.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace {
 

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc)
 
 # Optimised, without debug information, which would lengthen the build.
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DHRV_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
@@ -15,7 +15,7 @@ ctest --test-dir build --output-on-failure -j "$jobs"
 # with line tables for the stack traces. The whole-system tests ran above; under the
 # sanitizers they would only repeat the same code at a higher cost.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1" \
-  -DHRV_SANITIZE=address,undefined -DHRV_BUILD_BENCH=OFF -DHRV_BUILD_END_TO_END=OFF
+  -DHRV_SANITIZE=address,undefined -DHRV_BUILD_BENCH=OFF -DHRV_BUILD_END_TO_END=OFF -DHRV_WERROR=ON
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit

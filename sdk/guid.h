@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // GUIDs and their "{8-4-4-4-12}" text form.
+// Threads: plain values and constexpr functions; any thread.
 #pragma once
 
 #include <array>

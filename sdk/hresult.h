@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Result codes. The values never depend on the platform.
+// Threads: plain values; any thread.
 #pragma once
 
 #include "sdk/types.h"
@@ -20,12 +21,6 @@ inline constexpr HRESULT DISP_E_BADPARAMCOUNT = make_hresult(0x8002000E);
 // A class id that nobody registered; distinct from "no such interface".
 inline constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = make_hresult(0x80040111);
 
-// The HRV extension's own codes.
-inline constexpr HRESULT HRV_E_WRONG_TAG = make_hresult(0xA0048204);           // stream block with an unexpected tag
-inline constexpr HRESULT HRV_E_NEWER_VERSION = make_hresult(0xA0048205);       // stream written by a newer version
-inline constexpr HRESULT HRV_E_WRONG_BLOCK_VERSION = make_hresult(0xA0048206); // stream block of an unknown version
-inline constexpr HRESULT HRV_E_EXPORT_FAILED = make_hresult(0xA004820F);       // RR export could not be written
-inline constexpr HRESULT HRV_E_NO_ANALYSIS = make_hresult(0xA0048210);         // an operation needs an analysis
 
 constexpr bool SUCCEEDED(HRESULT hr) noexcept { return hr >= 0; }
 constexpr bool FAILED(HRESULT hr) noexcept { return hr < 0; }

@@ -2,6 +2,7 @@
 // Named properties: a way for a host to read and write an object's settings by name, as
 // values a person or a script can give (a settings file, command-line options), next to
 // the object's binary stream.
+// Threads: every operation is called on the host's user-interface thread.
 #pragma once
 
 #include "sdk/stream.h"

@@ -2,6 +2,8 @@
 // Byte streams and objects that persist themselves into them (the host keeps a document's
 // persisted items as such streams). Values inside streams are little-endian; the typed
 // reader and writer in sdk/cpp/binary_stream.h produce and consume that layout.
+// Threads: every operation of a stream and of a persisting object is called on the host's
+// user-interface thread, by the host when it saves or loads a document.
 #pragma once
 
 #include <cstdint>

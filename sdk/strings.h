@@ -2,6 +2,7 @@
 // Counted UTF-16 strings. A BSTR points at the first character; the 32-bit byte length
 // precedes it and a 0 terminator follows it. Both sides allocate and free through these
 // functions only, so either side may free a string the other allocated.
+// Threads: the functions below keep no shared state and may be called from any thread.
 #pragma once
 
 #include <cstdint>

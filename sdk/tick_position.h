@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A position in a host document's data: a tick (sample index) within a record.
+// Threads: a plain value; any thread.
 #pragma once
 
 #include <compare>

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Scalar types of the binary contract between the host and its extensions.
+// Threads: plain types; any thread.
 #pragma once
 
 #include <cstdint>

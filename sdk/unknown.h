@@ -2,6 +2,9 @@
 // IUnknown: reference counting and interface discovery. Every interface of the contract
 // derives from it. Each interface declares its identifier as `iid` and its parent as
 // `base_interface` so that the C++ helpers can answer QueryInterface for the whole chain.
+// Threads: AddRef and Release may be called from any thread (the count is atomic);
+// QueryInterface on the thread that holds the object, which in this contract is always
+// the host's user-interface thread.
 #pragma once
 
 #include "sdk/guid.h"

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // The subset of VARIANT that crosses the contract: empty, 32-bit integer, double, string.
+// Threads: the functions below keep no shared state and may be called from any thread.
 #pragma once
 
 #include <cstdint>

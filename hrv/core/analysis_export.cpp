@@ -10,7 +10,7 @@
 
 #include "hrv/core/document.h"
 #include "hrv/core/settings_properties.h"
-#include "hrv/core/statistics.h"
+#include "hrv/engine/statistics.h"
 #include "sdk/cpp/utf.h"
 
 namespace HRV {
@@ -26,7 +26,7 @@ ordered_json number(double x) { return std::isfinite(x) ? ordered_json(x) : orde
 ordered_json seconds_of(IDocumentData* data, const Document& document, TickPosition p) {
   if (!data || !p.is_set() || p.record >= TickPosition::kOpenEndRecord) return nullptr;
   double start = 0, dt = 0;
-  const ChannelId source{document.settings().SourceChannel, document.settings().SourceKind & 0x7FFFFFFF};
+  const ChannelId source = ChannelId{document.settings().SourceChannel, document.settings().SourceKind}.for_data();
   if (data->GetRecordStartTime(p.record, &start) != S_OK || data->GetSampleInterval(p.record, source, &dt) != S_OK)
     return nullptr;
   return number(start + p.tick * dt);
@@ -115,7 +115,7 @@ std::string results_json(const Document& document) {
 std::string beats_csv(const Document& document) {
   std::string out = "beat_number,record,tick,time_s,rr_s,delta_rr_s,rate_hz,ff,activity,mobility,peak_value,peak_index,flags,class\n";
   IDocumentData* data = document.document_data();
-  const ChannelId source{document.settings().SourceChannel, document.settings().SourceKind & 0x7FFFFFFF};
+  const ChannelId source = ChannelId{document.settings().SourceChannel, document.settings().SourceKind}.for_data();
   std::int32_t cachedRecord = -1;
   double start = 0, dt = 0;
   for_each_beat(document, [&](const FiducialEvent& e, std::int32_t record) {

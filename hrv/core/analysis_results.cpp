@@ -2,10 +2,9 @@
 #include "hrv/core/analysis_results.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
 
 #include "sdk/cpp/hresult_error.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 
@@ -45,30 +44,25 @@ void read_available(IEventReader& reader, Visit&& visit) {
   }
 }
 
-// Widens [lo, hi] to hold v; a NaN bound takes v, a NaN value is ignored.
-void widen(double& lo, double& hi, double v) noexcept {
-  if (std::isnan(v)) return;
-  lo = std::isnan(lo) ? v : std::min(lo, v);
-  hi = std::isnan(hi) ? v : std::max(hi, v);
-}
-
-// Median of a copy: the middle value, or the mean of the two middle values for an even
-// count; 0 when empty.
-double sorted_median(std::vector<double> values) {
-  const std::size_t n = values.size();
-  if (n == 0) return 0.0;
-  std::sort(values.begin(), values.end());
-  return n % 2 == 1 ? values[n / 2] : 0.5 * (values[(n - 1) / 2] + values[n / 2]);
-}
-
-// pRRx counts differences strictly beyond the threshold; one equal to it does not count.
-bool over_threshold(double deltaRR, double threshold) noexcept { return std::abs(deltaRR) > threshold; }
-
-std::uint32_t frequency_count(const SettingsFields& s) noexcept {
-  return s.FrequencyCount > 0 ? static_cast<std::uint32_t>(s.FrequencyCount) : 0;
-}
-
 }  // namespace
+
+StatisticsOptions statistics_options(const SettingsFields& s) noexcept {
+  StatisticsOptions o;
+  o.binWidth = s.BinWidthSec;
+  o.autoBinWidth = s.AutoBinWidth;
+  o.prrThreshold = s.PRRThresholdSec;
+  o.sdarrPeriod = s.SDARRPeriodSec;
+  o.window = static_cast<std::uint32_t>(s.WindowFunction);
+  o.frequencies = s.FrequencyCount > 0 ? static_cast<std::uint32_t>(s.FrequencyCount) : 0;
+  o.maxFrequency = s.MaxFrequencyHz;
+  o.vlfLow = s.VLFLowHz;
+  o.vlfHigh = s.VLFHighHz;
+  o.lfLow = s.LFLowHz;
+  o.lfHigh = s.LFHighHz;
+  o.hfLow = s.HFLowHz;
+  o.hfHigh = s.HFHighHz;
+  return o;
+}
 
 double AnalysisResults::TimeBase::time_of(TickPosition position) {
   if (position.record != record_) {
@@ -81,23 +75,7 @@ double AnalysisResults::TimeBase::time_of(TickPosition position) {
 }
 
 void AnalysisResults::Reset() {
-  rrHistogram.clear(0.0);
-  deltaRRHistogram.clear(0.0);
-  rr = deltaRR = rate = Moments{};
-  beatCount = 0;
-  overThresholdCount = 0;
-  medianRR = 0.0;
-  groups.clear(groups.groupLength);
-  spectrum = PowerSpectrum{};
-  poincarePoints.clear();
-  classifierPoints.clear();
-  minRR = maxRR = minFF = maxFF = std::numeric_limits<double>::quiet_NaN();
-  normalCount = ectopicCount = 0;
-  rrSeries.clear();
-  deltaRRSeries.clear();
-  rateSeries.clear();
-  timeSeries.clear();
-  startTime = endTime = 0.0;
+  BeatStatistics::Reset();
   resume_ = TickPosition::unset();
 }
 
@@ -105,20 +83,7 @@ std::uint32_t AnalysisResults::Recalculate(std::uint32_t mask, IDocumentData* da
                                            ChannelId fiducialChannel) {
   if ((mask & RecalcAnyResult) == 0 || online_) return 0;
   if (mask & RecalcCollect) collect(data, settings, fiducialChannel);
-  if (mask & RecalcAnyCount) beatCount = static_cast<std::uint32_t>(rrSeries.size());
-  if (mask & RecalcMoments) compute_moments();
-  if (mask & RecalcHistograms) build_histograms(settings);
-  if (mask & RecalcThreshold) {
-    threshold = settings.PRRThresholdSec;
-    count_over_threshold();
-    medianRR = sorted_median(rrSeries);
-  }
-  if (mask & RecalcAnyGroups) {
-    GroupAverager counted = GroupAverager::over(timeSeries, rrSeries, startTime, endTime, settings.SDARRPeriodSec);
-    if (!(mask & RecalcGroups)) counted.means = groups.means;  // recount only
-    groups = counted;
-  }
-  if (mask & RecalcAnySpectrum) update_spectrum(mask, settings);
+  Recompute(mask, statistics_options(settings));
   return static_cast<std::uint32_t>(rrSeries.size());
 }
 
@@ -153,58 +118,7 @@ void AnalysisResults::collect(IDocumentData* data, const SettingsFields& setting
 }
 
 AnalysisResults::Taken AnalysisResults::take(const FiducialEvent& e, std::int32_t record, TimeBase& times) {
-  if (e.tick == FiducialEvent::kEmptyTick || std::isnan(e.rr) || std::isnan(e.deltaRR)) return Taken::Nothing;
-  classifierPoints.push_back({e.rr, e.ff, e.beatNumber, e.tick, record});
-  widen(minRR, maxRR, e.rr);
-  widen(minFF, maxFF, e.ff);
-  if (!e.included()) return Taken::Classified;
-
-  poincarePoints.push_back({e.rr - e.deltaRR, e.rr, e.beatNumber, e.tick, record});
-  rrSeries.push_back(e.rr);
-  deltaRRSeries.push_back(e.deltaRR);
-  rateSeries.push_back(e.rate);
-  timeSeries.push_back(times.time_of({e.tick, record}));
-  ++(e.class_code() == 0 ? normalCount : ectopicCount);
-  return Taken::Included;
-}
-
-void AnalysisResults::compute_moments() {
-  rr = deltaRR = rate = Moments{};
-  for (std::size_t i = 0; i < rrSeries.size(); ++i) {
-    const auto count = static_cast<std::uint32_t>(i + 1);
-    rr.add(rrSeries[i], count);
-    deltaRR.add(deltaRRSeries[i], count);
-    rate.add(rateSeries[i], count);
-  }
-}
-
-void AnalysisResults::build_histograms(const SettingsFields& settings) {
-  double rrWidth = settings.BinWidthSec;
-  double deltaWidth = settings.BinWidthSec;
-  if (settings.AutoBinWidth) {
-    rrWidth = scott_bin_width(SDRR(*this), beatCount);
-    deltaWidth = scott_bin_width(SDSD(*this), beatCount);
-  }
-  rrHistogram.build(rrSeries, rrWidth);
-  deltaRRHistogram.build(deltaRRSeries, deltaWidth);
-}
-
-void AnalysisResults::count_over_threshold() {
-  overThresholdCount = static_cast<std::uint32_t>(
-      std::count_if(deltaRRSeries.begin(), deltaRRSeries.end(), [&](double d) { return over_threshold(d, threshold); }));
-}
-
-void AnalysisResults::update_spectrum(std::uint32_t mask, const SettingsFields& settings) {
-  if (rrSeries.size() < 2) return;  // the powers keep their values (0 after a reset)
-  const double duration = timeSeries.back() - timeSeries.front();
-  if ((mask & RecalcSpectrum) && LombScargle(static_cast<std::uint32_t>(settings.WindowFunction), rrSeries, timeSeries,
-                                             spectrum, frequency_count(settings), settings.MaxFrequencyHz))
-    spectrum.totalPower = BandPower(spectrum, 0.0, settings.MaxFrequencyHz, duration);
-  if (mask & RecalcBands) {
-    spectrum.vlfPower = BandPower(spectrum, settings.VLFLowHz, settings.VLFHighHz, duration);
-    spectrum.lfPower = BandPower(spectrum, settings.LFLowHz, settings.LFHighHz, duration);
-    spectrum.hfPower = BandPower(spectrum, settings.HFLowHz, settings.HFHighHz, duration);
-  }
+  return Take(e, record, [&](std::int32_t tick, std::int32_t r) { return times.time_of({tick, r}); });
 }
 
 HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& settings, ChannelId fiducialChannel) {
@@ -222,23 +136,10 @@ HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& 
 
     data_ = ComPtr<IDocumentData>::retain(data);
     reader_ = reader;
-    settings_ = settings;
+    options_ = statistics_options(settings);
     timeBase_ = times;
     startTime = regionStart;
-    // The automatic width needs every value in advance, so sampling uses the fixed one;
-    // beats already held are binned again in case the width changed.
-    rrHistogram.clear(settings.BinWidthSec);
-    rrHistogram.build(rrSeries, settings.BinWidthSec);
-    deltaRRHistogram.clear(settings.BinWidthSec);
-    deltaRRHistogram.build(deltaRRSeries, settings.BinWidthSec);
-    threshold = settings.PRRThresholdSec;
-    count_over_threshold();
-    set_up_grid(spectrum, frequency_count(settings), settings.MaxFrequencyHz);
-    // The first boundary lies one group length past the current time, or where the groups
-    // of an earlier analysis left it, moved on past the current time.
-    groups.groupLength = settings.SDARRPeriodSec;
-    if (groups.boundary == 0.0) groups.boundary = now;
-    groups.advance_past(now);
+    StartIncremental(options_, now);
     online_ = true;
     return S_OK;
   });
@@ -253,29 +154,14 @@ HRESULT AnalysisResults::AddOnlineBeats() {
       added |= taken != Taken::Nothing;
       if (taken == Taken::Included) {
         includedAny = true;
-        fold_in_last_beat();
+        FoldInLastBeat();
       }
     });
     // Nothing can look at the results between two beats of one batch, so the median and
     // the spectrum are brought up to date once, after the last.
-    if (includedAny) {
-      medianRR = rrHistogram.median_estimate();
-      update_spectrum(RecalcSpectrum | RecalcBands, settings_);
-    }
+    if (includedAny) FinishBatch(options_);
     return added ? S_OK : S_FALSE;
   });
-}
-
-void AnalysisResults::fold_in_last_beat() {
-  const double x = rrSeries.back(), d = deltaRRSeries.back(), r = rateSeries.back(), t = timeSeries.back();
-  ++beatCount;
-  rr.add(x, beatCount);
-  deltaRR.add(d, beatCount);
-  rate.add(r, beatCount);
-  rrHistogram.insert(x);
-  deltaRRHistogram.insert(d);
-  if (over_threshold(d, threshold)) ++overThresholdCount;
-  groups.add(t, x);
 }
 
 HRESULT AnalysisResults::StopOnline() {

@@ -8,7 +8,7 @@
 #include "hrv/core/analysis_export.h"
 #include "hrv/core/analysis_region.h"
 #include "hrv/core/event_id_cache.h"
-#include "hrv/core/recalc_mask.h"
+#include "hrv/engine/recalc_mask.h"
 #include "hrv/host/guids.h"
 #include "hrv/host/host_context.h"
 #include "hrv/host/menu_tree.h"

@@ -18,7 +18,7 @@
 
 #include "hrv/core/analysis_results.h"
 #include "hrv/core/hrv_data.h"
-#include "hrv/core/hrv_document_interface.h"
+#include "sdk/hrv/documents.h"
 #include "hrv/core/settings.h"
 #include "hrv/detect/detector.h"
 #include "sdk/cpp/com_object.h"

@@ -3,7 +3,7 @@
 // OnlineMode is on, in the order CanStartSampling, SamplingStarting, SamplingStateChanged,
 // OnlineData..., SamplingEnding, SamplingStopped.
 #include "hrv/core/document.h"
-#include "hrv/core/recalc_mask.h"
+#include "hrv/engine/recalc_mask.h"
 #include "hrv/detect/detector.h"
 #include "hrv/host/host_context.h"
 #include "hrv/resources/string_table.h"

@@ -4,11 +4,12 @@
 #include <optional>
 
 #include "hrv/core/analysis_region.h"
-#include "hrv/core/legacy_stream.h"
+#include "hrv/core/tagged_blocks.h"
 #include "hrv/host/guids.h"
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/out_param.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 
@@ -22,15 +23,15 @@ constexpr std::int32_t kRegionOnlyHeaderVersion = 101;  // block ends before the
 // its positions (a position cut off by the end of the stream stays unset), nothing when
 // the block carries no region; throws HResultError when the block is damaged.
 std::optional<AnalysisRegion> read_earlier_region(BinaryReader& in) {
-  const std::int32_t version = legacy::read_block_version(in, {101, 102, 103});
-  legacy::expect_tag(in, kRegionBlockTag);
+  const std::int32_t version = tagged_blocks::read_block_version(in, {101, 102, 103});
+  tagged_blocks::expect_tag(in, kRegionBlockTag);
   in.skip(4 + 8);
-  legacy::skip_string(in);
+  tagged_blocks::skip_string(in);
   in.skip(4);
   if (version == kRegionOnlyHeaderVersion) return std::nullopt;
   in.skip(8);
-  for (int i = 0; i < 5; ++i) legacy::skip_string(in);
-  legacy::expect_tag(in, kRegionPositionsTag);
+  for (int i = 0; i < 5; ++i) tagged_blocks::skip_string(in);
+  tagged_blocks::expect_tag(in, kRegionPositionsTag);
   in.skip(2 * 4);
   AnalysisRegion region;
   // Once the stream has ended every further read does nothing, leaving the rest unset.

@@ -6,6 +6,7 @@
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/out_param.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 namespace {

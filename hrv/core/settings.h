@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "hrv/core/settings_fields.h"
-#include "hrv/core/settings_interface.h"
+#include "sdk/hrv/documents.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/property_bag.h"
 #include "sdk/stream.h"

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "sdk/host/channel_id.h"
 #include "sdk/tick_position.h"
 
 namespace HRV {
@@ -12,15 +13,15 @@ namespace HRV {
 struct SettingsFields {
   // Data source.
   std::int32_t SourceChannel = 0;
-  std::int32_t SourceKind = static_cast<std::int32_t>(0xC0000000u);
+  std::int32_t SourceKind = ChannelId::kDefaultKind;
   bool AnalyseSelection = false;  // analyse the chart selection instead of the whole channel
   bool ShowMarkers = true;
 
-  // Analysis region (unset while a record is 0x7FFFFFFF).
-  std::int32_t StartTick = 0x7FFFFFFF;
-  std::int32_t StartRecord = 0x7FFFFFFF;
-  std::int32_t EndTick = 0x7FFFFFFF;
-  std::int32_t EndRecord = 0x7FFFFFFF;
+  // Analysis region (unset while a record is unset).
+  std::int32_t StartTick = TickPosition::kUnset;
+  std::int32_t StartRecord = TickPosition::kUnset;
+  std::int32_t EndTick = TickPosition::kUnset;
+  std::int32_t EndRecord = TickPosition::kUnset;
 
   // Statistics.
   double BinWidthSec = 0.01;      // histogram bin width, s
@@ -38,7 +39,7 @@ struct SettingsFields {
 
   // Detector.
   std::int32_t Preset = 0;                 // species preset 0..8 (8 = Custom)
-  std::int32_t PresetScratch = 0x7FFFFFFF;  // not persisted, not compared
+  std::int32_t PresetScratch = TickPosition::kUnset;  // not persisted, not compared
   double LowPassHz = 30.0;
   double WindowSec = 5.0;        // auto-levelling window, s
   double Noise = 0.0;            // auto-levelling noise floor, source units

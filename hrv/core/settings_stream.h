@@ -8,6 +8,7 @@
 
 #include "hrv/core/settings_fields.h"
 #include "sdk/cpp/binary_stream.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV::settings_stream {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <set>
 
-#include "hrv/core/beat_data_interfaces.h"
+#include "sdk/hrv/beat_data.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/chart.h"
 

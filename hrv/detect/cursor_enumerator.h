@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "hrv/detect/enumerator_framework.h"
+#include "hrv/engine/enumerator_state.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/out_param.h"

@@ -21,7 +21,6 @@ constexpr std::u16string_view kFiducial = u"fiducial(%1,%2,%3,%4,%5,%6,%7,%8,%9,
 constexpr std::int32_t kDerivativePoints = 3;
 constexpr double kPeakDetectorConstant = 30;
 constexpr std::int32_t kMinimumHilbertTaps = 21;
-constexpr std::int32_t kSourceKindFlag = static_cast<std::int32_t>(0x80000000u);
 
 ChannelId source_of(const SettingsFields& s) { return {s.SourceChannel, s.SourceKind}; }
 
@@ -44,8 +43,7 @@ std::int32_t DetectorBase::HilbertLength(const SettingsFields& settings) const {
     }
   }
   double dt = 0;
-  const ChannelId query{source.index, source.kind & ~kSourceKindFlag};
-  document()->GetSampleInterval(record, query, &dt);
+  document()->GetSampleInterval(record, source.for_data(), &dt);
   std::int32_t taps = 0;
   if (dt != 0) {
     const double n = std::trunc(settings.QRSWidthSec / dt * 2.0);
@@ -55,9 +53,9 @@ std::int32_t DetectorBase::HilbertLength(const SettingsFields& settings) const {
 }
 
 std::u16string DetectorBase::SourceReference(const SettingsFields& settings) const {
-  switch (settings.SourceKind & 0xFF) {
-    case 1: return u"RCh" + format_integer(std::int64_t{settings.SourceChannel} + 1);
-    case 4: {
+  switch (source_of(settings).reference()) {
+    case ChannelId::kRawReference: return u"RCh" + format_integer(std::int64_t{settings.SourceChannel} + 1);
+    case ChannelId::kComputedReference: {
       Bstr name;
       if (channels()) channels()->GetSourceName(source_of(settings), name.put());
       return std::u16string(name.view());

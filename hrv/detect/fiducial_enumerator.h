@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "hrv/detect/cursor_enumerator.h"
-#include "hrv/detect/fiducial_search.h"
+#include "hrv/engine/fiducial_search.h"
 #include "hrv/detect/host_views.h"
 
 namespace HRV {

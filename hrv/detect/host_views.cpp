@@ -41,10 +41,11 @@ bool EventInputView::at_end() const {
   return input_->IsAtEnd(&end) == S_OK && end != VARIANT_FALSE;
 }
 
-std::optional<TickPosition> UserEditsView::find(TickPosition p, UserEventSet set) const {
+std::optional<SamplePosition> UserEditsView::find(SamplePosition p, UserEventSet set) const {
+  const TickPosition from{p.tick, p.record};
   TickPosition found;
-  if (edits_->FindAtOrAfter(&p, set, &found) != S_OK) return std::nullopt;
-  return found;
+  if (edits_->FindAtOrAfter(&from, set, &found) != S_OK) return std::nullopt;
+  return SamplePosition{found.tick, found.record};
 }
 
 std::optional<std::uint32_t> BeatNumberCacheView::last(std::int32_t record) const {

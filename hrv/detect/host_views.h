@@ -2,8 +2,8 @@
 // The enumerator views over the host's inputs and over the document's edit objects.
 #pragma once
 
-#include "hrv/core/beat_data_interfaces.h"
-#include "hrv/detect/enumerator_inputs.h"
+#include "sdk/hrv/beat_data.h"
+#include "hrv/engine/search_inputs.h"
 #include "sdk/cpp/com_ptr.h"
 #include "sdk/host/calc_enumerator.h"
 
@@ -38,11 +38,11 @@ class EventInputView final : public ReferenceView {
 class UserEditsView final : public BeatEditsView {
  public:
   explicit UserEditsView(ComPtr<IUserEventData> edits) : edits_(std::move(edits)) {}
-  std::optional<TickPosition> added_at_or_after(TickPosition p) const override { return find(p, AddedBeats); }
-  std::optional<TickPosition> removed_at_or_after(TickPosition p) const override { return find(p, RemovedBeats); }
+  std::optional<SamplePosition> added_at_or_after(SamplePosition p) const override { return find(p, AddedBeats); }
+  std::optional<SamplePosition> removed_at_or_after(SamplePosition p) const override { return find(p, RemovedBeats); }
 
  private:
-  std::optional<TickPosition> find(TickPosition p, UserEventSet set) const;
+  std::optional<SamplePosition> find(SamplePosition p, UserEventSet set) const;
   ComPtr<IUserEventData> edits_;
 };
 

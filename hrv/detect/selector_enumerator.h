@@ -9,9 +9,9 @@
 #include <memory>
 #include <optional>
 
-#include "hrv/core/fiducial_event.h"
+#include "hrv/engine/fiducial_event.h"
 #include "hrv/detect/cursor_enumerator.h"
-#include "hrv/detect/enumerator_framework.h"
+#include "hrv/engine/enumerator_state.h"
 
 namespace HRV {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "hrv/core/fiducial_event.h"
+#include "hrv/engine/fiducial_event.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/application.h"
 #include "sdk/host/event_draw.h"

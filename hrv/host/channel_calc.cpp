@@ -16,6 +16,7 @@
 #include "sdk/cpp/utf.h"
 #include "sdk/host/host_document.h"
 #include "sdk/host/host_services.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 namespace {

@@ -18,6 +18,7 @@
 #include "sdk/host/channel_calc.h"
 #include "sdk/host/computed_channels.h"
 #include "sdk/host/document_data.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 

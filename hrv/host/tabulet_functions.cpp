@@ -4,7 +4,7 @@
 #include <iterator>
 
 #include "hrv/core/document.h"
-#include "hrv/core/statistics.h"
+#include "hrv/engine/statistics.h"
 #include "sdk/cpp/hresult_error.h"
 
 namespace HRV {
@@ -12,7 +12,7 @@ namespace {
 
 // Seconds shown in milliseconds and s² in ms²: the value is scaled, the unit keeps its
 // base and gets the prefix of 10^-3.
-constexpr double kMilli = 1000.0;
+constexpr int kMilli = 1000;
 constexpr double kMilliSquared = 1000.0 * 1000.0;
 
 // Where the host's time axis puts `position` on the document's source channel, s. An open
@@ -24,12 +24,13 @@ double host_time(const Document& document, TickPosition position) {
   const Settings& s = document.settings();
   double start = 0.0, interval = 0.0;
   check_hresult(data->GetRecordStartTime(position.record, &start), "record start time");
-  check_hresult(data->GetSampleInterval(position.record, {s.SourceChannel, s.SourceKind}, &interval), "sample interval");
+  check_hresult(data->GetSampleInterval(position.record, ChannelId{s.SourceChannel, s.SourceKind}.for_data(), &interval), "sample interval");
   return start + position.tick * interval;
 }
 
-// Turns a statistic into a Tabulet value function, scaled to its display unit.
-template <double (*Statistic)(const AnalysisResults&) noexcept, double Scale = 1.0>
+// Turns a statistic into a Tabulet value function, scaled to its display unit (an integer
+// factor: floating-point template arguments are not yet accepted by every compiler).
+template <double (*Statistic)(const BeatStatistics&) noexcept, int Scale = 1>
 TabuletValue of_results(const TabuletInputs& in) {
   return Statistic(in.results) * Scale;
 }
@@ -37,7 +38,7 @@ template <double (*Statistic)(const PowerSpectrum&) noexcept>
 TabuletValue of_spectrum(const TabuletInputs& in) {
   return Statistic(in.results.spectrum);
 }
-template <std::uint32_t (*Count)(const AnalysisResults&) noexcept>
+template <std::uint32_t (*Count)(const BeatStatistics&) noexcept>
 TabuletValue count_of(const TabuletInputs& in) {
   return static_cast<std::int32_t>(Count(in.results));
 }

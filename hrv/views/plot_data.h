@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "hrv/core/plot_point.h"
+#include "hrv/engine/plot_point.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/plot_control.h"
 

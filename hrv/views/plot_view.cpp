@@ -183,7 +183,7 @@ PlotColours PlotView::Colours() const {
   PlotColours colours{0, kDefaultGraticule};
   const Settings& s = document_.settings();
   if (IDocumentData* data = document_.document_data())
-    data->GetChannelColour({s.SourceChannel, s.SourceKind & 0x7FFFFFFF}, &colours.trace);
+    data->GetChannelColour(ChannelId{s.SourceChannel, s.SourceKind}.for_data(), &colours.trace);
   if (display_) display_->GetGraticuleColour(&colours.graticule);
   return colours;
 }

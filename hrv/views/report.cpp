@@ -5,7 +5,7 @@
 
 #include <boost/format.hpp>
 
-#include "hrv/core/statistics.h"
+#include "hrv/engine/statistics.h"
 #include "hrv/resources/string_table.h"
 #include "hrv/views/report_format.h"
 #include "hrv/views/report_template.h"

@@ -92,7 +92,7 @@ std::string ReportView::PositionText(TickPosition position) const {
   const Settings& s = document_.settings();
   double start = 0.0, dt = 0.0;
   if (!data || data->GetRecordStartTime(position.record, &start) != S_OK ||
-      data->GetSampleInterval(position.record, {s.SourceChannel, s.SourceKind & 0x7FFFFFFF}, &dt) != S_OK)
+      data->GetSampleInterval(position.record, ChannelId{s.SourceChannel, s.SourceKind}.for_data(), &dt) != S_OK)
     return {};
   char out[48];
   std::snprintf(out, sizeof out, "%.3f s", start + position.tick * dt);

@@ -10,6 +10,7 @@
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/application.h"
 #include "sdk/host/file_save.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 

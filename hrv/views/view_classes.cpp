@@ -57,9 +57,10 @@ class HostedView final : public ComObject<IExtensionView, IMessageSink> {
   explicit HostedView(std::unique_ptr<View> view) : view_(std::move(view)) {}
   ~HostedView() override { view_->Close(); }
 
-  HRESULT GetTitle(BSTR* title) override { return copy_text(utf8_to_utf16(view_->Title()), title); }
-  HRESULT GetCopyMenuText(BSTR* text) override { return copy_text(utf8_to_utf16(view_->CopyMenuText()), text); }
-  HRESULT GetPrintMenuText(BSTR* text) override { return copy_text(utf8_to_utf16(view_->PrintMenuText()), text); }
+  // The texts are built (and may fail to allocate) on this side of the boundary.
+  HRESULT GetTitle(BSTR* title) override { return guard([&] { return copy_text(view_->Title(), title); }); }
+  HRESULT GetCopyMenuText(BSTR* text) override { return guard([&] { return copy_text(view_->CopyMenuText(), text); }); }
+  HRESULT GetPrintMenuText(BSTR* text) override { return guard([&] { return copy_text(view_->PrintMenuText(), text); }); }
   HRESULT Close() override {
     return guard([&] {
       view_->Close();

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "hrv/core/document.h"
-#include "hrv/core/statistics.h"
+#include "hrv/engine/statistics.h"
 #include "hrv/resources/string_table.h"
 #include "hrv/views/plot_views.h"
 

@@ -2,7 +2,7 @@
 // The views of one series: tachogram, spectrum and the two histograms.
 #include <charconv>
 
-#include "hrv/core/recalc_mask.h"
+#include "hrv/engine/recalc_mask.h"
 #include "hrv/resources/string_table.h"
 #include "hrv/views/plot_views.h"
 #include "sdk/cpp/utf.h"

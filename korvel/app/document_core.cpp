@@ -24,7 +24,7 @@ DocumentCore::~DocumentCore() {
 }
 
 ChannelRef DocumentCore::resolve(ChannelId channel) const {
-  if ((channel.kind & 0xFF) == kComputedKind) {
+  if (channel.reference() == ChannelId::kComputedReference) {
     if (!channels_.contains(channel.index)) throw_hresult(E_INVALIDARG, "no computed channel " + std::to_string(channel.index));
     return {true, channel.index};
   }

@@ -40,7 +40,7 @@ class DocumentCore {
   // Low byte 4 of the kind: a computed channel that exists; anything else: a recorded
   // channel by index. Throws HResultError (E_INVALIDARG) for channels that do not exist.
   ChannelRef resolve(ChannelId channel) const;
-  ChannelId id_of(std::int32_t computed_index) const noexcept { return {computed_index, kComputedKind}; }
+  ChannelId id_of(std::int32_t computed_index) const noexcept { return {computed_index, ChannelId::kComputedReference}; }
 
   // Attaches `calculation` (its IUnknown; null detaches) to a computed channel, reading its
   // expression through IArithmeticCalculation. Throws HResultError or
@@ -54,8 +54,6 @@ class DocumentCore {
   // Markers: the events of a computed channel on a recorded channel.
   bool show_events(std::int32_t event_channel, std::int32_t target, bool show);
   bool showing_events(std::int32_t event_channel, std::int32_t target) const;
-
-  static constexpr std::int32_t kComputedKind = 4;
 
  private:
   std::shared_ptr<doc::Document> document_;

@@ -239,7 +239,7 @@ HRESULT HostDocument::GetSourceName(ChannelId source, BSTR* name) {
   return host_guard([&] {
     const ChannelRef ref = core_->resolve(source);
     if (ref.computed) return put_text(core_->channels().name(ref.index), name);
-    const bool raw = (source.kind & 0xFF) == 1;
+    const bool raw = source.reference() == ChannelId::kRawReference;
     return put_text((raw ? "RCh" : "Ch") + std::to_string(ref.index + 1), name);
   });
 }

@@ -202,7 +202,9 @@ std::vector<std::uint8_t> inflate_element(const Reader& reader, const Tag& tag, 
     stream.next_out = out.data() + start;
     stream.avail_out = static_cast<uInt>(out.size() - start);
     status = inflate(&stream, Z_NO_FLUSH);
-    out.resize(out.size() - stream.avail_out);
+    // Drops the unused tail; erase (not a shrinking resize) leaves the optimiser no path
+    // that appears to grow the vector by a wrapped-around size.
+    out.erase(out.end() - static_cast<std::ptrdiff_t>(stream.avail_out), out.end());
   }
   inflateEnd(&stream);
   if (status != Z_STREAM_END) reader.bad(where + " is not a complete compressed stream");

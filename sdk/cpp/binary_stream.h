@@ -4,6 +4,7 @@
 // The reader has an error state: a read that runs past the end leaves its target
 // unchanged and puts the reader into the error state, after which every further read does
 // nothing. Loaders rely on this: a truncated stream keeps the values that were not read.
+// Threads: a reader or writer belongs to the thread that made it; no shared state.
 #pragma once
 
 #include <algorithm>

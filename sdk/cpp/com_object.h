@@ -3,6 +3,8 @@
 // the interfaces it implements; QueryInterface answers for each of them and for every
 // interface they derive from (through `base_interface`). The first listed interface is the
 // object's identity (its IUnknown).
+// Threads: the reference count is atomic; everything else follows the interfaces it
+// implements.
 #pragma once
 
 #include <atomic>

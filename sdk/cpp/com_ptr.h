@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // ComPtr: the one smart pointer for interface references. The named constructors say who
 // owns what: `adopt` takes over a reference the caller already holds, `retain` adds one.
+// Threads: a ComPtr is a value owned by one thread at a time, like the pointer it holds.
 #pragma once
 
 #include <utility>

@@ -2,6 +2,7 @@
 // Failures inside either side travel as exceptions that carry a result code; at every
 // interface boundary `guard` turns them back into that code. No exception crosses the
 // boundary, and `guard` is the only place that catches everything.
+// Threads: no shared state; any thread.
 #pragma once
 
 #include <new>

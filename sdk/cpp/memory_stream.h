@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // An IByteStream over a growable byte buffer in memory.
+// Threads: one stream belongs to one thread at a time.
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Handing values out through COM out parameters: E_POINTER for a null parameter, and for
 // strings a new BSTR that the caller frees (E_OUTOFMEMORY when none could be made).
+// Threads: no shared state; any thread.
 #pragma once
 
 #include <string_view>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Conversions between UTF-8 (used inside each side) and the counted UTF-16 strings of the
 // contract, and an owning BSTR holder.
+// Threads: no shared state; any thread.
 #pragma once
 
 #include <string>

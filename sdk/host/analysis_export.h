@@ -3,6 +3,7 @@
 // results and a table of the analysed events. Implemented by the extension's document
 // (asked for by QueryInterface on its IExtensionDocument); the formats are the extension's
 // and documented with it.
+// Threads: both operations are called by the host on its user-interface thread.
 #pragma once
 
 #include "sdk/stream.h"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The application: module ids, the registries of class objects and message classes, the
 // message box, and the one function every extension library exports.
+// Threads: DllRegisterClassObjects is called once, on the host's user-interface thread,
+// after the library is mapped; every operation below is called on that thread too.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Chart data (objects that extensions attach to a document's data) and the chart view
 // (the user's selection).
+// Threads: every operation of both families is called on the host's user-interface thread,
+// including the chart-data children when the host's calculations reach them.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Computed channels: channels whose samples or events the host computes from an expression
 // in its expression language, and the calculation objects attached to them.
+// Threads: every operation is called on the host's user-interface thread.
 #pragma once
 
 #include <cstdint>

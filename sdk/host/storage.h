@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Storage of a document's persisted items and the analysis manager.
+// Threads: every operation is called on the host's user-interface thread.
 #pragma once
 
 #include <cstdint>

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "hrv/core/fiducial_event.h"
+#include "hrv/engine/fiducial_event.h"
 #include "korvel/io/recording.h"
 
 namespace integration {

@@ -7,6 +7,7 @@
 #include "sdk/guid.h"
 #include "sdk/stream.h"
 #include "sdk/variant.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace {
 

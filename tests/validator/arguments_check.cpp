@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Null and out-of-range arguments get the results the contract documents, and nothing
 // crashes on them.
-#include "hrv/core/beat_data_interfaces.h"
+#include "sdk/hrv/beat_data.h"
 #include "validator_fixture.h"
 
 namespace validator {

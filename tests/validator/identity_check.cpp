@@ -8,9 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "hrv/core/beat_data_interfaces.h"
-#include "hrv/core/hrv_document_interface.h"
-#include "hrv/core/settings_interface.h"
+#include "sdk/hrv/beat_data.h"
+#include "sdk/hrv/documents.h"
 #include "validator_fixture.h"
 
 namespace validator {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "validator_fixture.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace validator {
 namespace {

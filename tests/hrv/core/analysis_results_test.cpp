@@ -9,8 +9,9 @@
 #include <random>
 #include <vector>
 
-#include "hrv/core/recalc_mask.h"
+#include "hrv/engine/recalc_mask.h"
 #include "tests/hrv/core/fake_event_source.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace HRV {
 namespace {

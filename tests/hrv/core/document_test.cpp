@@ -6,7 +6,7 @@
 
 #include "document_fixture.h"
 #include "hrv/core/analysis_region.h"
-#include "hrv/core/settings_interface.h"
+#include "sdk/hrv/documents.h"
 #include "tick_position_printer.h"
 
 namespace document_test {

@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "hrv/core/fiducial_event.h"
+#include "hrv/engine/fiducial_event.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/document_data.h"
 

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "hrv/core/analysis_region.h"
-#include "hrv/core/legacy_stream.h"
+#include "hrv/core/tagged_blocks.h"
 #include "hrv/host/guids.h"
 #include "sdk/cpp/binary_stream.h"
 #include "sdk/cpp/memory_stream.h"
 #include "tests/hrv/core/tick_position_printer.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ class StreamBuilder {
     return *this;
   }
   StreamBuilder& str(std::u16string_view text) {
-    HRV::legacy::write_string(out_, text);
+    HRV::tagged_blocks::write_string(out_, text);
     return *this;
   }
   StreamBuilder& position(TickPosition p) { return i32(p.record).i32(p.tick); }
@@ -71,7 +72,7 @@ struct EarlierRegionStream {
   std::int32_t inner_version = 103;
   std::int32_t header_tag = 0x10008;
   std::int32_t positions_tag = 0x10009;
-  std::int32_t string_encoding = HRV::legacy::kStringEncodingUtf16;
+  std::int32_t string_encoding = HRV::tagged_blocks::kStringEncodingUtf16;
   AnalysisRegion region = kEarlierRegion;
 
   StreamBuilder build() const {

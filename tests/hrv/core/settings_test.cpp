@@ -7,6 +7,7 @@
 #include <random>
 
 #include "settings_test_support.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace {
 

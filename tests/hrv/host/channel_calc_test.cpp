@@ -12,6 +12,7 @@
 #include "hrv/host/guids.h"
 #include "sdk/cpp/memory_stream.h"
 #include "sdk/cpp/utf.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "document_fixture.h"
-#include "hrv/core/statistics.h"
+#include "hrv/engine/statistics.h"
 #include "hrv/host/guids.h"
 #include "sdk/cpp/utf.h"
 

@@ -14,6 +14,7 @@
 #include "document_fixture.h"
 #include "hrv/host/guids.h"
 #include "sdk/cpp/utf.h"
+#include "sdk/hrv/result_codes.h"
 
 namespace {
 

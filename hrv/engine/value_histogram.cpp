@@ -1,0 +1,81 @@
+// SPDX-License-Identifier: MIT
+#include "value_histogram.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <optional>
+
+namespace HRV {
+
+namespace {
+
+// floor(v / width) as a bin index, or nothing when it does not fit (or v is NaN).
+std::optional<std::int32_t> bin_index(double value, double width) noexcept {
+  const double k = std::floor(value / width);
+  if (!(k >= std::numeric_limits<std::int32_t>::min() && k <= std::numeric_limits<std::int32_t>::max()))
+    return std::nullopt;
+  return static_cast<std::int32_t>(k);
+}
+
+}  // namespace
+
+void ValueHistogram::clear(double width) noexcept {
+  binWidth = width;
+  firstBin = 0;
+  counts.clear();
+}
+
+void ValueHistogram::build(std::span<const double> values, double width) {
+  if (!(width > 0.0) || values.empty()) return;
+  std::optional<std::int32_t> lo, hi;
+  for (double v : values) {
+    const auto k = bin_index(v, width);
+    if (!k) continue;
+    lo = lo ? std::min(*lo, *k) : *k;
+    hi = hi ? std::max(*hi, *k) : *k;
+  }
+  clear(width);
+  if (!lo) return;
+  firstBin = *lo;
+  counts.assign(static_cast<std::size_t>(static_cast<std::int64_t>(*hi) - *lo + 1), 0.0);
+  for (double v : values)
+    if (const auto k = bin_index(v, width)) counts[static_cast<std::size_t>(*k - firstBin)] += 1.0;
+}
+
+bool ValueHistogram::insert(double value) {
+  if (!(binWidth > 0.0)) return false;
+  const auto k = bin_index(value, binWidth);
+  if (!k) return false;
+  if (counts.empty()) {
+    firstBin = *k;
+    counts.assign(1, 1.0);
+  } else if (*k < firstBin) {
+    counts.insert(counts.begin(), static_cast<std::size_t>(static_cast<std::int64_t>(firstBin) - *k), 0.0);
+    firstBin = *k;
+    counts.front() += 1.0;
+  } else {
+    const auto offset = static_cast<std::size_t>(static_cast<std::int64_t>(*k) - firstBin);
+    if (offset >= counts.size()) counts.resize(offset + 1, 0.0);
+    counts[offset] += 1.0;
+  }
+  return true;
+}
+
+double ValueHistogram::total() const noexcept { return std::accumulate(counts.begin(), counts.end(), 0.0); }
+
+double ValueHistogram::median_estimate() const noexcept {
+  const double half = 0.5 * total();
+  double before = 0.0;
+  for (std::size_t k = 0; k < counts.size(); ++k) {
+    if (counts[k] > 0.0 && before + counts[k] >= half)
+      return binWidth * (firstBin + static_cast<double>(k)) + binWidth * (half - before) / counts[k];
+    before += counts[k];
+  }
+  return 0.0;
+}
+
+double scott_bin_width(double sd, std::uint32_t n) noexcept { return n < 2 ? 0.0 : 3.5 * sd / std::cbrt(n); }
+
+}  // namespace HRV

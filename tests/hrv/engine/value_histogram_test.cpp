@@ -1,0 +1,70 @@
+// SPDX-License-Identifier: MIT
+#include "hrv/engine/value_histogram.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace HRV {
+namespace {
+
+// Bin widths and values below are binary fractions, so that "exactly on an edge" is exact.
+constexpr double kWidth = 0.125;
+
+TEST(ValueHistogram, BuildsTheBinsFromTheSmallestToTheLargestValue) {
+  ValueHistogram h;
+  const std::vector<double> values{0.75, 0.8, 1.0, 0.875, -0.25};
+  h.build(values, kWidth);
+  EXPECT_EQ(h.binWidth, kWidth);
+  EXPECT_EQ(h.firstBin, -2);  // floor(-0.25 / 0.125)
+  // Bins -2 ... 8; 0.75 is on the edge of bin 6 and belongs to it, as 1.0 to bin 8.
+  std::vector<double> expected(11, 0.0);
+  expected[0] = 1;      // -0.25
+  expected[6 + 2] = 2;  // 0.75, 0.8
+  expected[7 + 2] = 1;  // 0.875
+  expected[8 + 2] = 1;  // 1.0
+  EXPECT_EQ(h.counts, expected);
+  EXPECT_EQ(h.total(), 5.0);
+}
+
+TEST(ValueHistogram, InsertionGrowsAtBothEndsLikeABuild) {
+  std::mt19937_64 gen(2);
+  std::normal_distribution<double> rr(0.8, 0.1);
+  std::vector<double> values(500);
+  for (double& v : values) v = rr(gen);
+  ValueHistogram built, inserted;
+  built.build(values, 0.01);
+  inserted.clear(0.01);
+  for (double v : values) EXPECT_TRUE(inserted.insert(v));
+  EXPECT_EQ(inserted.firstBin, built.firstBin);
+  EXPECT_EQ(inserted.counts, built.counts);
+}
+
+TEST(ValueHistogram, InsertionNeedsAPositiveWidthAndARepresentableBin) {
+  ValueHistogram h;
+  EXPECT_FALSE(h.insert(0.8));  // width 0: no histogram
+  h.clear(1e-12);
+  EXPECT_FALSE(h.insert(1e6));  // bin 1e18 does not fit 32 bits
+  EXPECT_FALSE(h.insert(std::nan("")));
+  EXPECT_TRUE(h.counts.empty());
+}
+
+TEST(ValueHistogram, MedianEstimateInterpolatesInsideTheMiddleBin) {
+  ValueHistogram h;
+  EXPECT_EQ(h.median_estimate(), 0.0);
+  h.clear(kWidth);
+  // Bins 6, 7, 8 hold 1, 2, 1: N/2 = 2 is reached in bin 7 with 1 before it, so the
+  // median is 7·w + w·(2 - 1)/2.
+  for (double v : {0.75, 0.875, 0.9, 1.0}) h.insert(v);
+  EXPECT_DOUBLE_EQ(h.median_estimate(), 7.5 * kWidth);
+  // An odd count: N/2 = 1.5 lies in the last of two bins holding 1 and 2.
+  ValueHistogram odd;
+  odd.clear(kWidth);
+  for (double v : {0.25, 0.375, 0.4}) odd.insert(v);
+  EXPECT_DOUBLE_EQ(odd.median_estimate(), 3 * kWidth + kWidth * 0.5 / 2);
+}
+
+}  // namespace
+}  // namespace HRV

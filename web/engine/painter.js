@@ -8,6 +8,22 @@
 export const FONT = '12px system-ui, "DejaVu Sans", sans-serif';
 
 let measurer = null;
+// The squares of a scatter are written here first, then drawn over the plot.
+const scratch = document.createElement('canvas');
+let image = null;
+
+// A CSS colour as the 32-bit word of its pixel (RGBA bytes in memory order).
+const words = new Map();
+function rgbaWord(colour) {
+  if (!words.has(colour)) {
+    const c = document.createElement('canvas').getContext('2d', { willReadFrequently: true });
+    c.fillStyle = colour;
+    c.fillRect(0, 0, 1, 1);
+    const [r, g, b, a] = c.getImageData(0, 0, 1, 1).data;
+    words.set(colour, new Uint32Array(new Uint8ClampedArray([r, g, b, a]).buffer)[0]);
+  }
+  return words.get(colour);
+}
 // Width of `text` in CSS pixels in `font`.
 export function textWidth(text, font = FONT) {
   measurer ??= document.createElement('canvas').getContext('2d');
@@ -73,6 +89,46 @@ export class CanvasPainter {
     } else {
       c.fillText(s, x, y);
     }
+  }
+
+  // Squares `size` CSS pixels wide centred on device pixels: `groups` [{cells, colour}],
+  // cells the x, y pairs of pointCells. They are written into the pixels directly, which
+  // is many times faster than filling a path of 100,000 squares.
+  squares(groups, size) {
+    const side = Math.max(1, Math.round(size * this.ratio));
+    const back = Math.floor(side / 2);
+    let left = Infinity, top = Infinity, right = -Infinity, bottom = -Infinity;
+    for (const { cells } of groups)
+      for (let i = 0; i < cells.length; i += 2) {
+        left = Math.min(left, cells[i]);
+        right = Math.max(right, cells[i]);
+        top = Math.min(top, cells[i + 1]);
+        bottom = Math.max(bottom, cells[i + 1]);
+      }
+    if (left > right) return;
+    left -= back;
+    top -= back;
+    const w = right - left + side;
+    const h = bottom - top + side;
+    if (!image || image.width !== w || image.height !== h) image = new ImageData(w, h);
+    const pixels = new Uint32Array(image.data.buffer);
+    pixels.fill(0);
+    for (const { cells, colour } of groups) {
+      const value = rgbaWord(colour);
+      for (let i = 0; i < cells.length; i += 2) {
+        let at = (cells[i + 1] - back - top) * w + cells[i] - back - left;
+        for (let dy = 0; dy < side; ++dy, at += w) for (let dx = 0; dx < side; ++dx) pixels[at + dx] = value;
+      }
+    }
+    if (scratch.width < w || scratch.height < h) {
+      scratch.width = Math.max(scratch.width, w);
+      scratch.height = Math.max(scratch.height, h);
+    }
+    scratch.getContext('2d').putImageData(image, 0, 0);
+    this.ctx.save();
+    this.ctx.setTransform(1, 0, 0, 1, 0, 0);
+    this.ctx.drawImage(scratch, 0, 0, w, h, left, top, w, h);
+    this.ctx.restore();
   }
 
   clip(x, y, w, h) {
@@ -145,6 +201,13 @@ export class SvgPainter {
       `<text x="${r(x)}" y="${r(y)}" fill="${colour}" font-size="${size}" font-family="system-ui, DejaVu Sans, sans-serif" ` +
         `text-anchor="${anchors[align]}" dominant-baseline="${baselines[baseline]}"${rotate}>${esc(s)}</text>`,
     );
+  }
+  squares(groups, size) {
+    for (const { cells, colour } of groups) {
+      const path = this.path();
+      for (let i = 0; i < cells.length; i += 2) path.rect(cells[i] - size / 2, cells[i + 1] - size / 2, size, size);
+      this.fill(path, colour);
+    }
   }
   clip(x, y, w, h) {
     const id = `clip${++this.clips}`;

@@ -20,7 +20,8 @@ function visibleGridRange(grid, n, xs) {
 
 // A line through the points. Where many points share a device-pixel column they are
 // folded into that column's first, lowest, highest and last value, so a long series costs
-// at most four vertices per column. A NaN breaks the line.
+// at most four vertices per column. A NaN breaks the line. `folded` says whether most
+// points were folded.
 export function tracePath(pts, xs, ys, area, ratio, path) {
   const X = xPixel(xs, area);
   const Y = yPixel(ys, area);
@@ -28,6 +29,7 @@ export function tracePath(pts, xs, ys, area, ratio, path) {
   let column = NaN;
   let cx = 0, first = 0, lo = 0, hi = 0, last = 0;
   let pen = false; // a point has been placed since the last break
+  let folded = 0; // points that shared a column with the one before
   const flush = () => {
     if (pen) path.lineTo(cx, first);
     else path.moveTo(cx, first);
@@ -51,6 +53,7 @@ export function tracePath(pts, xs, ys, area, ratio, path) {
     const py = Y(yv);
     const c = Math.round(px * ratio);
     if (c === column) {
+      ++folded;
       if (py < lo) lo = py;
       if (py > hi) hi = py;
       last = py;
@@ -62,7 +65,7 @@ export function tracePath(pts, xs, ys, area, ratio, path) {
     }
   }
   if (!Number.isNaN(column)) flush();
-  return path;
+  return { path, folded: folded > (to - from) / 2 };
 }
 
 // Bars of a histogram: bin k spans [start + k × step, start + (k + 1) × step) and rises
@@ -82,33 +85,42 @@ export function barsPath(pts, xs, ys, area, path) {
   return path;
 }
 
-// Points of a scatter as small squares, one path per colour group: `groupOf(x, y)` gives
-// the group of a point. A square already placed on the same device pixel is not placed
-// again, so dense clouds cost what their covered pixels cost.
-export function pointPaths(pts, xs, ys, area, ratio, groups, groupOf, makePath, size = 3) {
-  const X = xPixel(xs, area);
-  const Y = yPixel(ys, area);
-  const w = Math.ceil(area.w * ratio) + 1;
-  const h = Math.ceil(area.h * ratio) + 1;
+// Points of a scatter: the device pixel of each point, one list per colour group
+// (`groupOf(x, y)` gives the group). A point on a pixel that already holds one of its
+// group is left out, so a dense cloud costs what its covered pixels cost. Pixels are
+// counted from the page's top left, in device pixels.
+export function pointCells(pts, xs, ys, area, ratio, groups, groupOf) {
+  // Device pixel = value × a + b, worked out once rather than per point.
+  const ax = (area.w * ratio) / (xs.max - xs.min);
+  const bx = area.x * ratio - xs.min * ax;
+  const ay = -(area.h * ratio) / (ys.max - ys.min);
+  const by = (area.y + area.h) * ratio - ys.min * ay;
+  const x0 = Math.floor(area.x * ratio);
+  const y0 = Math.floor(area.y * ratio);
+  const w = Math.ceil(area.w * ratio) + 2;
+  const h = Math.ceil(area.h * ratio) + 2;
   const seen = new Uint8Array(w * h);
-  const paths = Array.from({ length: groups }, makePath);
-  const half = size / 2;
+  const lists = Array.from({ length: groups }, () => new Int32Array(2 * pts.n));
+  const counts = new Int32Array(groups);
+  const { x, y } = pts;
   for (let i = 0; i < pts.n; ++i) {
-    const xv = pts.x[i];
-    const yv = pts.y[i];
-    const px = X(xv);
-    const py = Y(yv);
-    const cx = Math.round((px - area.x) * ratio);
-    const cy = Math.round((py - area.y) * ratio);
-    if (!(cx >= 0 && cy >= 0 && cx < w && cy < h)) continue; // outside, or NaN
-    const g = groupOf(xv, yv);
+    const xv = x[i];
+    const yv = y[i];
+    const cx = Math.round(xv * ax + bx);
+    const cy = Math.round(yv * ay + by);
+    const u = cx - x0;
+    const v = cy - y0;
+    if (!(u >= 0 && v >= 0 && u < w && v < h)) continue; // outside, or NaN
+    const g = groups === 1 ? 0 : groupOf(xv, yv);
     const bit = 1 << g;
-    const cell = cy * w + cx;
-    if (seen[cell] & bit) continue;
-    seen[cell] |= bit;
-    paths[g].rect(px - half, py - half, size, size);
+    const at = v * w + u;
+    if (seen[at] & bit) continue;
+    seen[at] |= bit;
+    const k = counts[g]++ * 2;
+    lists[g][k] = cx;
+    lists[g][k + 1] = cy;
   }
-  return paths;
+  return lists.map((list, g) => list.subarray(0, counts[g] * 2));
 }
 
 // The outline of an ellipse centred at (x, y) in values with radii a and b (values),

@@ -44,6 +44,13 @@ Document::Document(ComPtr<IHostDocument> host)
 
 Document::~Document() = default;
 
+void* Document::query_extra(const GUID& iid) {
+  if (com_detail::in_chain<IOnlineDataSink>(iid)) return static_cast<IOnlineDataSink*>(&samplingSink_);
+  if (com_detail::in_chain<ICommandTarget>(iid)) return static_cast<ICommandTarget*>(&commandTarget_);
+  if (com_detail::in_chain<IMessageSink>(iid)) return static_cast<IMessageSink*>(&messageSink_);
+  return nullptr;
+}
+
 Document* Document::from(IUnknown* object) noexcept {
   if (!object) return nullptr;
   ComPtr<IHRVDocument> marker;
@@ -83,9 +90,7 @@ HRESULT Document::OnLoaded() {
 
 HRESULT Document::Close() {
   return guard([&] {
-    if (ComPtr<ISamplingManager> sampling; host_->GetSamplingManager(sampling.put()) == S_OK && sampling)
-      sampling->RemoveSink(this);
-    sinkRegistered_ = false;
+    samplingSink_.Unregister();
     if (region_set() && !host_sampling()) take_analysis_apart();
     detector_.DeleteChannels();
     // The manager holds the document as its client; letting go here breaks that cycle.
@@ -251,19 +256,16 @@ void Document::RegisterPersistObjects() {
     data_->set_registered();
 }
 
-bool Document::UpdateOnlineRegistration() {
-  ComPtr<ISamplingManager> sampling;
-  if (host_->GetSamplingManager(sampling.put()) != S_OK || !sampling) {
-    sinkRegistered_ = false;
-    return false;
-  }
-  sampling->RemoveSink(this);
-  sinkRegistered_ = settings_->OnlineMode && SUCCEEDED(sampling->AddSink(this));
-  return sinkRegistered_;
-}
+bool Document::UpdateOnlineRegistration() { return samplingSink_.UpdateRegistration(); }
 
-void Document::UpdateChannelCalcs() {
-  for (ChannelId channel : channelCalcs_) update_guide_lines(channel);
+void Document::UpdateChannelCalcs() { messageSink_.UpdateGuideLines(); }
+
+bool Document::region_data_valid() {
+  VARIANT_BOOL regionValid = VARIANT_FALSE, channelValid = VARIANT_FALSE;
+  const ChannelId source{settings_->SourceChannel, settings_->SourceKind};
+  return documentData_->IsRegionValid(settings_->region_start(), settings_->region_end(), &regionValid) == S_OK &&
+         regionValid && documentData_->IsChannelValid(source, settings_->StartRecord, settings_->EndRecord, &channelValid) == S_OK &&
+         channelValid;
 }
 
 void Document::ValidateRegion() {

@@ -17,6 +17,9 @@
 #include <vector>
 
 #include "hrv/core/analysis_results.h"
+#include "hrv/core/document_command_target.h"
+#include "hrv/core/document_message_sink.h"
+#include "hrv/core/document_sampling_sink.h"
 #include "hrv/core/hrv_data.h"
 #include "sdk/hrv/documents.h"
 #include "hrv/core/settings.h"
@@ -77,9 +80,11 @@ class SettingsEditor {
   ~SettingsEditor() = default;
 };
 
-class Document final
-    : public ComObject<IHRVDocument, IOnlineDataSink, IExtensionDocument, IMessageSink, ICommandTarget, IAnalysisClient,
-                       IAnalysisExport> {
+// The COM object answers IHRVDocument, IExtensionDocument, IAnalysisClient and
+// IAnalysisExport itself, and IOnlineDataSink, ICommandTarget and IMessageSink through three
+// parts it owns (document_sampling_sink.h, document_command_target.h,
+// document_message_sink.h), which share its identity.
+class Document final : public ComObject<IHRVDocument, IExtensionDocument, IAnalysisClient, IAnalysisExport> {
  public:
   // Throws HResultError when `host` is null or gives no document data.
   explicit Document(ComPtr<IHostDocument> host);
@@ -94,15 +99,6 @@ class Document final
   HRESULT OnLoaded() override;
   HRESULT Close() override;
 
-  // IMessageSink: macro messages and host notifications (document_notifications.cpp).
-  HRESULT OnMessage(const HostMessage* message) override;
-
-  // ICommandTarget: by the command table (hrv/host/commands.h).
-  HRESULT Execute(std::uint32_t commandId) override;
-  HRESULT Update(std::uint32_t commandId, ICommandUpdate* update) override;
-  HRESULT BuildPopup(std::uint32_t commandId, INativeMenu* menu) override;
-  HRESULT DispatchPopup(std::uint32_t commandId, std::uint32_t itemId) override;
-
   // IAnalysisClient
   HRESULT ReportRegion(std::int32_t argument) override;
   HRESULT RequestClear(std::int32_t argument) override;
@@ -111,22 +107,6 @@ class Document final
   // IAnalysisExport: results.json and beats.csv (analysis_export.h).
   HRESULT ExportResults(IByteStream* stream) override;
   HRESULT ExportEvents(IByteStream* stream) override;
-
-  // IOnlineDataSink (document_online.cpp)
-  HRESULT CanStartSampling(std::int32_t argument, VARIANT_BOOL* allowed) override;
-  HRESULT SamplingStarting(std::int32_t argument) override;
-  HRESULT SamplingStateChanged(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                               std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                               VARIANT_BOOL sampling) override;
-  HRESULT OnlineData(std::int32_t argument) override;
-  HRESULT SamplingEnding(std::int32_t, std::int32_t) override;
-  HRESULT SamplingStopped(std::int32_t argument) override;
-  HRESULT OnSamplingEvent(std::int32_t, std::int32_t) override { return S_OK; }
-  HRESULT OnTriggerArmed() override { return E_NOTIMPL; }
-  HRESULT OnTriggerDisarmed() override { return E_NOTIMPL; }
-  HRESULT OnDisplayRefresh(std::int32_t) override { return S_OK; }
-  HRESULT GetRefreshInterval(std::int32_t* milliseconds) override;
-  HRESULT GetBufferRequest(std::int32_t, std::int32_t, std::int32_t, std::int32_t* request) override;
 
   // Lifecycle operations.
 
@@ -195,7 +175,11 @@ class Document final
   const HRVDetector& detector() const noexcept { return detector_; }
   IHostDocument* host() const noexcept { return host_.get(); }
   IDocumentData* document_data() const noexcept { return documentData_.get(); }
-  bool sink_registered() const noexcept { return sinkRegistered_; }
+  bool sink_registered() const noexcept { return samplingSink_.registered(); }
+  // The parts, as the host reaches them through QueryInterface.
+  IOnlineDataSink& sampling_sink() noexcept { return samplingSink_; }
+  ICommandTarget& command_target() noexcept { return commandTarget_; }
+  IMessageSink& message_sink() noexcept { return messageSink_; }
   std::int32_t analysis_cookie() const noexcept { return analysisCookie_; }
 
   // Sends the macro message of `number` to the host, which records it and delivers it back.
@@ -219,15 +203,12 @@ class Document final
   TickPosition end_of_data() const;
   ComPtr<IChartData> chart_data() const;
   void recalculate(std::uint32_t mask);
-  // Handlers of the host notifications (document_notifications.cpp).
-  void on_attached();
-  bool on_data_notification(std::uint16_t number, const HostMessage& message);
-  // Follows a channel whose calculation changed: an HRV channel calculation gets its guide
-  // lines and joins channelCalcs_; a channel that no longer has one loses both.
-  void track_channel_calc(ChannelId channel, IUnknown* calculation);
-  // The guide lines of `channel` from its HRV channel calculation; false when it has none.
-  bool update_guide_lines(ChannelId channel);
   bool region_data_valid();
+  void* query_extra(const GUID& iid) override;
+
+  friend class DocumentSamplingSink;
+  friend class DocumentCommandTarget;
+  friend class DocumentMessageSink;
 
   ComPtr<IHostDocument> host_;
   ComPtr<IDocumentData> documentData_;
@@ -238,13 +219,11 @@ class Document final
   ComPtr<Data> data_;
   HRVDetector detector_;
   AnalysisResults results_;
-  // The sampling state the host last reported through the sink; gates OnlineData and
-  // SamplingEnding. True until the host says otherwise.
-  VARIANT_BOOL sampling_ = VARIANT_TRUE;
-  bool sinkRegistered_ = false;
   std::vector<DocumentObserver*> observers_;
-  std::vector<ChannelId> channelCalcs_;  // channels whose calculation is an HRV channel calculation
   SettingsEditor* editor_ = nullptr;
+  DocumentSamplingSink samplingSink_{*this};
+  DocumentCommandTarget commandTarget_{*this};
+  DocumentMessageSink messageSink_{*this};
 };
 
 }  // namespace HRV

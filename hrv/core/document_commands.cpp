@@ -25,26 +25,6 @@ constexpr double kBoxMargin = 0.05;
 
 }  // namespace
 
-// ---- ICommandTarget ----
-
-HRESULT Document::Execute(std::uint32_t commandId) {
-  return guard([&] { return execute_command(*this, commandId); });
-}
-
-HRESULT Document::Update(std::uint32_t commandId, ICommandUpdate* update) {
-  if (!update) return E_POINTER;
-  return guard([&] { return update_command(*this, commandId, *update); });
-}
-
-HRESULT Document::BuildPopup(std::uint32_t commandId, INativeMenu* menu) {
-  if (!menu) return E_POINTER;
-  return guard([&] { return build_popup(commandId, *menu); });
-}
-
-HRESULT Document::DispatchPopup(std::uint32_t commandId, std::uint32_t itemId) {
-  return guard([&] { return dispatch_popup(*this, commandId, itemId); });
-}
-
 // ---- Commands ----
 
 void Document::Analyze() {

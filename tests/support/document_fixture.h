@@ -89,7 +89,7 @@ class DocumentTest : public ::testing::Test {
   HRESULT deliver(std::uint32_t type, std::int32_t a0 = 0, std::int32_t a1 = 0, std::int32_t a2 = 0,
                   std::int32_t a3 = 0, IUnknown* object = nullptr) {
     const HostMessage message{type, {a0, a1, a2, a3}, object};
-    return doc().OnMessage(&message);
+    return doc().message_sink().OnMessage(&message);
   }
   std::uint32_t data_notification(std::uint16_t number) {
     return (std::uint32_t{app->module_id(kDataNotificationFamily)} << 16) | number;

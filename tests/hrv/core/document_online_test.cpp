@@ -13,7 +13,7 @@ namespace {
 using Events = std::vector<std::string>;
 
 HRESULT state_changed(HRV::Document& d, bool sampling) {
-  return d.SamplingStateChanged(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, to_variant_bool(sampling));
+  return d.sampling_sink().SamplingStateChanged(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, to_variant_bool(sampling));
 }
 
 class OnlineTest : public DocumentTest {
@@ -34,13 +34,13 @@ TEST_F(OnlineTest, SamplingMovesTheRegionFoldsBeatsInAndClosesTheRegion) {
   host->records = {{0.0, 0.001, kTicksPerRecord}};
   host->samplingStartRecord = 1;
   VARIANT_BOOL allowed = VARIANT_FALSE;
-  EXPECT_EQ(doc().CanStartSampling(0, &allowed), S_OK);  // no region yet: nothing to be discontinuous with
+  EXPECT_EQ(doc().sampling_sink().CanStartSampling(0, &allowed), S_OK);  // no region yet: nothing to be discontinuous with
   EXPECT_EQ(allowed, VARIANT_TRUE);
   EXPECT_TRUE(app->boxes.empty());
 
   host->records.push_back({60.0, 0.001, 0});
   host->sampling = true;
-  EXPECT_EQ(doc().SamplingStarting(0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().SamplingStarting(0), S_OK);
   EXPECT_EQ(doc().settings().region_start(), (TickPosition{0, 1}));
   EXPECT_EQ(doc().settings().region_end(), TickPosition::open_end());
   EXPECT_EQ(host->live_channels().size(), 7u);
@@ -48,20 +48,20 @@ TEST_F(OnlineTest, SamplingMovesTheRegionFoldsBeatsInAndClosesTheRegion) {
   EXPECT_EQ(state_changed(doc(), true), S_OK);
 
   arrive({1000, 2000, 3000}, 3500);
-  EXPECT_EQ(doc().OnlineData(0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().OnlineData(0), S_OK);
   EXPECT_EQ(doc().results().beatCount, 3u);
   EXPECT_EQ(observer.take(), (Events{"about 1", "changed 1"}));
-  EXPECT_EQ(doc().OnlineData(0), S_FALSE);  // a batch without beats is announced, never completed
+  EXPECT_EQ(doc().sampling_sink().OnlineData(0), S_FALSE);  // a batch without beats is announced, never completed
   EXPECT_EQ(observer.take(), (Events{"about 1"}));
 
   arrive({4000, 5000}, 5500);
-  EXPECT_EQ(doc().SamplingEnding(0, 0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().SamplingEnding(0, 0), S_OK);
   EXPECT_EQ(doc().results().beatCount, 5u);
   EXPECT_EQ(observer.take(), (Events{"about 2", "changed 2"}));
 
   host->sampling = false;
   EXPECT_EQ(state_changed(doc(), false), S_OK);
-  EXPECT_EQ(doc().SamplingStopped(0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().SamplingStopped(0), S_OK);
   EXPECT_EQ(doc().settings().region_end(), (TickPosition{5500, 1}));
   EXPECT_NE(host->expression("HRV_vFID").find(",1,0,1,5500,"), std::string::npos) << host->expression("HRV_vFID");
   EXPECT_EQ(doc().results().medianRR, 1.0);  // exact again once sampling stopped
@@ -79,7 +79,7 @@ TEST_F(OnlineTest, ADiscontinuousStartAsksAndCancelKeepsTheAnalysis) {
 
   app->boxAnswer = 2;  // Cancel
   VARIANT_BOOL allowed = VARIANT_TRUE;
-  EXPECT_EQ(doc().CanStartSampling(0, &allowed), S_FALSE);
+  EXPECT_EQ(doc().sampling_sink().CanStartSampling(0, &allowed), S_FALSE);
   EXPECT_EQ(allowed, VARIANT_FALSE);
   ASSERT_EQ(app->boxes.size(), 1u);
   EXPECT_EQ(app->boxes[0].text, HRV::LoadString(4));
@@ -91,7 +91,7 @@ TEST_F(OnlineTest, ADiscontinuousStartAsksAndCancelKeepsTheAnalysis) {
   EXPECT_TRUE(observer.take().empty());
 
   app->boxAnswer = 1;  // OK
-  EXPECT_EQ(doc().CanStartSampling(0, &allowed), S_OK);
+  EXPECT_EQ(doc().sampling_sink().CanStartSampling(0, &allowed), S_OK);
   EXPECT_EQ(allowed, VARIANT_TRUE);
   EXPECT_FALSE(doc().region_set());
   EXPECT_TRUE(doc().data().user_events().positions(HRV::RemovedBeats).empty());
@@ -104,13 +104,13 @@ TEST_F(DocumentTest, WithoutOnlineModeTheSinkCallbacksLeaveTheAnalysisAlone) {
   host->records.back().length = kTicksPerRecord + 5000;
   const auto before = settings_bytes();
   VARIANT_BOOL allowed = VARIANT_FALSE;
-  EXPECT_EQ(doc().CanStartSampling(0, &allowed), S_OK);
+  EXPECT_EQ(doc().sampling_sink().CanStartSampling(0, &allowed), S_OK);
   EXPECT_EQ(allowed, VARIANT_TRUE);
-  EXPECT_EQ(doc().SamplingStarting(0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().SamplingStarting(0), S_OK);
   EXPECT_EQ(state_changed(doc(), true), S_OK);
-  EXPECT_EQ(doc().OnlineData(0), S_OK);
-  EXPECT_EQ(doc().SamplingEnding(0, 0), S_OK);
-  EXPECT_EQ(doc().SamplingStopped(0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().OnlineData(0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().SamplingEnding(0, 0), S_OK);
+  EXPECT_EQ(doc().sampling_sink().SamplingStopped(0), S_OK);
   EXPECT_EQ(settings_bytes(), before);
   EXPECT_TRUE(app->boxes.empty());
   EXPECT_TRUE(observer.take().empty());
@@ -171,7 +171,7 @@ TEST_F(NotificationTest, OtherMessagesAreLeftToTheHost) {
   for (std::uint32_t number : {5u, 6u, 7u}) EXPECT_EQ(deliver(framework | number), S_FALSE) << number;
   EXPECT_EQ(deliver(data_notification(99)), S_FALSE);
   EXPECT_EQ(deliver(0x80000001u), S_OK);  // the framework's follow-up to the attach notice: nothing to do
-  EXPECT_EQ(doc().OnMessage(nullptr), E_POINTER);
+  EXPECT_EQ(doc().message_sink().OnMessage(nullptr), E_POINTER);
   EXPECT_TRUE(still_analysed());
 }
 

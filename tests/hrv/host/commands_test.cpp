@@ -25,7 +25,7 @@ class CommandTest : public DocumentTest {
   };
   State state(std::uint16_t local) {
     auto update = make_com<fake_host::CommandUpdate>();
-    const HRESULT hr = doc().Update(id(local), update.get());
+    const HRESULT hr = doc().command_target().Update(id(local), update.get());
     EXPECT_TRUE(hr == S_OK || hr == S_FALSE) << std::hex << hr;
     return {hr == S_OK, update->enabled, update->checked, update->text};
   }
@@ -162,20 +162,20 @@ TEST_F(CommandTest, ViewItemsHaveNoUpdateRuleAndTheUnusedCommandIsDisabled) {
   EXPECT_TRUE(enabled(CmdClassifierView));
   EXPECT_TRUE(enabled(CmdReport));
   EXPECT_FALSE(enabled(CmdUnused));
-  EXPECT_EQ(doc().Execute(id(CmdUnused)), S_FALSE);
+  EXPECT_EQ(doc().command_target().Execute(id(CmdUnused)), S_FALSE);
   // Another extension's module id or an unknown number is not this document's command.
   auto update = make_com<fake_host::CommandUpdate>();
-  EXPECT_EQ(doc().Update((std::uint32_t{module_id()} + 1) << 16 | CmdAnalyse, update.get()), S_FALSE);
-  EXPECT_EQ(doc().Update(id(99), update.get()), S_FALSE);
-  EXPECT_EQ(doc().Execute(id(99)), S_FALSE);
-  EXPECT_EQ(doc().Update(id(CmdAnalyse), nullptr), E_POINTER);
+  EXPECT_EQ(doc().command_target().Update((std::uint32_t{module_id()} + 1) << 16 | CmdAnalyse, update.get()), S_FALSE);
+  EXPECT_EQ(doc().command_target().Update(id(99), update.get()), S_FALSE);
+  EXPECT_EQ(doc().command_target().Execute(id(99)), S_FALSE);
+  EXPECT_EQ(doc().command_target().Update(id(CmdAnalyse), nullptr), E_POINTER);
 }
 
 TEST_F(CommandTest, ViewCommandsAskTheHostToOpenTheirViewsWithOrWithoutAnAnalysis) {
   const std::pair<std::uint16_t, std::uint16_t> views[] = {{CmdTachogram, 1}, {CmdSpectrum, 2}, {CmdRRHistogram, 3},
                                                            {CmdDeltaRRHistogram, 4}, {CmdClassifierView, 5}, {CmdPoincare, 6}};
   for (auto [command, view] : views) {
-    ASSERT_EQ(doc().Execute(id(command)), S_OK);
+    ASSERT_EQ(doc().command_target().Execute(id(command)), S_OK);
     const auto sent = take_messages();
     ASSERT_EQ(sent.size(), 1u) << command;
     EXPECT_EQ(sent[0].type, kMessageOpenView);
@@ -183,7 +183,7 @@ TEST_F(CommandTest, ViewCommandsAskTheHostToOpenTheirViewsWithOrWithoutAnAnalysi
     EXPECT_EQ(sent[0].args[1], 4);
     EXPECT_EQ(static_cast<std::uint32_t>(sent[0].args[2]), id(view)) << command;
   }
-  ASSERT_EQ(doc().Execute(id(CmdReport)), S_OK);
+  ASSERT_EQ(doc().command_target().Execute(id(CmdReport)), S_OK);
   const auto sent = take_messages();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(static_cast<std::uint32_t>(sent[0].args[2]), std::uint32_t{app->module_id(HRV::kReportViewFamily)} << 16);
@@ -193,7 +193,7 @@ TEST_F(CommandTest, ToggleAndAnalysisItemsOnlySendTheirMacroMessages) {
   const std::pair<std::uint16_t, std::uint16_t> macros[] = {
       {CmdAnalyse, 0x100}, {CmdClearAnalysis, 0x101}, {CmdReselect, 0x102}, {CmdOnlineMode, 0x103}, {CmdShowMarkers, 0x104}};
   for (auto [command, number] : macros) {
-    ASSERT_EQ(doc().Execute(id(command)), S_OK);
+    ASSERT_EQ(doc().command_target().Execute(id(command)), S_OK);
     const auto sent = take_messages();
     ASSERT_EQ(sent.size(), 1u) << command;
     EXPECT_EQ(sent[0].type, id(number)) << command;
@@ -217,22 +217,22 @@ TEST_F(CommandTest, ReplayingToggleEventMarkersTwiceRestoresTheFlag) {
 TEST_F(CommandTest, AnalysisPlotsPopupListsTheFiveViewsAndOpensThem) {
   auto menu = make_com<fake_host::NativeMenu>();
   menu->Append(77, u"left over");
-  ASSERT_EQ(doc().BuildPopup(id(CmdAnalysisPlots), menu.get()), S_OK);
+  ASSERT_EQ(doc().command_target().BuildPopup(id(CmdAnalysisPlots), menu.get()), S_OK);
   EXPECT_EQ(menu->removals, 1);
   const std::vector<std::pair<std::uint32_t, std::string>> entries{
       {5, "Tachogram Plot"}, {6, "RR Histogram Plot"}, {7, "Delta RR Histogram Plot"},
       {8, "Poincar\u00e9 Plot"}, {9, "Power Spectrum Plot"}};
   EXPECT_EQ(menu->entries, entries);
 
-  ASSERT_EQ(doc().DispatchPopup(id(CmdAnalysisPlots), 8), S_OK);
+  ASSERT_EQ(doc().command_target().DispatchPopup(id(CmdAnalysisPlots), 8), S_OK);
   const auto sent = take_messages();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(static_cast<std::uint32_t>(sent[0].args[2]), id(HRV::ViewPoincare));
-  EXPECT_EQ(doc().DispatchPopup(id(CmdAnalysisPlots), 10), E_FAIL);
-  EXPECT_EQ(doc().DispatchPopup(id(CmdAnalysisPlots), 4), E_FAIL);
-  EXPECT_EQ(doc().DispatchPopup(id(CmdSettings), 5), S_FALSE);
-  EXPECT_EQ(doc().BuildPopup(id(CmdSettings), menu.get()), S_FALSE);
-  EXPECT_EQ(doc().BuildPopup(id(CmdAnalysisPlots), nullptr), E_POINTER);
+  EXPECT_EQ(doc().command_target().DispatchPopup(id(CmdAnalysisPlots), 10), E_FAIL);
+  EXPECT_EQ(doc().command_target().DispatchPopup(id(CmdAnalysisPlots), 4), E_FAIL);
+  EXPECT_EQ(doc().command_target().DispatchPopup(id(CmdSettings), 5), S_FALSE);
+  EXPECT_EQ(doc().command_target().BuildPopup(id(CmdSettings), menu.get()), S_FALSE);
+  EXPECT_EQ(doc().command_target().BuildPopup(id(CmdAnalysisPlots), nullptr), E_POINTER);
   EXPECT_TRUE(take_messages().empty());
 }
 

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Messages the host delivers to the document: the document-attached notice, the document's
-// own macro messages coming back from the host, and the host's notifications about changed
-// data, channels and calculations, on which the document validates, clears or re-runs its
-// analysis.
+#include "hrv/core/document_message_sink.h"
+
 #include "hrv/core/document.h"
 
 #include <algorithm>
@@ -25,18 +23,21 @@ std::uint16_t number_of(std::uint32_t type) noexcept { return static_cast<std::u
 
 }  // namespace
 
-HRESULT Document::OnMessage(const HostMessage* message) {
+DocumentMessageSink::DocumentMessageSink(Document& document)
+    : ComPart<IMessageSink>(*document.identity()), document_(document) {}
+
+HRESULT DocumentMessageSink::OnMessage(const HostMessage* message) {
   if (!message) return E_POINTER;
   return guard([&] {
     const HostMessage& m = *message;
     if (m.type == kMessageDocumentAttached) {
       std::int32_t identity = 0;
-      if (FAILED(host_->GetIdentity(&identity)) || m.args[0] != identity || m.args[1] != identity) return S_FALSE;
+      if (FAILED(document_.host_->GetIdentity(&identity)) || m.args[0] != identity || m.args[1] != identity) return S_FALSE;
       on_attached();
       return S_OK;
     }
     if (m.type == kMessageDocumentFollowUp) return S_OK;
-    if (run_macro_message(*this, m.type)) return S_OK;
+    if (run_macro_message(document_, m.type)) return S_OK;
     HostContext& context = HostContext::instance();
     if (family_of(m.type) == context.module_id(kDataNotificationFamily))
       return on_data_notification(number_of(m.type), m) ? S_OK : S_FALSE;
@@ -45,50 +46,42 @@ HRESULT Document::OnMessage(const HostMessage* message) {
   });
 }
 
-void Document::on_attached() {
-  RegisterWithAnalysisManager();
-  UpdateOnlineRegistration();
+void DocumentMessageSink::on_attached() {
+  document_.RegisterWithAnalysisManager();
+  document_.UpdateOnlineRegistration();
   // The host lists no computed channels, so HRV channel calculations join channelCalcs_ as
   // the host reports each one attached (kChannelCalculationChanged).
-  RunAnalysis(kChangeEverything, ChangeCode::Analysis);  // returns at once without a stored region
-  ValidateRegion();
+  document_.RunAnalysis(kChangeEverything, ChangeCode::Analysis);  // returns at once without a stored region
+  document_.ValidateRegion();
 }
 
-bool Document::update_guide_lines(ChannelId channel) {
-  auto calculations = documentData_.query<IChannelCalculations>();
-  auto chart = host_.query<IChartMessageTarget>();
+bool DocumentMessageSink::update_guide_lines(ChannelId channel) {
+  auto calculations = document_.documentData_.query<IChannelCalculations>();
+  auto chart = document_.host_.query<IChartMessageTarget>();
   ComPtr<IUnknown> calculation;
   if (!calculations || !chart || calculations->GetCalculation(channel, calculation.put()) != S_OK) return false;
   const ChannelCalc* calc = ChannelCalc::from(calculation.get());
   if (!calc) return false;
-  apply_guide_lines(*chart, channel.index, calc->settings(), *settings_);
+  apply_guide_lines(*chart, channel.index, calc->settings(), document_.settings());
   return true;
 }
 
-void Document::track_channel_calc(ChannelId channel, IUnknown* calculation) {
+void DocumentMessageSink::track_channel_calc(ChannelId channel, IUnknown* calculation) {
   const auto known = std::find(channelCalcs_.begin(), channelCalcs_.end(), channel);
   if (const ChannelCalc* calc = ChannelCalc::from(calculation)) {
     if (known == channelCalcs_.end()) channelCalcs_.push_back(channel);
-    if (auto chart = host_.query<IChartMessageTarget>()) apply_guide_lines(*chart, channel.index, calc->settings(), *settings_);
+    if (auto chart = document_.host_.query<IChartMessageTarget>()) apply_guide_lines(*chart, channel.index, calc->settings(), document_.settings());
     return;
   }
   if (known == channelCalcs_.end()) return;
   channelCalcs_.erase(known);
-  if (auto chart = host_.query<IChartMessageTarget>()) remove_guide_lines(*chart, channel.index);
+  if (auto chart = document_.host_.query<IChartMessageTarget>()) remove_guide_lines(*chart, channel.index);
 }
 
-bool Document::region_data_valid() {
-  VARIANT_BOOL regionValid = VARIANT_FALSE, channelValid = VARIANT_FALSE;
-  const ChannelId source{settings_->SourceChannel, settings_->SourceKind};
-  return documentData_->IsRegionValid(settings_->region_start(), settings_->region_end(), &regionValid) == S_OK &&
-         regionValid && documentData_->IsChannelValid(source, settings_->StartRecord, settings_->EndRecord, &channelValid) == S_OK &&
-         channelValid;
-}
-
-bool Document::on_data_notification(std::uint16_t number, const HostMessage& m) {
+bool DocumentMessageSink::on_data_notification(std::uint16_t number, const HostMessage& m) {
   switch (number) {
     case kDataStructureChanged:
-      ValidateRegion();
+      document_.ValidateRegion();
       return true;
     case kDataChanged:
     case kDataRemoved: {
@@ -96,25 +89,29 @@ bool Document::on_data_notification(std::uint16_t number, const HostMessage& m) 
       // the region's first record.
       const TickPosition first{m.args[0], m.args[1]};
       const std::int32_t lastRecord = m.args[3];
-      if (region_set() && !(settings_->region_end() < first) && lastRecord >= settings_->StartRecord)
-        ClearAnalysis(kChangeEverything, true);
+      if (document_.region_set() && !(document_.settings().region_end() < first) && lastRecord >= document_.settings().StartRecord)
+        document_.ClearAnalysis(kChangeEverything, true);
       return true;
     }
     case kChannelCalculationChanged:
-      if (region_set() && m.args[0] == settings_->SourceChannel) {
-        if (!region_data_valid())
-          ClearAnalysis(kChangeEverything, true);
-        else if (!host_sampling())
-          RunAnalysis(kChangeEverything, ChangeCode::Analysis);
+      if (document_.region_set() && m.args[0] == document_.settings().SourceChannel) {
+        if (!document_.region_data_valid())
+          document_.ClearAnalysis(kChangeEverything, true);
+        else if (!document_.host_sampling())
+          document_.RunAnalysis(kChangeEverything, ChangeCode::Analysis);
       }
       track_channel_calc({m.args[0], m.args[1]}, m.object);
       return true;
     case kChannelChanged:
     case kChannelRemoved:
-      if (m.args[0] == settings_->SourceChannel) ClearAnalysis(kChangeEverything, true);
+      if (m.args[0] == document_.settings().SourceChannel) document_.ClearAnalysis(kChangeEverything, true);
       return true;
     default: return false;
   }
+}
+
+void DocumentMessageSink::UpdateGuideLines() {
+  for (ChannelId channel : channelCalcs_) update_guide_lines(channel);
 }
 
 }  // namespace HRV

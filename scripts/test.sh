@@ -19,3 +19,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit
+
+# The plot engine: its markup compiler on the views' markups, and the plot pages of a real
+# analysis in headless Chromium (skipped, saying so, where Chromium is absent).
+HRV_BUILD_DIR=build node --test tests/web/

@@ -16,7 +16,7 @@ let out = null;
 
 before(async () => {
   if (why) return;
-  out = analysed(RECORDING);
+  out = analysed(RECORDING, 'browser');
   context = await browser();
 });
 after(() => context?.close());

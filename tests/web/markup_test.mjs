@@ -15,7 +15,7 @@ const numberAfter = (markup, key) => Number(new RegExp(`${key}:\\s*([-+0-9.e]+)`
 
 for (const recording of RECORDINGS) {
   test(`every view's markup of ${recording} compiles to what it says`, { skip: missing(recording) ?? false }, () => {
-    const out = analysed(recording);
+    const out = analysed(recording, 'markup');
     for (const view of VIEWS) {
       const markup = markupOf(out, view);
       const spec = compileMarkup(markup);

@@ -21,12 +21,15 @@ export function missing(recording) {
   return null;
 }
 
-// The output folder of `korvel-hrv analyze` on a shared recording, written once per run.
-export function analysed(recording) {
-  const out = join(build, 'web-tests', recording.replace(/[/.]/g, '_'));
-  if (!existsSync(join(out, 'index.html'))) {
+// The output folder of `korvel-hrv analyze` on a shared recording, written afresh once per
+// test file (`user`), so that the pages carry the engine of this build.
+const made = new Set();
+export function analysed(recording, user) {
+  const out = join(build, 'web-tests', user, recording.replace(/[/.]/g, '_'));
+  if (!made.has(out)) {
     mkdirSync(out, { recursive: true });
     execFileSync(tool, ['analyze', join(sharedData, recording), '--out', out], { stdio: 'ignore' });
+    made.add(out);
   }
   return out;
 }

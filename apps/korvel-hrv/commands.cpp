@@ -217,6 +217,8 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   const std::string results = session.results_json();
   write_file_atomically(out.out / "results.json", results);
   write_file_atomically(out.out / "beats.csv", session.beats_csv());
+  // The plots and the report show the edited analysis too.
+  session.write_views(out.out);
   session.save_document(document);
   std::fputs(options.json ? results.c_str() : summary_of(results, out.out).c_str(), stdout);
   return 0;

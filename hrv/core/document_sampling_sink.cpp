@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "hrv/core/document_sampling_sink.h"
 
+#include <limits>
+
 #include "hrv/core/document.h"
 #include "hrv/engine/recalc_mask.h"
 #include "hrv/detect/detector.h"
@@ -110,7 +112,7 @@ HRESULT DocumentSamplingSink::GetRefreshInterval(std::int32_t* milliseconds) { r
 
 HRESULT DocumentSamplingSink::GetBufferRequest(std::int32_t, std::int32_t, std::int32_t, std::int32_t* request) {
   if (!request) return E_POINTER;
-  *request = static_cast<std::int32_t>(0x80000000u);  // no buffer of its own
+  *request = std::numeric_limits<std::int32_t>::min();  // no buffer of its own
   return S_OK;
 }
 

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "sample_position.h"
+
 namespace HRV {
 
 // Beat flag word.
@@ -27,7 +29,7 @@ enum BeatFlags : std::uint32_t {
 inline const double kUndefined = std::bit_cast<double>(std::uint64_t{0x7FF8600000000000});
 
 struct FiducialEvent {
-  static constexpr std::int32_t kEmptyTick = 0x7FFFFFFF;
+  static constexpr std::int32_t kEmptyTick = SamplePosition::kUnset;  // an empty slot
 
   std::int32_t tick = kEmptyTick;  // fiducial sample within the record being enumerated
   float fraction = 0.0f;           // sub-sample offset added to tick when intervals are formed

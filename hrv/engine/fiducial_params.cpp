@@ -27,7 +27,7 @@ bool FiducialParams::Read(std::istream& text) {
   if (values.size() < 9 || values.size() > 11 || !(text >> std::ws).eof()) return false;
   const double exclusion = values.back();
   values.pop_back();
-  values.resize(10, 2147483647.0);
+  values.resize(10, static_cast<double>(SamplePosition::kUnset));
   widthSec = values[0];
   type = ToLimit(std::trunc(values[1]));  // saturated: any text must give a defined type
   minRR = values[2];

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace HRV {
 
@@ -100,7 +101,7 @@ std::optional<SamplePosition> FiducialSearch::NextAdded(const FiducialState& sta
 
 bool FiducialSearch::SegmentFinal(const FiducialState& state, std::int32_t tick) const {
   if (complete_) return tick < state.dataEnd;
-  const SampleRange segment = complexity_segment(tick, params_.width, 0x7FFFFFFF);
+  const SampleRange segment = complexity_segment(tick, params_.width, std::numeric_limits<std::int32_t>::max());
   return tick < state.dataEnd && std::int64_t{segment.first} + segment.count <= state.dataEnd;
 }
 

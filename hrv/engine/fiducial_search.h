@@ -23,7 +23,7 @@
 namespace HRV {
 
 struct FiducialState : EEH3::StateBase {
-  static constexpr std::int32_t kNone = 0x7FFFFFFF;
+  static constexpr std::int32_t kNone = SamplePosition::kUnset;  // no tick
 
   bool endOfData = false;
   std::int32_t dataEnd = 0;      // available data of the record: ticks [0, dataEnd)

@@ -41,8 +41,8 @@ class EnumeratorClass final : public ComObject<ICalcEnumeratorClass, IClassObjec
     });
   }
 
-  HRESULT GetDisplayName(BSTR* name) override { return copy_text(description_.name, name); }
-  HRESULT GetInternalName(BSTR* name) override { return copy_text(description_.name, name); }
+  HRESULT GetDisplayName(BSTR* name) override { return guard([&] { return copy_text(description_.name, name); }); }
+  HRESULT GetInternalName(BSTR* name) override { return guard([&] { return copy_text(description_.name, name); }); }
   HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(HRV::GUID_HRVEnumObj, classId); }
   HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(GUID{}, category); }
   HRESULT GetTypeId(std::uint32_t* typeId) override { return copy_out<std::uint32_t>(0, typeId); }

@@ -80,8 +80,8 @@ class ChannelCalcClass final : public ComObject<IChannelCalculationClass, IClass
       return S_OK;
     });
   }
-  HRESULT GetDisplayName(BSTR* name) override { return copy_text(LoadString(kTitleStringId), name); }
-  HRESULT GetInternalName(BSTR* name) override { return copy_text(LoadString(kTitleStringId), name); }
+  HRESULT GetDisplayName(BSTR* name) override { return guard([&] { return copy_text(LoadString(kTitleStringId), name); }); }
+  HRESULT GetInternalName(BSTR* name) override { return guard([&] { return copy_text(LoadString(kTitleStringId), name); }); }
   HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(kChannelCalcClassId, classId); }
   HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(kChannelCalculationCategory, category); }
   HRESULT GetTypeId(std::uint32_t* typeId) override { return copy_out<std::uint32_t>(0, typeId); }
@@ -99,8 +99,8 @@ class ChannelCalcSettingsClass final : public ComObject<IClassFactory, IClassObj
     return guard([&] { return make_com<ChannelCalc::Settings>()->QueryInterface(iid, object); });
   }
   HRESULT LockServer(VARIANT_BOOL) override { return S_OK; }
-  HRESULT GetDisplayName(BSTR* name) override { return copy_text("Settings", name); }
-  HRESULT GetInternalName(BSTR* name) override { return copy_text("Settings", name); }
+  HRESULT GetDisplayName(BSTR* name) override { return guard([&] { return copy_text("Settings", name); }); }
+  HRESULT GetInternalName(BSTR* name) override { return guard([&] { return copy_text("Settings", name); }); }
   HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(kChannelCalcSettingsClassId, classId); }
   HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(kChannelCalculationCategory, category); }
   HRESULT GetTypeId(std::uint32_t* typeId) override { return copy_out<std::uint32_t>(0, typeId); }

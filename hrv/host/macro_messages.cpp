@@ -42,9 +42,9 @@ class MacroMessageClass final : public ComObject<IMessageClass> {
  public:
   explicit MacroMessageClass(const MacroCommand& command) : command_(command) {}
 
-  HRESULT GetPrefix(BSTR* prefix) override { return copy_text(u"HRV", prefix); }
-  HRESULT GetName(BSTR* name) override { return copy_text(command_.name, name); }
-  HRESULT GetDescription(BSTR* description) override { return copy_text(command_.description, description); }
+  HRESULT GetPrefix(BSTR* prefix) override { return guard([&] { return copy_text(u"HRV", prefix); }); }
+  HRESULT GetName(BSTR* name) override { return guard([&] { return copy_text(command_.name, name); }); }
+  HRESULT GetDescription(BSTR* description) override { return guard([&] { return copy_text(command_.description, description); }); }
   HRESULT GetMessageType(std::uint32_t* type) override {
     if (!type) return E_POINTER;
     return guard([&] {

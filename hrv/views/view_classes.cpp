@@ -132,8 +132,8 @@ class ViewClass final : public ComObject<IViewClass, IClassObjectInfo> {
     });
   }
 
-  HRESULT GetDisplayName(BSTR* name) override { return copy_text(utf8_to_utf16(LoadString(info_.title)), name); }
-  HRESULT GetInternalName(BSTR* name) override { return copy_text(info_.internalName, name); }
+  HRESULT GetDisplayName(BSTR* name) override { return guard([&] { return copy_text(utf8_to_utf16(LoadString(info_.title)), name); }); }
+  HRESULT GetInternalName(BSTR* name) override { return guard([&] { return copy_text(info_.internalName, name); }); }
   HRESULT GetClassId(GUID* classId) override { return copy_out<GUID>(info_.classId, classId); }
   HRESULT GetCategory(GUID* category) override { return copy_out<GUID>(kViewCategory, category); }
   // The same ids the document's commands open the views with.

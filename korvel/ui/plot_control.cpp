@@ -200,10 +200,12 @@ HRESULT PlotControl::GetRange(std::int32_t axis, double* min, double* max) {
   return S_OK;
 }
 
-// Nothing is rendered here: the copy is the markup as text.
+// The page copies its picture to the system's clipboard; the host's own clipboard gets the
+// markup as text.
 HRESULT PlotControl::Copy() {
   if (closed_) return E_UNEXPECTED;
   return guard([&] {
+    run("etch.get_plot('" + plot_id_ + "').copy();");
     const std::u16string wide = utf8_to_utf16(markup_);
     check_hresult(clipboard_->Empty());
     return clipboard_->SetData(kClipboardUnicodeText, wide.c_str(), static_cast<ULONG>((wide.size() + 1) * sizeof(char16_t)));
@@ -214,6 +216,14 @@ HRESULT PlotControl::Print(const char16_t* title) {
   if (closed_) return E_UNEXPECTED;
   return guard([&] {
     printed_.push_back(text(title));
+    // The page prints the plot under the title: a script string literal of it.
+    std::string literal;
+    for (char c : printed_.back()) {
+      if (c == '\\' || c == '\'') literal += '\\';
+      if (c == '\n' || c == '\r') c = ' ';
+      literal += c;
+    }
+    run("etch.get_plot('" + plot_id_ + "').print('" + literal + "');");
     return S_OK;
   });
 }

@@ -4,7 +4,7 @@
 // draws the screen, the PNG and the SVG copy.
 import { textWidth } from './painter.js';
 import { pointsOf } from './data.js';
-import { barsPath, pointCells, tracePath } from './paths.js';
+import { barsPath, pointCells, traceColumns, tracePath } from './paths.js';
 import { boxGroup, drawBands, drawBox, drawEllipse, drawLines } from './overlays.js';
 import { tickText, ticks } from './scale.js';
 
@@ -85,10 +85,12 @@ function drawPlotter(p, plotter, state, area, ratio) {
   const pts = pointsOf(plotter, store);
   const o = overlay.get(plotter.id);
   if (plotter.kind === 'tplot') {
-    // Folded columns are drawn one device pixel wide: a wide line over thousands of
-    // columns costs many times more and shows nothing more.
-    const trace = tracePath(pts, scales.x, scales.y, area, ratio, p.path());
-    p.stroke(trace.path, plotter.colour, trace.folded ? 1 / ratio : 1.25);
+    // A trace with more points than pixel columns is drawn a column at a time, one device
+    // pixel wide: a wide line over thousands of columns costs many times more and shows
+    // nothing more.
+    const spans = traceColumns(pts, scales.x, scales.y, area, ratio);
+    if (spans) p.columns(spans, plotter.colour, area);
+    else p.stroke(tracePath(pts, scales.x, scales.y, area, ratio, p.path()).path, plotter.colour, 1.25);
   } else if (plotter.kind === 'histogram') {
     const bars = barsPath(pts, scales.x, scales.y, area, p.path());
     if (plotter.fillcolour) p.fill(bars, plotter.fillcolour);

@@ -91,6 +91,45 @@ export class CanvasPainter {
     }
   }
 
+  // Spans of device pixels, [x, top, bottom] triples (traceColumns), clipped to the
+  // rectangle `area` and written into the pixels directly.
+  columns(spans, colour, area) {
+    const left = Math.floor(area.x * this.ratio);
+    const top = Math.floor(area.y * this.ratio);
+    const w = Math.ceil(area.w * this.ratio) + 1;
+    const h = Math.ceil(area.h * this.ratio) + 1;
+    const pixels = this.pixels(w, h);
+    const value = rgbaWord(colour);
+    for (let i = 0; i < spans.length; i += 3) {
+      const x = spans[i] - left;
+      if (x < 0 || x >= w) continue;
+      const y0 = Math.max(0, spans[i + 1] - top);
+      const y1 = Math.min(h - 1, spans[i + 2] - top);
+      for (let y = y0; y <= y1; ++y) pixels[y * w + x] = value;
+    }
+    this.blit(w, h, left, top);
+  }
+
+  // A cleared block of w × h pixels to write into, then drawn by blit at (left, top).
+  pixels(w, h) {
+    if (!image || image.width !== w || image.height !== h) image = new ImageData(w, h);
+    const words = new Uint32Array(image.data.buffer);
+    words.fill(0);
+    return words;
+  }
+
+  blit(w, h, left, top) {
+    if (scratch.width < w || scratch.height < h) {
+      scratch.width = Math.max(scratch.width, w);
+      scratch.height = Math.max(scratch.height, h);
+    }
+    scratch.getContext('2d').putImageData(image, 0, 0);
+    this.ctx.save();
+    this.ctx.setTransform(1, 0, 0, 1, 0, 0);
+    this.ctx.drawImage(scratch, 0, 0, w, h, left, top, w, h);
+    this.ctx.restore();
+  }
+
   // Squares `size` CSS pixels wide centred on device pixels: `groups` [{cells, colour}],
   // cells the x, y pairs of pointCells. They are written into the pixels directly, which
   // is many times faster than filling a path of 100,000 squares.
@@ -110,9 +149,7 @@ export class CanvasPainter {
     top -= back;
     const w = right - left + side;
     const h = bottom - top + side;
-    if (!image || image.width !== w || image.height !== h) image = new ImageData(w, h);
-    const pixels = new Uint32Array(image.data.buffer);
-    pixels.fill(0);
+    const pixels = this.pixels(w, h);
     for (const { cells, colour } of groups) {
       const value = rgbaWord(colour);
       for (let i = 0; i < cells.length; i += 2) {
@@ -120,15 +157,7 @@ export class CanvasPainter {
         for (let dy = 0; dy < side; ++dy, at += w) for (let dx = 0; dx < side; ++dx) pixels[at + dx] = value;
       }
     }
-    if (scratch.width < w || scratch.height < h) {
-      scratch.width = Math.max(scratch.width, w);
-      scratch.height = Math.max(scratch.height, h);
-    }
-    scratch.getContext('2d').putImageData(image, 0, 0);
-    this.ctx.save();
-    this.ctx.setTransform(1, 0, 0, 1, 0, 0);
-    this.ctx.drawImage(scratch, 0, 0, w, h, left, top, w, h);
-    this.ctx.restore();
+    this.blit(w, h, left, top);
   }
 
   clip(x, y, w, h) {
@@ -201,6 +230,14 @@ export class SvgPainter {
       `<text x="${r(x)}" y="${r(y)}" fill="${colour}" font-size="${size}" font-family="system-ui, DejaVu Sans, sans-serif" ` +
         `text-anchor="${anchors[align]}" dominant-baseline="${baselines[baseline]}"${rotate}>${esc(s)}</text>`,
     );
+  }
+  columns(spans, colour) {
+    const path = this.path();
+    for (let i = 0; i < spans.length; i += 3) {
+      path.moveTo(spans[i] + 0.5, spans[i + 1]);
+      path.lineTo(spans[i] + 0.5, spans[i + 2] + 1);
+    }
+    this.stroke(path, colour, 1);
   }
   squares(groups, size) {
     for (const { cells, colour } of groups) {

@@ -68,6 +68,47 @@ export function tracePath(pts, xs, ys, area, ratio, path) {
   return { path, folded: folded > (to - from) / 2 };
 }
 
+// A long trace as one span of device pixels per column: the column's lowest to highest
+// value, stretched to meet the last value of the column before, which is how a line one
+// device pixel wide through all the points looks. Spans are [x, top, bottom] triples from
+// the page's top left; null when the points do not outnumber the columns, where the line
+// itself is drawn.
+export function traceColumns(pts, xs, ys, area, ratio) {
+  const [from, to] = pts.grid ? visibleGridRange(pts.grid, pts.n, xs) : [0, pts.n - 1];
+  if (!pts.grid || to - from < 2 * area.w * ratio) return null;
+  const ax = (area.w * ratio) / (xs.max - xs.min);
+  const bx = area.x * ratio - xs.min * ax;
+  const ay = -(area.h * ratio) / (ys.max - ys.min);
+  const by = (area.y + area.h) * ratio - ys.min * ay;
+  const spans = new Int32Array(3 * (Math.ceil(area.w * ratio) + 3));
+  let count = 0;
+  let column = NaN;
+  let lo = 0, hi = 0, last = NaN;
+  const flush = () => {
+    spans[count++] = column;
+    spans[count++] = Math.round(lo);
+    spans[count++] = Math.round(hi);
+  };
+  for (let i = from; i <= to; ++i) {
+    const py = pts.y[i] * ay + by;
+    if (Number.isNaN(py)) {
+      last = NaN;
+      continue;
+    }
+    const c = Math.round((pts.grid.start + i * pts.grid.step) * ax + bx);
+    if (c !== column) {
+      if (!Number.isNaN(column) && count + 3 <= spans.length) flush();
+      column = c;
+      lo = hi = Number.isNaN(last) ? py : last;
+    }
+    if (py < lo) lo = py;
+    if (py > hi) hi = py;
+    last = py;
+  }
+  if (!Number.isNaN(column) && count + 3 <= spans.length) flush();
+  return spans.subarray(0, count);
+}
+
 // Bars of a histogram: bin k spans [start + k × step, start + (k + 1) × step) and rises
 // from 0 to its count.
 export function barsPath(pts, xs, ys, area, path) {

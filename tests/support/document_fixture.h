@@ -4,7 +4,7 @@
 // notification as "about N" / "changed N".
 #pragma once
 
-#include <functional>
+#include <cmath>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,30 +17,18 @@
 #include "hrv/host/guids.h"
 #include "hrv/host/host_context.h"
 #include "sdk/cpp/memory_stream.h"
+#include "sdk/cpp/utf.h"
 
 namespace document_test {
+
+using Events = std::vector<std::string>;
 
 class RecordingObserver final : public HRV::DocumentObserver {
  public:
   void AboutToChange(HRV::ChangeCode code) override { events.push_back("about " + std::to_string(static_cast<int>(code))); }
   void Changed(HRV::ChangeCode code) override { events.push_back("changed " + std::to_string(static_cast<int>(code))); }
-  std::vector<std::string> take() { return std::exchange(events, {}); }
-  std::vector<std::string> events;
-};
-
-// Hands the Settings command a copy changed by `edit`, or cancels when `accept` is false.
-class ScriptedEditor final : public HRV::SettingsEditor {
- public:
-  bool Edit(HRV::Settings& copy, const std::vector<std::u16string>& channelNames) override {
-    offered = channelNames;
-    ++shown;
-    if (edit) edit(copy);
-    return accept;
-  }
-  std::function<void(HRV::Settings&)> edit;
-  bool accept = true;
-  int shown = 0;
-  std::vector<std::u16string> offered;
+  Events take() { return std::exchange(events, {}); }
+  Events events;
 };
 
 class DocumentTest : public ::testing::Test {
@@ -54,15 +42,22 @@ class DocumentTest : public ::testing::Test {
     document->add_observer(&observer);
   }
   void TearDown() override {
+    host->extensionDocument.reset();  // the host document and an offered analysis hold each other
     document->remove_observer(&observer);
-    // As the host does: the sampling and analysis managers let go of the document on Close.
-    document->Close();
+    document->Close();  // as the host does: the managers let go of the document
     document.reset();
     HRV::HostContext::instance().set_application(nullptr);
   }
 
   HRV::Document& doc() { return *document; }
   std::uint16_t module_id() { return app->module_id(HRV::GUID_HRVDocumentObj); }
+  std::uint32_t command_id(std::uint16_t local) { return std::uint32_t{module_id()} << 16 | local; }
+
+  // Offers the document's analysis to the host's other clients (Tabulet functions, views).
+  void offer_analysis() {
+    host->extensionDocumentClass = HRV::GUID_HRVDocumentObj;
+    host->extensionDocument = ComPtr<IUnknown>::retain(document->identity());
+  }
 
   // Beats every second through both records: RR 1 s, FF 1.2.
   void add_regular_beats() {
@@ -70,6 +65,19 @@ class DocumentTest : public ::testing::Test {
     for (std::int32_t t = 1000; t < kTicksPerRecord; t += 1000) ticks.push_back(t);
     host->add_beats(0, ticks, 1.0, 1.2);
     host->add_beats(1, ticks, 1.0, 1.2);
+  }
+  // Included beats whose RR swings between 0.7 and 0.9 s from 1 s on, every `ectopicEvery`-th
+  // one (counting from 5) ectopic.
+  void add_varied_beats(int count, int ectopicEvery = 0) {
+    double previous = std::nan(""), t = 1.0;
+    for (int i = 0; i < count; ++i) {
+      const double rr = 0.8 + 0.1 * std::sin(i * 0.7);
+      t += rr;
+      const auto tick = static_cast<std::int32_t>(t * 1000.0);
+      const std::uint32_t flags = ectopicEvery && i % ectopicEvery == 5 ? 0x301 : 0x300;
+      host->add_beat({{tick % kTicksPerRecord, tick / kTicksPerRecord}, rr, rr - previous, 1.2, flags, 0});
+      previous = rr;
+    }
   }
 
   // Analyses the whole channel and forgets the notifications it caused.

@@ -1,16 +1,12 @@
 // SPDX-License-Identifier: MIT
 // Analysis while the host samples (the document's IOnlineDataSink) and the host's
 // notifications about changed data, channels and calculations.
-#include <string>
-
 #include "document_fixture.h"
 #include "hrv/resources/string_table.h"
 #include "tick_position_printer.h"
 
 namespace document_test {
 namespace {
-
-using Events = std::vector<std::string>;
 
 HRESULT state_changed(HRV::Document& d, bool sampling) {
   return d.sampling_sink().SamplingStateChanged(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, to_variant_bool(sampling));
@@ -106,11 +102,9 @@ TEST_F(DocumentTest, WithoutOnlineModeTheSinkCallbacksLeaveTheAnalysisAlone) {
   VARIANT_BOOL allowed = VARIANT_FALSE;
   EXPECT_EQ(doc().sampling_sink().CanStartSampling(0, &allowed), S_OK);
   EXPECT_EQ(allowed, VARIANT_TRUE);
-  EXPECT_EQ(doc().sampling_sink().SamplingStarting(0), S_OK);
-  EXPECT_EQ(state_changed(doc(), true), S_OK);
-  EXPECT_EQ(doc().sampling_sink().OnlineData(0), S_OK);
-  EXPECT_EQ(doc().sampling_sink().SamplingEnding(0, 0), S_OK);
-  EXPECT_EQ(doc().sampling_sink().SamplingStopped(0), S_OK);
+  for (HRESULT hr : {doc().sampling_sink().SamplingStarting(0), state_changed(doc(), true), doc().sampling_sink().OnlineData(0),
+                     doc().sampling_sink().SamplingEnding(0, 0), doc().sampling_sink().SamplingStopped(0)})
+    EXPECT_EQ(hr, S_OK);
   EXPECT_EQ(settings_bytes(), before);
   EXPECT_TRUE(app->boxes.empty());
   EXPECT_TRUE(observer.take().empty());
@@ -132,25 +126,23 @@ class NotificationTest : public DocumentTest {
   bool cleared() { return !doc().region_set() && observer.take() == Events{"about 5", "changed 5"}; }
 };
 
-TEST_F(NotificationTest, DataChangesClearOnlyWhenTheyTouchTheRegion) {
+TEST_F(NotificationTest, DataAndChannelChangesClearOnlyWhenTheyTouchTheAnalysis) {
   EXPECT_EQ(deliver(data_notification(kDataChanged), 100, 0, -1, 0), S_OK);  // all in the record before
   EXPECT_TRUE(still_analysed());
   EXPECT_EQ(deliver(data_notification(kDataChanged), 30001, 1, -1, 1), S_OK);  // starts after the region's end
+  EXPECT_TRUE(still_analysed());
+  EXPECT_EQ(deliver(data_notification(kChannelChanged), 3), S_OK);  // another channel
+  EXPECT_TRUE(still_analysed());
+  EXPECT_EQ(deliver(data_notification(kDataStructureChanged)), S_OK);  // the region still exists
   EXPECT_TRUE(still_analysed());
   EXPECT_EQ(deliver(data_notification(kDataRemoved), 100, 0, -1, 1), S_OK);  // reaches into the region
   EXPECT_TRUE(cleared());
 }
 
-TEST_F(NotificationTest, AChangeOfAnotherChannelLeavesTheAnalysisAndOfTheSourceClearsIt) {
-  EXPECT_EQ(deliver(data_notification(kChannelChanged), 3), S_OK);
-  EXPECT_TRUE(still_analysed());
+TEST_F(NotificationTest, AChangeOfTheSourceOrOfTheStructureUnderTheRegionClears) {
   EXPECT_EQ(deliver(data_notification(kChannelRemoved), 0), S_OK);
   EXPECT_TRUE(cleared());
-}
-
-TEST_F(NotificationTest, AChangedStructureClearsOnlyARegionTheHostNoLongerHolds) {
-  EXPECT_EQ(deliver(data_notification(kDataStructureChanged)), S_OK);
-  EXPECT_TRUE(still_analysed());
+  analyse_whole_channel();
   host->channelValid = false;
   EXPECT_EQ(deliver(data_notification(kDataStructureChanged)), S_OK);
   EXPECT_TRUE(cleared());

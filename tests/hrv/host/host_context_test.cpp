@@ -6,24 +6,15 @@
 #include <thread>
 #include <vector>
 
+#include "fake_host_application.h"
 #include "hrv/host/guids.h"
 #include "sdk/cpp/hresult_error.h"
-#include "tests/hrv/host/fake_application.h"
 
 namespace {
 
 using HRV::GUID_HRVDocumentObj;
 using HRV::GUID_HRVEnumObj;
 using HRV::HostContext;
-using test_support::FakeApplication;
-using test_support::InstalledApplication;
-
-// Any failure code of the host's own choosing.
-constexpr HRESULT kHostRefusal = make_hresult(0x80070005);
-
-ComPtr<FakeApplication> fake_host() {
-  return make_com<FakeApplication>(std::vector<std::pair<GUID, std::uint16_t>>{{GUID_HRVDocumentObj, 0x0042}, {GUID_HRVEnumObj, 0x0107}});
-}
 
 HRESULT lookup_error(const GUID& family) {
   try {
@@ -34,64 +25,53 @@ HRESULT lookup_error(const GUID& family) {
   return S_OK;
 }
 
-TEST(HostContext, AsksTheHostOncePerFamilyAndAnswersFromTheCache) {
-  auto app = fake_host();
-  InstalledApplication installed(app.get());
-  auto& context = HostContext::instance();
-  EXPECT_EQ(context.module_id(GUID_HRVDocumentObj), 0x0042);
-  EXPECT_EQ(context.module_id(GUID_HRVEnumObj), 0x0107);
-  EXPECT_EQ(context.module_id(GUID_HRVDocumentObj), 0x0042);
-  EXPECT_EQ(context.module_id(GUID_HRVEnumObj), 0x0107);
-  EXPECT_EQ(app->lookups.load(), 2);
-}
-
-TEST(HostContext, LookupWithoutApplicationIsUnexpected) {
-  HostContext::instance().set_application(nullptr);
-  EXPECT_EQ(lookup_error(GUID_HRVDocumentObj), E_UNEXPECTED);
-  EXPECT_FALSE(HostContext::instance().application());
-}
-
-TEST(HostContext, RefusalCarriesTheHostCodeAndIsNotCached) {
-  auto app = fake_host();
-  InstalledApplication installed(app.get());
-  app->refusal = kHostRefusal;
-  EXPECT_EQ(lookup_error(GUID_HRVEnumObj), kHostRefusal);
-  app->refusal = S_OK;
-  EXPECT_EQ(HostContext::instance().module_id(GUID_HRVEnumObj), 0x0107);
-  EXPECT_EQ(app->lookups.load(), 2);
-}
-
-TEST(HostContext, NewApplicationIsAskedAgain) {
-  auto first = fake_host();
-  auto second = make_com<FakeApplication>(std::vector<std::pair<GUID, std::uint16_t>>{{GUID_HRVDocumentObj, 0x0009}});
-  {
-    InstalledApplication installed(first.get());
-    EXPECT_EQ(HostContext::instance().module_id(GUID_HRVDocumentObj), 0x0042);
+class HostContextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    document = app->module_id(GUID_HRVDocumentObj);
+    enumerator = app->module_id(GUID_HRVEnumObj);
+    app->lookups = 0;
+    HostContext::instance().set_application(ComPtr<IApplication>::retain(app.get()));
   }
-  InstalledApplication installed(second.get());
-  EXPECT_EQ(HostContext::instance().application().get(), second.get());
-  EXPECT_EQ(HostContext::instance().module_id(GUID_HRVDocumentObj), 0x0009);
-  EXPECT_EQ(second->lookups.load(), 1);
+  void TearDown() override { HostContext::instance().set_application(nullptr); }
+  ComPtr<fake_host::Application> app = make_com<fake_host::Application>();
+  std::uint16_t document = 0, enumerator = 0;
+};
+
+TEST_F(HostContextTest, AsksTheHostOncePerFamilyAndAnswersFromTheCache) {
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_EQ(HostContext::instance().module_id(GUID_HRVDocumentObj), document);
+    EXPECT_EQ(HostContext::instance().module_id(GUID_HRVEnumObj), enumerator);
+  }
+  EXPECT_EQ(app->lookups.load(), 2);
 }
 
-TEST(HostContext, ConcurrentFirstLookupsAskTheHostOnce) {
-  auto app = fake_host();
-  app->answer_delay = std::chrono::milliseconds(20);
-  InstalledApplication installed(app.get());
+TEST_F(HostContextTest, ARefusalCarriesTheHostCodeAndIsNotCached) {
+  app->refusal = make_hresult(0x80070005);
+  EXPECT_EQ(lookup_error(GUID_HRVEnumObj), make_hresult(0x80070005));
+  app->refusal = S_OK;
+  EXPECT_EQ(HostContext::instance().module_id(GUID_HRVEnumObj), enumerator);
+  HostContext::instance().set_application(nullptr);
+  EXPECT_EQ(lookup_error(GUID_HRVEnumObj), E_UNEXPECTED);
+}
+
+TEST_F(HostContextTest, ANewApplicationIsAskedAgain) {
+  EXPECT_EQ(HostContext::instance().module_id(GUID_HRVEnumObj), enumerator);
+  auto second = make_com<fake_host::Application>();  // numbers the enumerator family first
+  HostContext::instance().set_application(ComPtr<IApplication>::retain(second.get()));
+  EXPECT_EQ(HostContext::instance().module_id(GUID_HRVEnumObj), second->module_id(GUID_HRVEnumObj));
+  EXPECT_NE(second->module_id(GUID_HRVEnumObj), enumerator);
+}
+
+TEST_F(HostContextTest, ConcurrentFirstLookupsAskTheHostOnce) {
+  app->answerDelay = std::chrono::milliseconds(20);  // widens the window in which threads could overlap
   std::vector<std::uint16_t> ids(6, 0);
   std::vector<std::thread> threads;
   for (std::size_t i = 0; i < ids.size(); ++i)
     threads.emplace_back([&ids, i] { ids[i] = HostContext::instance().module_id(GUID_HRVEnumObj); });
   for (auto& t : threads) t.join();
-  for (std::size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(ids[i], 0x0107) << "thread " << i;
+  EXPECT_EQ(ids, std::vector<std::uint16_t>(6, enumerator));
   EXPECT_EQ(app->lookups.load(), 1);
-}
-
-TEST(TypeId, ModuleIdFillsTheHighHalf) {
-  static_assert(HRV::make_type_id(0x1234, 2) == 0x12340002u);
-  EXPECT_EQ(HRV::make_type_id(0xFFFF, 0xFFFF), 0xFFFFFFFFu);
-  EXPECT_EQ(HRV::make_type_id(0x0001, 0), 0x00010000u);
-  EXPECT_EQ(HRV::make_type_id(0, 0x8001), 0x00008001u);
 }
 
 }  // namespace

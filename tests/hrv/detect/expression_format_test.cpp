@@ -12,14 +12,9 @@ namespace {
 std::string narrow(const std::u16string& s) { return utf16_to_utf8(s); }
 
 TEST(ExpressionFormat, WritesSixSignificantDigitsInTheShorterForm) {
-  EXPECT_EQ(narrow(HRV::format_number(30)), "30");
-  EXPECT_EQ(narrow(HRV::format_number(0.08)), "0.08");
-  EXPECT_EQ(narrow(HRV::format_number(2.5)), "2.5");
-  EXPECT_EQ(narrow(HRV::format_number(2147483647.0)), "2.14748e+09");
-  EXPECT_EQ(narrow(HRV::format_number(1234567.0)), "1.23457e+06");
-  EXPECT_EQ(narrow(HRV::format_number(999999.0)), "999999");
-  EXPECT_EQ(narrow(HRV::format_number(0.0001)), "0.0001");
-  EXPECT_EQ(narrow(HRV::format_number(0.00001)), "1e-05");
+  for (auto [value, text] : {std::pair{30.0, "30"}, {0.08, "0.08"}, {2.5, "2.5"}, {2147483647.0, "2.14748e+09"},
+                             {1234567.0, "1.23457e+06"}, {999999.0, "999999"}, {0.0001, "0.0001"}, {0.00001, "1e-05"}})
+    EXPECT_EQ(narrow(HRV::format_number(value)), text);
   EXPECT_EQ(narrow(HRV::format_integer(160)), "160");
 }
 

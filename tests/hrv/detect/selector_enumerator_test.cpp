@@ -29,14 +29,8 @@ struct Beats final : HRV::BeatSource {
 
 FiducialEvent beat(std::int32_t tick, float fraction, double rr, double deltaRR) {
   FiducialEvent b;
-  b.tick = tick;
-  b.fraction = fraction;
-  b.rr = rr;
-  b.deltaRR = deltaRR;
-  b.rate = 1.0 / rr;
-  b.complexityA = 4.0;
-  b.complexityB = 5.0;
-  b.ff = 1.25;
+  b.tick = tick, b.fraction = fraction, b.rr = rr, b.deltaRR = deltaRR, b.rate = 1.0 / rr;
+  b.complexityA = 4.0, b.complexityB = 5.0, b.ff = 1.25;
   return b;
 }
 

@@ -14,18 +14,14 @@ using HRV::FiducialEvent;
 
 FiducialEvent beat(double rr, double deltaRR, std::uint32_t flags, std::int32_t number = 1, double ff = 1.25) {
   FiducialEvent b;
-  b.tick = 1000;
-  b.beatNumber = number;
-  b.rr = rr;
-  b.deltaRR = deltaRR;
-  b.rate = 1.0 / rr;
-  b.ff = ff;
-  b.flags = flags;
+  b.tick = 1000, b.beatNumber = number, b.rr = rr, b.deltaRR = deltaRR, b.rate = 1.0 / rr, b.ff = ff, b.flags = flags;
   return b;
 }
 
-TEST(MarkerColour, FollowsTheClassWithTheUsersFlagFirst) {
+TEST(BeatMarkers, ColourFollowsTheClassWithTheUsersFlagFirst) {
   const double nan = HRV::kUndefined;
+  FiducialEvent empty = beat(1.0, 0.1, 0x300);
+  empty.tick = FiducialEvent::kEmptyTick;
   const struct {
     const char* what;
     FiducialEvent event;
@@ -42,68 +38,41 @@ TEST(MarkerColour, FollowsTheClassWithTheUsersFlagFirst) {
       {"other class code", beat(1.0, 0.1, 0x304), HRV::MarkerGrey},
       {"normal and used", beat(1.0, 0.1, 0x300), HRV::MarkerBlue},
       {"normal after an ectopic beat", beat(1.0, 0.1, 0x100), HRV::MarkerGrey},
+      {"empty slot", empty, HRV::MarkerGrey},
   };
   for (const auto& c : cases) EXPECT_EQ(HRV::marker_colour(c.event), c.colour) << c.what;
-
-  FiducialEvent empty = beat(1.0, 0.1, 0x300);
-  empty.tick = FiducialEvent::kEmptyTick;
-  EXPECT_EQ(HRV::marker_colour(empty), HRV::MarkerGrey);
+  EXPECT_EQ(HRV::MarkerOrange, 0x0000AAFFu);  // COLORREF 0x00BBGGRR of RGB (255, 170, 0)
 }
 
-TEST(MarkerColour, IsACOLORREF) {
-  EXPECT_EQ(HRV::MarkerOrange, 0x0000AAFFu);  // RGB (255, 170, 0) as 0x00BBGGRR
-  EXPECT_EQ(HRV::MarkerBlue, 0x00FF5000u);    // RGB (0, 80, 255)
-}
-
-TEST(BeatComment, GivesNumberRRInMillisecondsFFAndClass) {
+TEST(BeatMarkers, CommentGivesNumberRRInMillisecondsFFAndClass) {
   EXPECT_EQ(HRV::beat_comment(beat(0.8125, 0.01, 0x300, 12)), "HRV Beat 12: RR = 812.5 ms; FF = 1.25 (Normal)");
   EXPECT_EQ(HRV::beat_comment(beat(1.5, 0.01, 0x301, 3, 2.34567)), "HRV Beat 3: RR = 1500 ms; FF = 2.346 (Ectopic)");
   EXPECT_EQ(HRV::beat_comment(beat(0.81234, 0.01, 0x100, 4)), "HRV Beat 4: RR = 812.3 ms; FF = 1.25 (Unused)");
+  EXPECT_EQ(HRV::beat_comment(beat(HRV::kUndefined, HRV::kUndefined, 0xFF, 1)), "HRV Beat 1: RR = no data; FF = 1.25 (Unknown)");
 }
 
-TEST(BeatComment, SaysNoDataForABeatWithoutRR) {
-  EXPECT_EQ(HRV::beat_comment(beat(HRV::kUndefined, HRV::kUndefined, 0xFF, 1)),
-            "HRV Beat 1: RR = no data; FF = 1.25 (Unknown)");
-}
-
-class FiducialDrawClassTest : public ::testing::Test {
- protected:
-  void SetUp() override { HRV::HostContext::instance().set_application(ComPtr<IApplication>::retain(app.get())); }
-  void TearDown() override { HRV::HostContext::instance().set_application(nullptr); }
-
-  ComPtr<fake_host::Application> app = make_com<fake_host::Application>();
-  ComPtr<HRV::FiducialDrawClass> draw = make_com<HRV::FiducialDrawClass>();
-};
-
-TEST_F(FiducialDrawClassTest, DrawsTheEventTypeOneOfTheEnumeratorModule) {
+TEST(FiducialDrawClass, DrawsTheEnumeratorsEventTypeOneFromItsEightyByteRecord) {
+  auto app = make_com<fake_host::Application>();
+  HRV::HostContext::instance().set_application(ComPtr<IApplication>::retain(app.get()));
+  auto draw = make_com<HRV::FiducialDrawClass>();
   std::uint32_t type = 0;
   ASSERT_EQ(draw->GetTypeId(&type), S_OK);
   EXPECT_EQ(type, (std::uint32_t{app->module_id(HRV::GUID_HRVEnumObj)} << 16) | 1u);
-
   BSTR name = SysAllocString(u"stale");  // freed by GetName
   ASSERT_EQ(draw->GetName(&name), S_OK);
   EXPECT_EQ(Bstr::adopt(name).utf8(), "PkStimEventDrawClass");
-  std::int32_t options = -1;
-  EXPECT_EQ(draw->GetOptions(&options), S_OK);
-  EXPECT_EQ(options, 0);
   EXPECT_EQ(draw->CanDraw(0), 1);
-}
 
-TEST_F(FiducialDrawClassTest, ReadsTheEightyByteRecordTheEnumeratorYields) {
   const FiducialEvent record = beat(0.8125, 0.01, 0x10300, 7);
   std::uint32_t colour = 0;
+  Bstr text;
   ASSERT_EQ(draw->GetColour(0, &record, &colour), S_OK);
   EXPECT_EQ(colour, HRV::MarkerGreen);
-  Bstr text;
   ASSERT_EQ(draw->GetText(0, 0, 0, 0, 0, &record, text.put()), S_OK);
   EXPECT_EQ(text.utf8(), "HRV Beat 7: RR = 812.5 ms; FF = 1.25 (Normal)");
-}
-
-TEST_F(FiducialDrawClassTest, ANullEventFailsBothQuestions) {
-  std::uint32_t colour = 0;
-  Bstr text;
   EXPECT_EQ(draw->GetColour(0, nullptr, &colour), E_FAIL);
   EXPECT_EQ(draw->GetText(0, 0, 0, 0, 0, nullptr, text.put()), E_FAIL);
+  HRV::HostContext::instance().set_application(nullptr);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <map>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,49 +18,38 @@ namespace plot_test {
 
 class FakePlotControl final : public ComObject<IPlotControl> {
  public:
-  struct Binding {
-    std::string y, x;
-    std::int32_t flag;
-    friend bool operator==(const Binding&, const Binding&) = default;
-    friend void PrintTo(const Binding& b, std::ostream* os) { *os << "{y '" << b.y << "', x '" << b.x << "', " << b.flag << "}"; }
-  };
-
   HRESULT RunScript(const char16_t* command) override {
-    commands.push_back(utf16_to_utf8(command));
+    const std::string text = utf16_to_utf8(command);
+    (text.find(".set_markup('") != std::string::npos ? markups : others).push_back(text);
     return S_OK;
   }
   HRESULT RegisterData(const char16_t* dataId, IPlotData* data) override {
     sources[utf16_to_utf8(dataId)] = ComPtr<IPlotData>::retain(data);
-    ++registrations;
     return S_OK;
   }
   HRESULT BindPlotter(const char16_t* y, const char16_t* x, const char16_t* plotter, std::int32_t flag) override {
-    bindings[utf16_to_utf8(plotter)] = {utf16_to_utf8(y), utf16_to_utf8(x), flag};
+    bindings[utf16_to_utf8(plotter)] = utf16_to_utf8(y) + " over '" + utf16_to_utf8(x) + "', " + std::to_string(flag);
     return S_OK;
   }
   HRESULT ClearData() override {
     sources.clear();
-    bindings.clear();
     ++clears;
     return S_OK;
   }
   HRESULT SetRange(std::int32_t axis, double min, double max) override {
-    if (axis < 0 || axis > 1) return E_INVALIDARG;
-    ranges[axis] = {min, max};
+    ranges.at(static_cast<std::size_t>(axis)) = {min, max};
     return S_OK;
   }
   HRESULT GetRange(std::int32_t axis, double* min, double* max) override {
-    if (axis < 0 || axis > 1) return E_INVALIDARG;
-    *min = ranges[axis].first;
-    *max = ranges[axis].second;
+    std::tie(*min, *max) = ranges.at(static_cast<std::size_t>(axis));
     return S_OK;
   }
   HRESULT Copy() override {
-    ++copies;
+    others.push_back("copy");
     return S_OK;
   }
   HRESULT Print(const char16_t* title) override {
-    printed.push_back(utf16_to_utf8(title));
+    others.push_back("print " + utf16_to_utf8(title));
     return S_OK;
   }
   HRESULT Close() override {
@@ -71,19 +59,6 @@ class FakePlotControl final : public ComObject<IPlotControl> {
     return S_OK;
   }
 
-  // The commands that set a markup.
-  std::vector<std::string> markups() const {
-    std::vector<std::string> out;
-    for (const std::string& c : commands)
-      if (c.find(".set_markup('") != std::string::npos) out.push_back(c);
-    return out;
-  }
-  std::vector<std::string> data_changes() const {
-    std::vector<std::string> out;
-    for (const std::string& c : commands)
-      if (c.find(".plotter_data_changed(") != std::string::npos) out.push_back(c);
-    return out;
-  }
   HRESULT drag_lines(const std::u16string& plotter, const std::vector<double>& positions) {
     return callbacks->OnLinesDragged(plotter.c_str(), positions.data(), static_cast<ULONG>(positions.size()));
   }
@@ -91,32 +66,28 @@ class FakePlotControl final : public ComObject<IPlotControl> {
     return callbacks->OnMouseClick(plotter.c_str(), label.c_str());
   }
   HRESULT resize_box(const std::u16string& box, const std::vector<double>& values) {
-    auto boxes = callbacks.query<IPlotBoxCallbacks>();
-    return boxes ? boxes->OnBoxResized(box.c_str(), values.data(), static_cast<ULONG>(values.size())) : E_NOINTERFACE;
+    return callbacks.query<IPlotBoxCallbacks>()->OnBoxResized(box.c_str(), values.data(), static_cast<ULONG>(values.size()));
   }
 
   std::string plotId;
   ComPtr<IPlotCallbacks> callbacks;
-  std::vector<std::string> commands;
+  std::vector<std::string> markups;  // the set_markup commands
+  std::vector<std::string> others;   // every other command, "copy" and "print <title>"
   std::map<std::string, ComPtr<IPlotData>> sources;
-  std::map<std::string, Binding> bindings;
-  std::pair<double, double> ranges[2] = {{0.0, 0.0}, {0.0, 0.0}};
-  int registrations = 0;
+  std::map<std::string, std::string> bindings;  // plotter -> "y over 'x', flag"
+  std::vector<std::pair<double, double>> ranges{{0.0, 0.0}, {0.0, 0.0}};
   int clears = 0;
-  int copies = 0;
-  std::vector<std::string> printed;
   bool closed = false;
 };
 
 class FakePlotControls final : public ComObject<IPlotControls> {
  public:
   HRESULT CreatePlot(const char16_t* plotId, IPlotCallbacks* cb, IPlotControl** out) override {
-    if (!plotId || !cb || !out) return E_POINTER;
     last = make_com<FakePlotControl>();
     last->plotId = utf16_to_utf8(plotId);
     last->callbacks = ComPtr<IPlotCallbacks>::retain(cb);
-    last->AddRef();
     *out = last.get();
+    (*out)->AddRef();
     return S_OK;
   }
   ComPtr<FakePlotControl> last;
@@ -126,8 +97,7 @@ class ManualClock final : public HRV::MarkupClock {
  public:
   std::uint64_t now() override { return ticks; }
   std::uint64_t frequency() override { return 1000; }
-  void advance_seconds(double s) { ticks += static_cast<std::uint64_t>(s * 1000.0); }
-  std::uint64_t ticks = 1'000'000;
+  std::uint64_t ticks = 1'000'000;  // ms
 };
 
 }  // namespace plot_test

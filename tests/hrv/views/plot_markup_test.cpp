@@ -24,31 +24,19 @@ void expect_range(const AxisRange& actual, double min, double max) {
 
 // ---- Numbers, colours, escaping and commands ----
 
-TEST(MarkupText, NumbersUseSixSignificantDigitsAndAPoint) {
-  EXPECT_EQ(HRV::markup_number(0.001), "0.001");
-  EXPECT_EQ(HRV::markup_number(1234.0), "1234");
-  EXPECT_EQ(HRV::markup_number(-200.0), "-200");
-  EXPECT_EQ(HRV::markup_number(1.0 / 3.0), "0.333333");
-  EXPECT_EQ(HRV::markup_number(1234567.0), "1.23457e+06");
-}
-
-TEST(MarkupText, ColoursAreLowercaseHexWithTruncatedAlpha) {
+TEST(MarkupText, NumbersColoursPrefixesAndEscapes) {
+  for (auto [value, text] : {std::pair{0.001, "0.001"}, {1234.0, "1234"}, {-200.0, "-200"}, {1.0 / 3.0, "0.333333"},
+                             {1234567.0, "1.23457e+06"}})
+    EXPECT_EQ(HRV::markup_number(value), text);
   EXPECT_EQ(HRV::colour_text(0xFF0000, 1.0), "#ff0000ff");
   EXPECT_EQ(HRV::colour_text(0xFF0000, 0.8), "#ff0000cc");  // 204 = trunc(0.8 × 255)
   EXPECT_EQ(HRV::colour_text(0x0A0B0C, 0.0), "#0a0b0c00");
-}
-
-TEST(MarkupText, PrefixesGiveTheReciprocalOfTheirValue) {
-  EXPECT_EQ(HRV::prefix_text(7), "m");
-  EXPECT_DOUBLE_EQ(HRV::prefix_display_factor(7), 1000.0);
-  EXPECT_EQ(HRV::prefix_text(8), "");
-  EXPECT_DOUBLE_EQ(HRV::prefix_display_factor(8), 1.0);
-  EXPECT_EQ(HRV::prefix_text(6), "\u00b5");
-  EXPECT_DOUBLE_EQ(HRV::prefix_display_factor(6), 1e6);
+  // A prefix's text and the factor that shows a value in it: the reciprocal of its value.
+  for (auto [prefix, text, factor] : {std::tuple{7, "m", 1000.0}, {8, "", 1.0}, {6, "\u00b5", 1e6}}) {
+    EXPECT_EQ(HRV::prefix_text(prefix), text) << prefix;
+    EXPECT_DOUBLE_EQ(HRV::prefix_display_factor(prefix), factor) << prefix;
+  }
   EXPECT_DOUBLE_EQ(HRV::prefix_display_factor(9), 1e-3);
-}
-
-TEST(MarkupText, EscapingKeepsTheMarkupOneStringLiteral) {
   EXPECT_EQ(HRV::escape_markup("xlabel: 'RR'"), "xlabel: \\'RR\\'");
   EXPECT_EQ(HRV::escape_markup("a\r\nb"), "a\\n\\\r\nb");
   // A lone CR or LF is not a line end of the markup and stays as it is.

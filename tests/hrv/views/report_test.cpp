@@ -20,31 +20,18 @@ namespace {
 
 // ---- Value formats ----
 
-TEST(ReportFormat, Eng4PicksThePrefixThatLeavesAMantissaFrom1To1000) {
-  EXPECT_EQ(HRV::Eng4(0.8123, "s"), "812.3 ms");
-  EXPECT_EQ(HRV::Eng4(0.00123, "s"), "1.23 ms");
-  EXPECT_EQ(HRV::Eng4(0.000123, "s"), "123 \u00b5s");
-  EXPECT_EQ(HRV::Eng4(1.5, "s"), "1.5 s");
-  EXPECT_EQ(HRV::Eng4(1234.0, "s"), "1.234 ks");
-  EXPECT_EQ(HRV::Eng4(-0.0005, "s"), "-500 \u00b5s");
-  EXPECT_EQ(HRV::Eng4(0.03456789, "s"), "34.57 ms");
-}
-
-TEST(ReportFormat, Eng4WritesZeroAndNaNAsAZeroMantissaAndPlainValuesWithoutAUnit) {
-  EXPECT_EQ(HRV::Eng4(0.0, "s"), "0 s");
-  EXPECT_EQ(HRV::Eng4(std::nan(""), "s"), "0 s");
-  EXPECT_EQ(HRV::Eng4(50.0, ""), "50");
-  EXPECT_EQ(HRV::Eng4(0.05 * 1000.0, ""), "50");
-  EXPECT_EQ(HRV::Eng4(0.0123456, ""), "0.01235");
-}
-
-TEST(ReportFormat, Sig4AndSig4Micro) {
-  EXPECT_EQ(HRV::Sig4(1.2 * 60.0, "BPM"), "72 BPM");
-  EXPECT_EQ(HRV::Sig4(12.3456, "%"), "12.35 %");
-  EXPECT_EQ(HRV::Sig4(0.04), "0.04");
-  EXPECT_EQ(HRV::Sig4(0.45, "Hz"), "0.45 Hz");
-  EXPECT_EQ(HRV::Sig4Micro(0.001234), "1234");
-  EXPECT_EQ(HRV::Sig4Micro(0.0000123456), "12.35");
+TEST(ReportFormat, ValuesWithFourSignificantDigitsAndTheirPrefixes) {
+  const std::pair<std::string, std::string> cases[] = {
+      // Eng4 picks the prefix that leaves a mantissa from 1 to 1000; 0 and NaN show a zero.
+      {HRV::Eng4(0.8123, "s"), "812.3 ms"}, {HRV::Eng4(0.00123, "s"), "1.23 ms"}, {HRV::Eng4(0.000123, "s"), "123 \u00b5s"},
+      {HRV::Eng4(1.5, "s"), "1.5 s"}, {HRV::Eng4(1234.0, "s"), "1.234 ks"}, {HRV::Eng4(-0.0005, "s"), "-500 \u00b5s"},
+      {HRV::Eng4(0.03456789, "s"), "34.57 ms"}, {HRV::Eng4(0.0, "s"), "0 s"}, {HRV::Eng4(std::nan(""), "s"), "0 s"},
+      // Without a unit there is no prefix either.
+      {HRV::Eng4(0.05 * 1000.0, ""), "50"}, {HRV::Eng4(0.0123456, ""), "0.01235"},
+      {HRV::Sig4(1.2 * 60.0, "BPM"), "72 BPM"}, {HRV::Sig4(12.3456, "%"), "12.35 %"}, {HRV::Sig4(0.04), "0.04"},
+      {HRV::Sig4Micro(0.001234), "1234"}, {HRV::Sig4Micro(0.0000123456), "12.35"},
+  };
+  for (const auto& [got, want] : cases) EXPECT_EQ(got, want);
 }
 
 // ---- The template resource ----
@@ -105,44 +92,23 @@ std::vector<std::string> row(const std::string& page, const std::string& title) 
 
 class ReportTest : public document_test::DocumentTest {
  protected:
-  // Beats whose RR swings between 0.7 and 0.9 s, so that every statistic has a value.
-  void add_varied_beats() {
-    double previous = std::nan("");
-    double t = 1.0;
-    for (int i = 0; i < 200; ++i) {
-      const double rr = 0.8 + 0.1 * std::sin(i * 0.7);
-      t += rr;
-      const auto tick = static_cast<std::int32_t>(t * 1000.0);
-      const std::uint32_t flags = i % 17 == 5 ? 0x301 : 0x300;  // a few ectopic beats
-      host->beats.push_back({{tick % kTicksPerRecord, tick / kTicksPerRecord}, rr, rr - previous, 1.2, flags, i + 1});
-      previous = rr;
-    }
-  }
-
   HRV::ReportPlace place() const { return {"fake", 1, "0 s", 2, "60 s"}; }
 };
 
-TEST_F(ReportTest, WithoutAnAnalysisThePageIsTheMessageAlone) {
+TEST_F(ReportTest, WithoutAnAnalysisOrWithTwoBeatsThePageIsAMessage) {
   EXPECT_EQ(HRV::build_report(doc().results(), doc().settings(), place()),
             "The report is unavailable as HRV has not been analyzed.");
-}
-
-TEST_F(ReportTest, TwoBeatsAreTooFewAndThreeMakeAReport) {
-  add_varied_beats();
-  host->beats.resize(4);  // the first beat has no delta-RR, so 3 are included
+  add_varied_beats(4);  // the first beat has no delta-RR, so 3 are included
   analyse_whole_channel();
-  ASSERT_EQ(doc().results().rrSeries.size(), 3u);
   EXPECT_EQ(HRV::build_report(doc().results(), doc().settings(), place()).substr(0, 15), "<!DOCTYPE HTML>");
-
   host->beats.resize(3);
   analyse_whole_channel();
-  ASSERT_EQ(doc().results().rrSeries.size(), 2u);
   EXPECT_EQ(HRV::build_report(doc().results(), doc().settings(), place()),
             "The report is unavailable as there are not enough beats to analyze.");
 }
 
 TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
-  add_varied_beats();
+  add_varied_beats(200, 17);  // a few ectopic beats
   analyse_whole_channel();
   const std::string page = HRV::build_report(doc().results(), doc().settings(), {"Run <7>", 1, "0.000 s", 2, "120.000 s"});
   const auto json = nlohmann::json::parse(HRV::results_json(doc()));
@@ -191,11 +157,10 @@ TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
 }
 
 TEST_F(ReportTest, ThePRRRowIsTitledByTheThresholdInMilliseconds) {
-  add_varied_beats();
+  add_varied_beats(200);
   doc().settings().PRRThresholdSec = 0.02;
   analyse_whole_channel();
-  const std::string page = HRV::build_report(doc().results(), doc().settings(), place());
-  EXPECT_FALSE(row(page, "pRR20").empty()) << page;
+  EXPECT_FALSE(row(HRV::build_report(doc().results(), doc().settings(), place()), "pRR20").empty());
 }
 
 // ---- Clipboard forms ----

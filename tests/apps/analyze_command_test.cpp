@@ -99,7 +99,19 @@ void expect_statistics_match(const std::vector<Beat>& beats, const nlohmann::jso
   near(std::sqrt(2 * varRR - 0.5 * varD), results["nonlinear"]["sd2_s"], "SD2");
 }
 
-TEST(AnalyzeCommand, StatisticsAgreeWithAnIndependentComputationFromBeatsCsv) {
+// rr.txt holds the included intervals of beats.csv, 6 significant digits, CR LF after each.
+void expect_rr_export_matches(const std::vector<Beat>& beats, const std::string& rr) {
+  std::string expected;
+  for (const auto& b : beats)
+    if (b.included) {
+      char line[32];
+      std::snprintf(line, sizeof line, "%.6g\r\n", b.rr);
+      expected += line;
+    }
+  EXPECT_EQ(rr, expected);
+}
+
+TEST(AnalyzeCommand, StatisticsAndTheRRExportAgreeWithAnIndependentComputationFromBeatsCsv) {
   HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
   const auto out = cli::fresh_folder("mitdb100");
   // A classifier box around this record's rhythm, so that most beats take part.
@@ -108,13 +120,15 @@ TEST(AnalyzeCommand, StatisticsAgreeWithAnIndependentComputationFromBeatsCsv) {
   const auto run = cli::run("analyze '" + record.string() + "' --out '" + out.string() + "' --settings '" + settings.string() + "'");
   ASSERT_EQ(run.status, 0) << run.output;
   const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
-  expect_statistics_match(read_beats(out / "beats.csv"), results);
+  const auto beats = read_beats(out / "beats.csv");
+  expect_statistics_match(beats, results);
+  expect_rr_export_matches(beats, cli::read_file(out / "rr.txt"));
   EXPECT_GT(results["beats"]["total"].get<int>(), 2200);
   EXPECT_EQ(results["settings"]["MinRR"].get<double>(), 0.5);
   EXPECT_EQ(results["spectrum"]["power_s2"].size(), 500u);
 }
 
-TEST(AnalyzeCommand, DemoShowsNormalAndEctopicBeatsAndAMeaningfulSpectrum) {
+TEST(AnalyzeCommand, DemoShowsNormalAndEctopicBeatsAMeaningfulSpectrumAndWritesWhatTheViewsShowed) {
   const auto out = cli::fresh_folder("demo");
   const auto run = cli::run("demo --out '" + out.string() + "'");
   ASSERT_EQ(run.status, 0) << run.output;
@@ -127,6 +141,53 @@ TEST(AnalyzeCommand, DemoShowsNormalAndEctopicBeatsAndAMeaningfulSpectrum) {
   // The synthetic rhythms at 0.10 and 0.25 Hz put power into both the LF and HF bands.
   EXPECT_GT(results["frequency"]["lf_power_s2"].get<double>(), 1e-4);
   EXPECT_GT(results["frequency"]["hf_power_s2"].get<double>(), 1e-4);
+
+  for (const char* view : {"tachogram", "spectrum", "rr_histogram", "delta_rr_histogram", "poincare", "classifier"}) {
+    EXPECT_FALSE(cli::read_file(out / "markup" / (std::string(view) + ".txt")).empty()) << view;
+    EXPECT_FALSE(nlohmann::json::parse(cli::read_file(out / "views" / (std::string(view) + ".json")))["series"].empty()) << view;
+  }
+  // The tachogram plots one RR interval, in milliseconds, per analysed beat.
+  const auto tachogram = nlohmann::json::parse(cli::read_file(out / "views" / "tachogram.json"));
+  const auto& series = tachogram["series"].begin().value();
+  ASSERT_EQ(series.size(), results["beats"]["total"].get<std::size_t>());
+  const auto first = std::find_if(beats.begin(), beats.end(), [](const Beat& b) { return b.included; });
+  EXPECT_NEAR(series[0].get<double>(), 1000 * first->rr, 1e-3);  // float series
+  // The report page shows the beat count as results.json has it.
+  const std::string report = cli::read_file(out / "report.html");
+  EXPECT_NE(report.find("<html"), std::string::npos);
+  EXPECT_NE(report.find(std::to_string(results["beats"]["total"].get<int>())), std::string::npos);
+}
+
+// The extension's channel calculation through the host: beat period (parameter 0) at every
+// beat, as beats.csv has it.
+TEST(AnalyzeCommand, ChannelCalculationGivesEachBeatsPeriodAtItsTick) {
+  const auto out = cli::fresh_folder("channel-calc");
+  ASSERT_EQ(cli::run("demo --out '" + out.string() + "'").status, 0);
+  const auto run = cli::run("analyze '" + (out / "demo-human.csv").string() + "' --channel-calc 0 --out '" + out.string() + "/a'");
+  ASSERT_EQ(run.status, 0) << run.output;
+  std::istringstream calc(cli::read_file(out / "a" / "channel_calc.csv")), beats(cli::read_file(out / "a" / "beats.csv"));
+  std::string c, b;
+  std::getline(calc, c);
+  EXPECT_EQ(c, "record,tick,time_s,value");
+  std::getline(beats, b);
+  std::size_t rows = 0;
+  for (; std::getline(calc, c) && std::getline(beats, b); ++rows) {
+    // record,tick,time_s,value against beat_number,record,tick,time_s,rr_s,...
+    std::vector<std::string> x, y;
+    for (auto [line, cells] : {std::pair{&c, &x}, std::pair{&b, &y}}) {
+      std::stringstream row(*line);
+      for (std::string cell; std::getline(row, cell, ',');) cells->push_back(cell);
+    }
+    ASSERT_GE(y.size(), 5u) << b;
+    EXPECT_EQ(x[1], y[2]) << "beat " << rows;
+    if (x.size() < 4 || y[4].empty()) {
+      EXPECT_TRUE(x.size() < 4 && y[4].empty()) << c << " against " << b;  // no interval before the first beat
+    } else {
+      EXPECT_NEAR(std::stod(x[3]), std::stod(y[4]), 1e-9) << c << " against " << b;
+    }
+  }
+  EXPECT_GT(rows, 100u);
+  EXPECT_FALSE(std::getline(calc, c) || std::getline(beats, b)) << "one value per beat";
 }
 
 TEST(SampleCommand, LiveSamplingGivesTheAnalysisOfTheFinishedFile) {
@@ -198,34 +259,6 @@ TEST(Commands, BadInputGivesAMessageANonZeroStatusAndNoOutput) {
   EXPECT_FALSE(std::filesystem::exists(out / "results")) << "a failed analysis must write nothing";
 }
 
-}  // namespace
-
-namespace {
-
-TEST(AnalyzeCommand, RRExportHoldsTheIncludedIntervalsOfBeatsCsv) {
-  HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
-  const auto out = cli::fresh_folder("rr100");
-  ASSERT_EQ(cli::run("analyze '" + record.string() + "' --out '" + out.string() + "'").status, 0);
-  const std::string rr = cli::read_file(out / "rr.txt");
-  std::vector<std::string> lines;
-  std::size_t at = 0;
-  while (at < rr.size()) {
-    const std::size_t end = rr.find("\r\n", at);
-    ASSERT_NE(end, std::string::npos) << "every line ends in CR LF";
-    lines.push_back(rr.substr(at, end - at));
-    at = end + 2;
-  }
-  std::vector<double> included;
-  for (const auto& b : read_beats(out / "beats.csv"))
-    if (b.included) included.push_back(b.rr);
-  ASSERT_EQ(lines.size(), included.size());
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    char expected[32];
-    std::snprintf(expected, sizeof expected, "%.6g", included[i]);  // 6 significant digits
-    EXPECT_EQ(lines[i], expected) << "line " << i + 1;
-  }
-}
-
 TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
   const auto out = cli::fresh_folder("table");
   ASSERT_EQ(cli::run("demo --out '" + out.string() + "'").status, 0);
@@ -264,33 +297,6 @@ TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
   EXPECT_NEAR(std::stod(column("RMSSD (ms)")), 1000 * results["time_domain"]["rmssd_s"].get<double>(), 1e-9);
   EXPECT_NEAR(std::stod(column("Average Rate (BPM)")), results["time_domain"]["mean_rate_bpm"].get<double>(), 1e-9);
   EXPECT_NEAR(std::stod(column("LF/HF")), results["frequency"]["lf_hf"].get<double>(), 1e-9);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(AnalyzeCommand, WritesWhatTheViewsShowed) {
-  const auto out = cli::fresh_folder("views");
-  ASSERT_EQ(cli::run("demo --out '" + out.string() + "'").status, 0);
-  const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
-  for (const char* view : {"tachogram", "spectrum", "rr_histogram", "delta_rr_histogram", "poincare", "classifier"}) {
-    SCOPED_TRACE(view);
-    EXPECT_FALSE(cli::read_file(out / "markup" / (std::string(view) + ".txt")).empty());
-    const auto data = nlohmann::json::parse(cli::read_file(out / "views" / (std::string(view) + ".json")));
-    EXPECT_FALSE(data["series"].empty());
-  }
-  // The tachogram plots one RR interval, in milliseconds, per analysed beat.
-  const auto tachogram = nlohmann::json::parse(cli::read_file(out / "views" / "tachogram.json"));
-  const auto& series = tachogram["series"].begin().value();
-  ASSERT_EQ(series.size(), results["beats"]["total"].get<std::size_t>());
-  const auto beats = read_beats(out / "beats.csv");
-  const auto first = std::find_if(beats.begin(), beats.end(), [](const Beat& b) { return b.included; });
-  EXPECT_NEAR(series[0].get<double>(), 1000 * first->rr, 1e-3);  // float series
-  // The report page shows the analysis: the beat count and the mean rate as results.json has them.
-  const std::string report = cli::read_file(out / "report.html");
-  EXPECT_NE(report.find("<html"), std::string::npos);
-  EXPECT_NE(report.find(std::to_string(results["beats"]["total"].get<int>())), std::string::npos);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include "shared_data.h"
 
 namespace {
 
@@ -53,15 +52,6 @@ TEST(BeatComparison, ReadsBeatsCsvByColumnName) {
     EXPECT_NE(std::string(e.what()).find("time_s"), std::string::npos) << e.what();
   }
   std::filesystem::remove(path);
-}
-
-TEST(BeatComparison, ReferenceAnnotationsAgreeWithThemselves) {
-  HRV_REQUIRE_SHARED(atr, "mitdb/100.atr");
-  const auto beats = korvel_hrv::read_beat_times(atr);
-  ASSERT_EQ(beats.size(), 2273u);
-  const auto r = compare_beats(beats, beats, 0.15);
-  EXPECT_EQ(r.truePositives, 2273u);
-  EXPECT_EQ(r.medianOffsetSec, 0.0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 // host lets go of every object the library made.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <utility>
@@ -84,10 +85,9 @@ class LibraryTest : public ::testing::Test {
 
   // The command id of the menu item at `path`, as the document added it.
   std::uint32_t command(const std::string& path) {
-    for (const auto& item : menus->items)
-      if (item.path == path) return item.commandId;
-    ADD_FAILURE() << "no menu item " << path;
-    return 0;
+    const auto it = std::find_if(menus->items.begin(), menus->items.end(), [&](const auto& item) { return item.path == path; });
+    EXPECT_NE(it, menus->items.end()) << "no menu item " << path;
+    return it == menus->items.end() ? 0 : it->commandId;
   }
   // The extension's own module id: the one of its document class id.
   std::uint16_t module_id() { return app->module_id(documentClassId); }
@@ -101,9 +101,8 @@ class LibraryTest : public ::testing::Test {
     return hr;
   }
   void deliver_macros(IExtensionDocument* document, fake_host::HostDocument& host) {
-    const auto sent = std::exchange(host.messages, {});
     auto sink = ComPtr<IUnknown>::retain(document).query<IMessageSink>();
-    for (const HostMessage& m : sent)
+    for (const HostMessage& m : std::exchange(host.messages, {}))
       if ((m.type >> 16) == module_id()) {
         EXPECT_EQ(sink->OnMessage(&m), S_OK) << std::hex << m.type;
       }
@@ -113,11 +112,8 @@ class LibraryTest : public ::testing::Test {
   std::vector<std::uint8_t> saved_item(IExtensionDocument* document, std::int32_t index) {
     ComPtr<IPersist> item;
     EXPECT_EQ(document->GetPersistedObject(index, kPersistedObjectKind, item.put()), S_OK);
-    auto persist = item.query<IPersistStreamInit>();
     auto stream = make_com<MemoryStream>();
-    if (persist) {
-      EXPECT_EQ(persist->Save(stream.get(), VARIANT_FALSE), S_OK);
-    }
+    EXPECT_TRUE(item && item.query<IPersistStreamInit>()->Save(stream.get(), VARIANT_FALSE) == S_OK) << "item " << index;
     return stream->bytes();
   }
 

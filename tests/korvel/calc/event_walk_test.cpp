@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -31,12 +30,7 @@ std::vector<TickPosition> expected(int first_record, int last_record) {
 struct Walker {
   explicit Walker(int records) {
     io::Recording r;
-    for (int k = 0; k < records; ++k) {
-      io::Record record;
-      record.tick_interval_s = 0.002;
-      record.channels = {{"X", "", spikes(k)}};
-      r.records.push_back(record);
-    }
+    for (int k = 0; k < records; ++k) r.records.push_back({0.0, 0.002, {{"X", "", spikes(k)}}});
     document = std::make_shared<doc::Document>(r);
     channels = std::make_unique<ComputedChannels>(document, functions, nullptr);
     peaks = channels->create("P");
@@ -66,16 +60,15 @@ struct Walker {
   std::int32_t peaks = 0;
 };
 
-TEST(EventWalk, ReadsEveryRecordInBatchesWithEachEventsRecord) {
+// Reading while the document samples is checked with the detection chain on a real
+// recording (tests/integration).
+TEST(EventWalk, ReadsEveryRecordInBatchesKeepingToTheRangeFromItsStartToBeforeItsEnd) {
   Walker w(3);
-  EventWalk walk(*w.channels, *w.document, w.peaks, {0, 0}, TickPosition{TickPosition::kUnset, TickPosition::kUnset});
-  EXPECT_EQ(walk.event_size(), sizeof(CalcEventHeader));
-  EXPECT_EQ(w.drain(walk, 4), expected(0, 2));
-  EXPECT_EQ(w.drain(walk, 4), std::vector<TickPosition>{});
-}
+  EventWalk all(*w.channels, *w.document, w.peaks, {0, 0}, TickPosition{TickPosition::kUnset, TickPosition::kUnset});
+  EXPECT_EQ(all.event_size(), sizeof(CalcEventHeader));
+  EXPECT_EQ(w.drain(all, 4), expected(0, 2));
+  EXPECT_EQ(w.drain(all, 4), std::vector<TickPosition>{});
 
-TEST(EventWalk, KeepsToTheRangeFromItsStartToBeforeItsEnd) {
-  Walker w(3);
   EventWalk walk(*w.channels, *w.document, w.peaks, {650, 0}, {1200, 1});
   const std::vector<TickPosition> want = {{650, 0}, {1100, 0}, {1550, 0}, {2000, 0}, {2450, 0}, {2900, 0}, {300, 1}, {750, 1}};
   EXPECT_EQ(w.drain(walk, 3), want);
@@ -83,35 +76,6 @@ TEST(EventWalk, KeepsToTheRangeFromItsStartToBeforeItsEnd) {
 
   EventWalk single(*w.channels, *w.document, w.peaks, {1000, 2}, {1750, 2});
   EXPECT_EQ(w.drain(single, 10), (std::vector<TickPosition>{{1300, 2}}));
-}
-
-TEST(EventWalk, FollowsTheDataWhileTheDocumentSamples) {
-  Walker w(1);
-  EventWalk walk(*w.channels, *w.document, w.peaks, {0, 0}, TickPosition::open_end());
-  EXPECT_EQ(w.drain(walk, 5), expected(0, 0));
-  EXPECT_EQ(walk.position(), (TickPosition{0, 1}));  // record 0 is complete and read
-
-  w.document->begin_sampling(0.002, 10.0);
-  const std::vector<float> next = spikes(1);
-  std::vector<TickPosition> got;
-  for (std::size_t fed = 0; fed < next.size(); fed += 500) {
-    w.document->append(std::vector<std::vector<float>>{{next.begin() + static_cast<std::ptrdiff_t>(fed), next.begin() + static_cast<std::ptrdiff_t>(fed + 500)}});
-    const auto more = w.drain(walk, 2);
-    got.insert(got.end(), more.begin(), more.end());
-    // Every event before the reported position has been read, and none lies beyond the data.
-    const TickPosition at = walk.position();
-    EXPECT_EQ(at.record, 1);
-    EXPECT_LE(at.tick, static_cast<std::int32_t>(fed + 500));
-    for (const TickPosition& e : expected(1, 1)) {
-      if (e.tick < at.tick) {
-        EXPECT_NE(std::find(got.begin(), got.end(), e), got.end()) << e.tick << " before " << at.tick;
-      }
-    }
-  }
-  w.document->end_sampling();
-  const auto rest = w.drain(walk, 2);
-  got.insert(got.end(), rest.begin(), rest.end());
-  EXPECT_EQ(got, expected(1, 1));
 }
 
 }  // namespace

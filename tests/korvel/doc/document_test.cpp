@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 namespace korvel::doc {
 namespace {
@@ -30,21 +31,12 @@ io::Recording two_records() {
 
 TEST(Document, TakesRecordsChannelsAndTimeBaseFromTheRecording) {
   const Document d(two_records());
-  EXPECT_EQ(d.name(), "rec");
-  ASSERT_EQ(d.channel_count(), 2);
-  EXPECT_EQ(d.channel(1).name, "BP");
-  EXPECT_EQ(d.channel(1).unit, "mmHg");
+  ASSERT_EQ(std::tuple(d.channel_count(), d.record_count()), std::tuple(2, 2));
+  EXPECT_EQ(std::tie(d.name(), d.channel(1).name, d.channel(1).unit), std::tuple("rec", "BP", "mmHg"));
   EXPECT_NE(d.channel(0).colour, d.channel(1).colour);
-  ASSERT_EQ(d.record_count(), 2);
-  EXPECT_EQ(d.record_length(0), 4);
-  EXPECT_EQ(d.record_length(1), 2);
-  EXPECT_EQ(d.tick_interval(1), 0.002);
-  EXPECT_EQ(d.record_start(1), 10.0);
-  EXPECT_TRUE(d.has_data(1, 0));
-  EXPECT_FALSE(d.has_data(1, 1));
-  EXPECT_TRUE(d.samples(1, 1).empty());
+  EXPECT_EQ(std::tuple(d.record_length(0), d.record_length(1), d.tick_interval(1), d.record_start(1)), std::tuple(4, 2, 0.002, 10.0));
+  EXPECT_EQ(std::tuple(d.has_data(1, 0), d.has_data(1, 1), d.samples(1, 1).empty(), d.complete(1)), std::tuple(true, false, true, true));
   EXPECT_EQ(d.samples(0, 1)[2], 7.0f);
-  EXPECT_TRUE(d.complete(1));
   EXPECT_THROW(d.record_length(2), std::out_of_range);
   EXPECT_THROW(d.channel(-1), std::out_of_range);
 }
@@ -66,22 +58,15 @@ TEST(Document, GrowsWhileSamplingAndTellsItsObservers) {
   EXPECT_THROW(d.append(std::vector<std::vector<float>>{{1}, {2}}), std::logic_error);
 
   d.begin_sampling(0.004, 20.0);
-  EXPECT_TRUE(d.sampling());
-  EXPECT_EQ(d.sampling_record(), 2);
-  EXPECT_FALSE(d.complete(2));
-  EXPECT_TRUE(d.complete(1));
-  EXPECT_TRUE(d.has_data(2, 1));  // a sampling record holds every channel from its start
+  // A sampling record holds every channel from its start.
+  EXPECT_EQ(std::tuple(d.sampling(), d.sampling_record(), d.complete(2), d.complete(1), d.has_data(2, 1)), std::tuple(true, 2, false, true, true));
   d.append(std::vector<std::vector<float>>{{1, 2, 3}, {4, 5, 6}});
   d.append(std::vector<std::vector<float>>{{7}, {8}});
   EXPECT_THROW(d.append(std::vector<std::vector<float>>{{1, 2}, {3}}), std::invalid_argument);
   EXPECT_THROW(d.append(std::vector<std::vector<float>>{{1}}), std::invalid_argument);
-  EXPECT_EQ(d.record_length(2), 4);
-  EXPECT_EQ(d.samples(2, 1)[3], 8.0f);
-  EXPECT_EQ(d.record_start(2), 20.0);
+  EXPECT_EQ(std::tuple(d.record_length(2), d.samples(2, 1)[3], d.record_start(2)), std::tuple(4, 8.0f, 20.0));
   ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[1].record, 2);
-  EXPECT_EQ(seen[1].first_tick, 3);
-  EXPECT_EQ(seen[1].count, 1);
+  EXPECT_EQ(std::tuple(seen[1].record, seen[1].first_tick, seen[1].count), std::tuple(2, 3, 1));
 
   d.end_sampling();
   EXPECT_TRUE(d.complete(2));
@@ -91,12 +76,10 @@ TEST(Document, GrowsWhileSamplingAndTellsItsObservers) {
 TEST(Document, StartsEmptyWithGivenChannelsAndFillsItsFirstRecordBySampling) {
   Document d("live", {{"ECG", "mV", 0}, {"BP", "mmHg", 0x123456}});
   EXPECT_EQ(d.record_count(), 0);
-  EXPECT_EQ(d.channel(0).colour, default_colour(0));
-  EXPECT_EQ(d.channel(1).colour, 0x123456u);
+  EXPECT_EQ(std::tuple(d.channel(0).colour, d.channel(1).colour), std::tuple(default_colour(0), 0x123456u));
   d.begin_sampling(0.001, 0.0);
   d.append(std::vector<std::vector<float>>{{1, 2}, {3, 4}});
-  EXPECT_EQ(d.record_count(), 1);
-  EXPECT_EQ(d.record_length(0), 2);
+  EXPECT_EQ(std::tuple(d.record_count(), d.record_length(0)), std::tuple(1, 2));
 }
 
 }  // namespace

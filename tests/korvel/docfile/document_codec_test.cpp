@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace korvel::docfile {
 namespace {
 
@@ -39,23 +41,21 @@ std::string refusal(std::span<const std::uint8_t> bytes) {
 TEST(DocumentCodec, ReadsBackWhatItWrote) {
   const DocumentContents c = sample_contents();
   const DocumentContents back = decode_document(encode_document(c));
+  // Every field written is read back: writing again gives the same bytes. The fields below
+  // could be dropped by both directions alike.
+  EXPECT_EQ(encode_document(back), encode_document(c));
   ASSERT_EQ(back.recordings.size(), 2u);
-  EXPECT_EQ(back.recordings[0].path, c.recordings[0].path);
-  EXPECT_EQ(back.recordings[0].options.sampling_rate_hz, 500.0);
   EXPECT_EQ(back.recordings[1].path, c.recordings[1].path);
+  EXPECT_EQ(back.recordings[0].options.sampling_rate_hz, 500.0);
   EXPECT_EQ(back.recordings[1].options.mat_variable, "val");
   EXPECT_FALSE(back.recordings[1].options.verify_checksums);
   EXPECT_EQ(back.channels, c.channels);
   ASSERT_EQ(back.calculations.size(), 1u);
-  EXPECT_EQ(back.calculations[0].channel, "Empty");
-  EXPECT_EQ(back.calculations[0].class_id, kItemClass);
-  EXPECT_EQ(back.calculations[0].settings, (std::vector<std::uint8_t>{9, 8}));
+  EXPECT_EQ(std::tie(back.calculations[0].channel, back.calculations[0].class_id, back.calculations[0].settings),
+            std::tie(c.calculations[0].channel, c.calculations[0].class_id, c.calculations[0].settings));
   ASSERT_EQ(back.items.size(), 2u);
-  EXPECT_EQ(back.items[0].document_class, kDocClass);
-  EXPECT_EQ(back.items[0].item_class, kItemClass);
-  EXPECT_EQ(back.items[0].bytes, (std::vector<std::uint8_t>{1, 2, 3}));
-  EXPECT_EQ(back.items[1].index, 1);
-  EXPECT_EQ(encode_document(back), encode_document(c));
+  EXPECT_EQ(std::tie(back.items[0].document_class, back.items[0].item_class, back.items[0].bytes, back.items[1].index),
+            std::tie(c.items[0].document_class, c.items[0].item_class, c.items[0].bytes, c.items[1].index));
 }
 
 TEST(DocumentCodec, RefusesEveryTruncation) {

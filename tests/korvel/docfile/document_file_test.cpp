@@ -5,8 +5,8 @@
 #include "korvel/docfile/document_file.h"
 
 #include <cstdio>
+#include <functional>
 
-#include "korvel/services/channel_calculations.h"
 #include "korvel/services/commands.h"
 #include "tests/korvel/io/temp_dir.h"
 #include "tests/korvel/services/probe_session.h"
@@ -14,12 +14,10 @@
 namespace korvel::docfile {
 namespace {
 
-using services::test::lines;
-using services::test::probe_of;
 using io::test::file_bytes;
-using Lines = std::vector<std::string>;
-
-constexpr const char* kCrossings = "probethreshold(Lp,0.5)";
+using services::test::journal_of;
+using services::test::Lines;
+using services::test::probe_of;
 
 // The synthetic recording as delimited text without a time column, at 500 Hz.
 std::string as_csv(const io::Recording& r) {
@@ -43,25 +41,25 @@ class DocumentFileTest : public services::test::ProbeSession {
     saved = &open_recordings(*session, {source});
     doc = probe_of(*saved);
     // "Crossings" ends up naming a channel created after it.
-    define("Crossings", "probethreshold(Ch1,0.5)");
-    define("Lp", "lowpass(Ch1,40)");
-    define("Crossings", kCrossings);
+    define(u"Crossings", u"cmpeakdet(Ch1,0.5,0.3,30)");
+    define(u"Lp", u"lowpass(Ch1,40)");
+    define(u"Crossings", u"cmpeakdet(Lp,0.5,0.3,30)");
     ASSERT_EQ(doc->SetNote(u"first note"), S_OK);
     ASSERT_EQ(services::execute_command(*session, command(probe::kCommandCount)), S_OK);
-    saved->chart_view().select_range({100, 0}, {200, 0});
-    ASSERT_EQ(doc->Analyse(), S_OK);
   }
 
-  void define(const char* name, const char* expression) {
-    BSTR error = nullptr;
-    ASSERT_EQ(client()->Define(saved->data().identity(), utf8_to_utf16(name).c_str(), utf8_to_utf16(expression).c_str(), &error), S_OK)
-        << Bstr::adopt(error).utf8();
-  }
-  ComPtr<probe::IProbeClient> client() {
-    ComPtr<probe::IProbeClient> c;
-    for (const auto* cls : application->extensions()->classes_in(probe::kProbeCategory))
-      if (auto factory = cls->object.query<IClassFactory>(); factory && !c) factory->CreateInstance(nullptr, probe::IProbeClient::iid, c.put_void());
-    return c;
+  // Defines computed channel `name` as an extension does, through the data's interfaces.
+  void define(const char16_t* name, const char16_t* expression) {
+    app::HostDocument& d = saved->data();
+    ChannelId id;
+    ComPtr<IArithmeticCalculation> calculation;
+    if (d.FindChannel(name, &id) != S_OK) {
+      ASSERT_EQ(d.CreateChannel(name, &id), S_OK);
+    }
+    ASSERT_EQ(d.CreateArithmeticCalculation(calculation.put()), S_OK);
+    ASSERT_EQ(calculation->Initialise(expression, nullptr, nullptr), S_OK);
+    ASSERT_EQ(d.SetCalculation(id, calculation.get()), S_OK);
+    ASSERT_EQ(d.SetChannelFlag(id, VARIANT_TRUE), S_OK);
   }
   std::string refusal(const std::filesystem::path& path) {
     const std::size_t open = session->documents().size();
@@ -91,12 +89,7 @@ TEST_F(DocumentFileTest, ADocumentSavedAndReloadedIsTheSameDocument) {
   EXPECT_FALSE(std::filesystem::exists(folder.file("first.kvdoc.saving")));
 
   services::DocumentFrame& loaded = load_document(*session, path);
-  auto again = probe_of(loaded);
-  BSTR text = nullptr;
-  ASSERT_EQ(again->TakeJournal(&text), S_OK);
-  EXPECT_EQ(lines(text), (Lines{"loaded note=first note count=1", "attached", "follow-up", "menus"}));
-  ASSERT_EQ(again->GetNote(&text), S_OK);
-  EXPECT_EQ(Bstr::adopt(text).utf8(), "first note");
+  EXPECT_EQ(journal_of(*probe_of(loaded)), (Lines{"loaded note=first note count=1", "attached", "follow-up", "menus"}));
 
   ASSERT_EQ(loaded.sources().size(), 1u);
   EXPECT_EQ(loaded.sources()[0].path, std::filesystem::absolute(csv));
@@ -111,29 +104,6 @@ TEST_F(DocumentFileTest, ADocumentSavedAndReloadedIsTheSameDocument) {
   EXPECT_GT(crossings(loaded), 8u);
   // Saved again, it makes the same file.
   EXPECT_EQ(encode_document(contents_of(loaded)), file_bytes(path));
-}
-
-TEST_F(DocumentFileTest, AChannelKeepsItsExtensionCalculationAndItsSettings) {
-  const std::vector<std::uint8_t> triple = {'P', 'R', 'B', '1', 8, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0};  // factor 3, no guides
-  const ChannelId scaled = services::add_channel_calculation(*saved, probe::kScaledClassId, "Scaled", triple);
-  const auto path = folder.file("calculated.kvdoc");
-  save_document(*saved, path);
-  const DocumentContents contents = decode_document(file_bytes(path));
-  ASSERT_EQ(contents.calculations.size(), 1u);
-  EXPECT_EQ(contents.calculations[0].settings, triple);
-  EXPECT_EQ(contents.channels.back().expression, "");  // the calculation makes it again
-
-  services::DocumentFrame& loaded = load_document(*session, path);
-  ASSERT_EQ(loaded.calculated_channels().size(), 1u);
-  const ChannelId channel = loaded.calculated_channels()[0].channel;
-  EXPECT_EQ(loaded.data().channels().name(channel.index), "Scaled");
-  EXPECT_EQ(loaded.data().channels().expression(channel.index), "Ch1*3");
-  EXPECT_EQ(loaded.data().channels().expression(scaled.index), "Ch1*3");  // indexes are kept
-  BSTR text = nullptr;
-  ASSERT_EQ(probe_of(loaded)->TakeJournal(&text), S_OK);
-  const Lines journal = lines(text);
-  EXPECT_EQ(journal.back(), "guides " + std::to_string(channel.index) + " off");
-  EXPECT_FALSE(loaded.chart_guides().bands().at(channel.index).shown);
 }
 
 TEST_F(DocumentFileTest, ATruncatedOrDamagedFileIsRefusedAndLeftAsItWas) {
@@ -154,32 +124,24 @@ TEST_F(DocumentFileTest, ATruncatedOrDamagedFileIsRefusedAndLeftAsItWas) {
   EXPECT_NE(refusal(folder.file("missing.kvdoc")).find("cannot open"), std::string::npos);
 }
 
-TEST_F(DocumentFileTest, AStreamTheExtensionRefusesClosesWhatWasOpened) {
-  DocumentContents contents = contents_of(*saved);
-  contents.items[1].bytes[0] ^= 0xFF;  // the counter's tag
-  const auto path = folder.write("refused.kvdoc", encode_document(contents));
-  const std::string message = refusal(path);
-  EXPECT_NE(message.find("'Probe Document' persisted item 1 refused its saved stream"), std::string::npos) << message;
-}
-
-TEST_F(DocumentFileTest, RefusesFilesThatNeedWhatIsNotThere) {
-  DocumentContents contents = contents_of(*saved);
-  contents.items[0].document_class = make_guid("{00000000-0000-0000-0000-0000000000AB}");
-  EXPECT_NE(refusal(folder.write("foreign.kvdoc", encode_document(contents))).find("which is not loaded"), std::string::npos);
-
-  contents = contents_of(*saved);
-  contents.recordings[0].path = folder.file("gone.csv");
-  EXPECT_NE(refusal(folder.write("gone.kvdoc", encode_document(contents))).find("a recording of the document cannot be read"),
-            std::string::npos);
-
-  contents = contents_of(*saved);
-  contents.channels[1].expression = "lowpass(Crossings,";
-  const std::string message = refusal(folder.write("bad.kvdoc", encode_document(contents)));
-  EXPECT_NE(message.find("computed channel 'Lp': "), std::string::npos) << message;
-
-  contents = contents_of(*saved);
-  contents.channels[1].name = "Crossings";
-  EXPECT_NE(refusal(folder.write("twice.kvdoc", encode_document(contents))).find("cannot be created"), std::string::npos);
+TEST_F(DocumentFileTest, RefusesFilesThatNeedWhatIsNotThereAndClosesWhatWasOpened) {
+  struct Case {
+    const char* expected;
+    std::function<void(DocumentContents&)> change;
+  };
+  const Case cases[] = {
+      {"'Probe Document' persisted item 1 refused its saved stream", [](auto& c) { c.items[1].bytes[0] ^= 0xFF; }},  // the counter's tag
+      {"which is not loaded", [](auto& c) { c.items[0].document_class = make_guid("{00000000-0000-0000-0000-0000000000AB}"); }},
+      {"a recording of the document cannot be read", [&](auto& c) { c.recordings[0].path = folder.file("gone.csv"); }},
+      {"computed channel 'Lp': ", [](auto& c) { c.channels[1].expression = "lowpass(Crossings,"; }},
+      {"cannot be created", [](auto& c) { c.channels[1].name = "Crossings"; }},
+  };
+  for (const Case& c : cases) {
+    DocumentContents contents = contents_of(*saved);
+    c.change(contents);
+    const std::string message = refusal(folder.write("refused.kvdoc", encode_document(contents)));
+    EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+  }
 }
 
 TEST_F(DocumentFileTest, ASaveThatCannotBeWrittenLeavesTheEarlierFile) {

@@ -5,15 +5,16 @@
 
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace korvel::io {
 namespace {
 
 Record parse(const std::string& text, double rate = 0) { return parse_delimited_text(text, rate, "x.csv"); }
 
-std::string parse_error(const std::string& text, double rate = 0) {
+std::string parse_error(const std::string& text) {
   try {
-    parse(text, rate);
+    parse(text);
   } catch (const ImportError& e) {
     return e.what();
   }
@@ -25,27 +26,17 @@ TEST(CsvImport, NamedTimeColumnGivesIntervalStartNamesAndUnits) {
   EXPECT_DOUBLE_EQ(r.start_time_s, 10.0);
   EXPECT_NEAR(r.tick_interval_s, 0.004, 1e-12);  // (10.008 - 10) / 2 in doubles
   ASSERT_EQ(r.channels.size(), 2u);
-  EXPECT_EQ(r.channels[0].name, "ECG");
-  EXPECT_EQ(r.channels[0].unit, "mV");
-  EXPECT_EQ(r.channels[1].name, "BP, radial");  // quotes protect the comma
-  EXPECT_EQ(r.channels[1].unit, "mmHg");
+  EXPECT_EQ(std::tie(r.channels[0].name, r.channels[0].unit, r.channels[1].name, r.channels[1].unit),
+            std::tuple("ECG", "mV", "BP, radial", "mmHg"));  // quotes protect the comma
   EXPECT_EQ(r.channels[0].samples, (std::vector<float>{0.5f, 0.25f, -1.0f}));
   EXPECT_EQ(r.channels[1].samples, (std::vector<float>{80, 81, 82}));
 }
 
 TEST(CsvImport, DelimiterIsDetectedAndDecimalCommasReadWithSemicolonsAndTabs) {
-  struct Case {
-    const char* label;
-    std::string text;
-  };
-  const Case cases[] = {
-      {"semicolon", "t;a;b\r\n0;1,5;2\r\n0,5;2,5;3\r\n"},
-      {"tab", "t\ta\tb\n0\t1,5\t2\n0.5\t2.5\t3\n"},
-      {"comma", "# exported by hand\nt,a,b\n0,1.5,2\n\n0.5,2.5,3\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.label);
-    const Record r = parse(c.text);
+  for (const char* text : {"t;a;b\r\n0;1,5;2\r\n0,5;2,5;3\r\n", "t\ta\tb\n0\t1,5\t2\n0.5\t2.5\t3\n",
+                           "# exported by hand\nt,a,b\n0,1.5,2\n\n0.5,2.5,3\n"}) {
+    SCOPED_TRACE(text);
+    const Record r = parse(text);
     ASSERT_EQ(r.channels.size(), 2u);
     EXPECT_EQ(r.channels[0].samples, (std::vector<float>{1.5f, 2.5f}));
     EXPECT_EQ(r.channels[1].samples, (std::vector<float>{2, 3}));
@@ -89,38 +80,28 @@ TEST(CsvImport, TimesRoundedToTheirLastDecimalAreRegular) {
 
 TEST(CsvImport, MissingValuesAreNaN) {
   const Record r = parse("t,a,b\n0,,NaN\n1,NA,2\n");
-  EXPECT_TRUE(std::isnan(r.channels[0].samples[0]));
-  EXPECT_TRUE(std::isnan(r.channels[0].samples[1]));
-  EXPECT_TRUE(std::isnan(r.channels[1].samples[0]));
+  for (float v : {r.channels[0].samples[0], r.channels[0].samples[1], r.channels[1].samples[0]}) EXPECT_TRUE(std::isnan(v)) << v;
   EXPECT_EQ(r.channels[1].samples[1], 2.0f);
 }
 
 TEST(CsvImport, BadRowsAreRefusedWithTheLineNumber) {
-  struct Case {
-    std::string text;
-    double rate;
-    const char* expected;
-  };
-  const Case cases[] = {
-      {"t,a\n0.00,1\n0.10,2\n0.20,3\n0.40,4\n0.50,5\n", 0,
+  const std::pair<const char*, const char*> cases[] = {
+      {"t,a\n0.00,1\n0.10,2\n0.20,3\n0.40,4\n0.50,5\n",
        "x.csv: line 5: time step 0.2 from 0.2 differs from the usual 0.1; irregular or interrupted sampling is not "
        "supported"},
-      {"t,a\n0,1\n0.1,2\n0.1,3\n", 0, "x.csv: line 4: time 0.1 does not follow 0.1"},
-      {"t,a\n0,1\n1,2\n2,3\n4,3\n", 0,
+      {"t,a\n0,1\n0.1,2\n0.1,3\n", "x.csv: line 4: time 0.1 does not follow 0.1"},
+      {"t,a\n0,1\n1,2\n2,3\n4,3\n",
        "x.csv: line 5: time step 2 from 2 differs from the usual 1; irregular or interrupted sampling is not "
        "supported"},
-      {"t,a\n0,1\n0.1\n", 0, "x.csv: line 3: 1 fields where the first line has 2"},
-      {"t,a\n0,1\n0.1,one\n", 0, "x.csv: line 3: column 2 (a): \"one\" is not a number"},
-      {"time (min),a\n0,1\n", 0, "x.csv: line 1: time unit \"min\" is not understood; use s or ms"},
-      {"a,b\n3,1\n2,2\n", 0, "x.csv: no time column (name the first column \"time\") and no sampling rate given"},
-      {"t,a\n", 0, "x.csv: no data rows"},
-      {"\n# nothing\n", 0, "x.csv: no data: the file is empty"},
-      {"time\n0\n1\n", 0, "x.csv: only a time column; no channels"},
+      {"t,a\n0,1\n0.1\n", "x.csv: line 3: 1 fields where the first line has 2"},
+      {"t,a\n0,1\n0.1,one\n", "x.csv: line 3: column 2 (a): \"one\" is not a number"},
+      {"time (min),a\n0,1\n", "x.csv: line 1: time unit \"min\" is not understood; use s or ms"},
+      {"a,b\n3,1\n2,2\n", "x.csv: no time column (name the first column \"time\") and no sampling rate given"},
+      {"t,a\n", "x.csv: no data rows"},
+      {"\n# nothing\n", "x.csv: no data: the file is empty"},
+      {"time\n0\n1\n", "x.csv: only a time column; no channels"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    EXPECT_EQ(parse_error(c.text, c.rate), c.expected);
-  }
+  for (const auto& [text, expected] : cases) EXPECT_EQ(parse_error(text), expected) << text;
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// A fresh folder per test for files the importer tests write or damage; removed with its
-// contents when the test ends. Shared recordings are copied in, never changed in place.
+// A fresh folder per test for files the tests write or damage, removed with its contents
+// when the test ends. Shared recordings are copied in, never changed in place.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,12 +16,17 @@
 
 namespace korvel::io::test {
 
+inline std::vector<std::uint8_t> file_bytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
 class TempDir {
  public:
   TempDir() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = std::filesystem::temp_directory_path() / ("korvel_io_" + std::string(info->test_suite_name()) + "_" +
-                                                      info->name() + "_" + std::to_string(::getpid()));
+    path_ = std::filesystem::temp_directory_path() /
+            ("korvel_" + std::string(info->test_suite_name()) + "_" + info->name() + "_" + std::to_string(::getpid()));
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
   }
@@ -33,31 +38,17 @@ class TempDir {
   TempDir& operator=(const TempDir&) = delete;
 
   std::filesystem::path file(const std::string& name) const { return path_ / name; }
-
+  // Writes `bytes` to the file `name`, replacing it; its path.
   std::filesystem::path write(const std::string& name, std::string_view bytes) const {
-    write_to(file(name), bytes);
+    std::ofstream(file(name), std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file(name);
   }
   std::filesystem::path write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    write_to(file(name), bytes);
-    return file(name);
-  }
-
-  static void write_to(const std::filesystem::path& path, std::string_view bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  static void write_to(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-    write_to(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   }
 
  private:
   std::filesystem::path path_;
 };
-
-inline std::vector<std::uint8_t> file_bytes(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 }  // namespace korvel::io::test

@@ -1,24 +1,26 @@
 // SPDX-License-Identifier: MIT
-// The analysis manager: which clients a request concerns, and what it refuses.
+// The analysis manager: which clients a request concerns, the regions it collects, and
+// what it refuses.
 #include "korvel/services/analysis_manager.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "sdk/cpp/memory_stream.h"
 
 namespace korvel::services {
 namespace {
 
-// Reports a fixed region and asks, when asked to clear, whether it is concerned.
+// Reports a fixed region and asks, when asked to clear or reanalyse, whether it is concerned.
 class Client final : public ComObject<IAnalysisClient> {
  public:
   Client(AnalysisManager& manager, Region region) : manager_(manager), region_(region) {}
-  std::int32_t cookie = -1;
-  std::vector<std::string> answers;
-
   HRESULT ReportRegion(std::int32_t argument) override { return manager_.ReportRegion(cookie, region_.start, region_.end, argument); }
   HRESULT RequestClear(std::int32_t argument) override { return ask("clear", argument); }
   HRESULT RequestReanalysis(std::int32_t argument) override { return ask("reanalyse", argument); }
+  std::int32_t cookie = -1;
+  std::vector<std::string> answers;
 
  private:
   HRESULT ask(const std::string& what, std::int32_t argument) {
@@ -32,13 +34,8 @@ class Client final : public ComObject<IAnalysisClient> {
 };
 
 TEST(AnalysisManager, AskedClientsAreConcernedWhenTheirRegionOverlapsTheStretch) {
-  struct Case {
-    const char* name;
-    Region region;
-    bool affected;
-  };
   const TickPosition from{100, 1}, to{200, 1};
-  const Case cases[] = {
+  const std::tuple<const char*, Region, bool> cases[] = {
       {"inside", {{120, 1}, {150, 1}}, true},
       {"ends where the stretch starts", {{0, 0}, {100, 1}}, true},
       {"ends just before", {{0, 0}, {99, 1}}, false},
@@ -47,31 +44,28 @@ TEST(AnalysisManager, AskedClientsAreConcernedWhenTheirRegionOverlapsTheStretch)
       {"open end, started after", {{0, 2}, TickPosition::open_end()}, false},
       {"unset", {TickPosition::unset(), TickPosition::unset()}, false},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, region, affected] : cases) {
     auto manager = make_com<AnalysisManager>();
-    auto client = make_com<Client>(*manager, c.region);
+    auto client = make_com<Client>(*manager, region);
     ASSERT_EQ(manager->RegisterClient(u"A", u"Analysis A", client.get(), &client->cookie), S_OK);
     EXPECT_EQ(manager->request_clear(from, to), 1u);
     EXPECT_EQ(manager->request_reanalysis(from, to), 1u);
-    const std::string expected = c.affected ? " yes" : " no";
-    EXPECT_EQ(client->answers, (std::vector<std::string>{"clear" + expected, "reanalyse" + expected}));
-    manager->clear();
+    const std::string expected = affected ? " yes" : " no";
+    EXPECT_EQ(client->answers, (std::vector<std::string>{"clear" + expected, "reanalyse" + expected})) << name;
+    const auto regions = manager->collect_regions();  // what each client reports, unset or not
+    EXPECT_EQ(regions.at(client->cookie), region) << name;
   }
 }
 
 TEST(AnalysisManager, RefusesUnknownCookiesArgumentsAndTakenNames) {
   auto manager = make_com<AnalysisManager>();
   auto client = make_com<Client>(*manager, Region{{0, 0}, {10, 0}});
-  ASSERT_EQ(manager->RegisterClient(u"A", u"A", client.get(), &client->cookie), S_OK);
-  EXPECT_EQ(client->cookie, 1);
   std::int32_t other = 0;
+  ASSERT_EQ(manager->RegisterClient(u"A", u"A", client.get(), &client->cookie), S_OK);
   EXPECT_EQ(manager->RegisterClient(u"A", u"again", client.get(), &other), E_INVALIDARG);
-  auto not_a_client = make_com<MemoryStream>();
-  EXPECT_EQ(manager->RegisterClient(u"B", u"B", not_a_client.get(), &other), E_NOINTERFACE);
-
+  EXPECT_EQ(manager->RegisterClient(u"B", u"B", make_com<MemoryStream>().get(), &other), E_NOINTERFACE);
   VARIANT_BOOL affected = VARIANT_TRUE;
-  EXPECT_EQ(manager->IsAffected(client->cookie, 99, &affected), E_INVALIDARG);  // no request in progress
+  EXPECT_EQ(manager->IsAffected(client->cookie, 99, &affected), E_INVALIDARG) << "no request in progress";
   EXPECT_EQ(manager->IsAffected(42, 1, &affected), E_INVALIDARG);
   EXPECT_EQ(manager->MarkChanged(42), E_INVALIDARG);
   EXPECT_EQ(manager->ReportRegion(42, {}, {}, 0), E_INVALIDARG);
@@ -79,19 +73,7 @@ TEST(AnalysisManager, RefusesUnknownCookiesArgumentsAndTakenNames) {
   EXPECT_EQ(manager->UnregisterClient(client->cookie), S_OK);
   EXPECT_EQ(manager->MarkChanged(client->cookie), E_INVALIDARG);
   ASSERT_EQ(manager->RegisterClient(u"A", u"A", client.get(), &other), S_OK);
-  EXPECT_EQ(other, 2);  // cookies are not reused
-}
-
-TEST(AnalysisManager, CollectsTheRegionEachClientReports) {
-  auto manager = make_com<AnalysisManager>();
-  auto a = make_com<Client>(*manager, Region{{0, 0}, {10, 0}});
-  auto b = make_com<Client>(*manager, Region{TickPosition::unset(), TickPosition::unset()});
-  ASSERT_EQ(manager->RegisterClient(u"A", u"A", a.get(), &a->cookie), S_OK);
-  ASSERT_EQ(manager->RegisterClient(u"B", u"B", b.get(), &b->cookie), S_OK);
-  const auto regions = manager->collect_regions();
-  ASSERT_EQ(regions.size(), 2u);  // both reported, one of them unset
-  EXPECT_EQ(regions.at(a->cookie), (Region{{0, 0}, {10, 0}}));
-  EXPECT_EQ(manager->find("A")->last_region, (Region{{0, 0}, {10, 0}}));
+  EXPECT_NE(other, client->cookie) << "cookies are not reused";
 }
 
 }  // namespace

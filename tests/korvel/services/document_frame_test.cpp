@@ -1,15 +1,15 @@
 // SPDX-License-Identifier: MIT
-// A document frame as the probe extension's document lives in it: creation and attachment,
-// storage, chart view, analysis manager, message box, views and closing, each driven from
-// inside the loaded library through the interfaces.
+// A document frame as the probe extension's document lives in it: creation and attachment
+// to the services, storage and dirty state, views, chart messages, and closing, each driven
+// from inside the loaded library through the interfaces.
 #include "korvel/services/document_frame.h"
+
+#include "sdk/host/channel_calc.h"
 
 #include "tests/korvel/services/probe_session.h"
 
 namespace korvel::services::test {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 using DocumentFrameTest = ProbeSession;
 
@@ -17,7 +17,6 @@ TEST_F(DocumentFrameTest, CreatesTheExtensionDocumentAndAttachesItToItsServices)
   ASSERT_EQ(frame->extensions().size(), 1u);
   EXPECT_EQ(frame->extensions()[0].name, "Probe Document");
   EXPECT_EQ(journal(), (Lines{"attached", "follow-up", "menus"}));
-  ASSERT_TRUE(frame->analysis_manager());
   const AnalysisManager::Client* client = frame->analysis_manager()->find("Probe");
   ASSERT_NE(client, nullptr);
   EXPECT_EQ(client->text, "Probe analysis");
@@ -30,12 +29,11 @@ TEST_F(DocumentFrameTest, CreatesTheExtensionDocumentAndAttachesItToItsServices)
   EXPECT_FALSE(frame->dirty());
 }
 
-TEST_F(DocumentFrameTest, EachDocumentHasItsOwnIdentityAndAStorageWithItsOwnItems) {
+TEST_F(DocumentFrameTest, EachDocumentHasItsOwnIdentityItemsAndDirtyState) {
   DocumentFrame& second = session->open(synthetic_document(5.0));
   EXPECT_NE(second.identity(), frame->identity());
   EXPECT_EQ(session->active(), &second);
-  auto other = probe_of(second);
-  ASSERT_EQ(other->SetNote(u"second"), S_OK);
+  ASSERT_EQ(probe_of(second)->SetNote(u"second"), S_OK);
   EXPECT_TRUE(second.dirty());
   EXPECT_FALSE(frame->dirty());
   const auto saved = second.save_items(true);
@@ -43,73 +41,7 @@ TEST_F(DocumentFrameTest, EachDocumentHasItsOwnIdentityAndAStorageWithItsOwnItem
   EXPECT_EQ(saved[0].document_class, probe::kDocumentClassId);
   EXPECT_EQ(saved[0].item_class, probe::kNoteClassId);
   EXPECT_EQ(saved[1].item_class, probe::kCounterClassId);
-  EXPECT_FALSE(second.dirty());  // saving with clear_dirty
-}
-
-TEST_F(DocumentFrameTest, StorageHandsBackTheObjectsTheDocumentHandedOver) {
-  frame->chart_view().select_range({0, 0}, {1000, 0});
-  ASSERT_EQ(probe->Analyse(), S_OK);
-  ComPtr<IDocumentStorage> storage;
-  ASSERT_EQ(frame->extensions()[0].site->GetStorage(storage.put()), S_OK);
-  ComPtr<IPersistStreamInit> item;
-  ASSERT_EQ(storage->GetPersistedItem(1, item.put()), S_OK);
-  GUID cls{};
-  ASSERT_EQ(item->GetClassID(&cls), S_OK);
-  EXPECT_EQ(cls, probe::kCounterClassId);
-  EXPECT_EQ(storage->GetPersistedItem(2, item.put()), S_FALSE);
-  EXPECT_FALSE(item);
-  EXPECT_EQ(storage->SetPersistedItem(-1, nullptr, VARIANT_FALSE), E_POINTER);
-}
-
-TEST_F(DocumentFrameTest, TheExtensionSelectsThroughTheChartViewAndReadsTheHostsSelection) {
-  ASSERT_EQ(probe->Select({100, 0}, {900, 0}), S_OK);
-  EXPECT_EQ(frame->chart_view().selection().kind, kSelectionRange);
-  EXPECT_EQ(frame->chart_view().selection().end, (TickPosition{900, 0}));
-  EXPECT_EQ(frame->chart_view().shown(), (TickPosition{100, 0}));
-  EXPECT_EQ(probe->Select({100, 0}, {20000, 0}), E_INVALIDARG);  // 20 s at 500 Hz end at tick 10000
-
-  frame->chart_view().select_point({4000, 0});
-  std::uint32_t kind = 0;
-  TickPosition start, end;
-  ASSERT_EQ(probe->ReadSelection(&kind, &start, &end), S_OK);
-  EXPECT_EQ(kind, kSelectionPoint);
-  EXPECT_EQ(start, (TickPosition{4000, 0}));
-}
-
-TEST_F(DocumentFrameTest, AnalysisManagerRequestsReachOnlyTheClientsTheyConcern) {
-  frame->chart_view().select_range({1000, 0}, {2000, 0});
-  ASSERT_EQ(probe->Analyse(), S_OK);
-  EXPECT_EQ(frame->analysis_manager()->find("Probe")->changes, 1);
-  journal();
-
-  frame->analysis_manager()->request_clear({3000, 0}, {4000, 0});
-  EXPECT_EQ(journal(), (Lines{"report-region", "clear not-affected"}));
-  frame->analysis_manager()->request_reanalysis({0, 0}, {1000, 0});
-  EXPECT_EQ(journal(), (Lines{"report-region", "reanalyse affected"}));
-  std::int32_t count = 0;
-  ASSERT_EQ(probe->GetCount(&count), S_OK);
-  EXPECT_EQ(count, 1);
-
-  frame->analysis_manager()->request_clear({1500, 0}, {1500, 0});
-  EXPECT_EQ(journal(), (Lines{"report-region", "clear affected"}));
-  TickPosition start, end;
-  ASSERT_EQ(probe->GetRegion(&start, &end), S_OK);
-  EXPECT_FALSE(start.is_set());
-  EXPECT_TRUE(frame->analysis_manager()->collect_regions().empty());  // a client without a region reports none
-}
-
-TEST_F(DocumentFrameTest, MessageBoxAnswersAsScriptedAndOkOnceTheScriptIsUsedUp) {
-  application->message_boxes().script({app::kAnswerCancel});
-  std::int32_t answer = 0;
-  ASSERT_EQ(probe->Ask(u"Continue?", &answer), S_OK);
-  EXPECT_EQ(answer, app::kAnswerCancel);
-  ASSERT_EQ(probe->Ask(u"Really?", &answer), S_OK);
-  EXPECT_EQ(answer, app::kAnswerOk);
-  const auto& shown = application->message_boxes().shown();
-  ASSERT_EQ(shown.size(), 2u);
-  EXPECT_EQ(shown[0].text, "Continue?");
-  EXPECT_EQ(shown[0].caption, "Probe");
-  EXPECT_EQ(shown[0].type, 0x2031u);
+  EXPECT_FALSE(second.dirty()) << "saving with clear_dirty";
 }
 
 TEST_F(DocumentFrameTest, OpensTheViewOfARegisteredTypeOnceAndActivatesItAfterwards) {
@@ -129,6 +61,24 @@ TEST_F(DocumentFrameTest, OpensTheViewOfARegisteredTypeOnceAndActivatesItAfterwa
   EXPECT_EQ(frame->notices().size(), 1u);
 }
 
+// Guide lines and bands follow the channel calculation the tool adds (tests/apps); what the
+// chart cannot read it refuses and does not keep.
+TEST_F(DocumentFrameTest, TheChartRefusesMessagesItCannotRead) {
+  auto chart = frame->host_object().query<IChartMessageTarget>();
+  ASSERT_TRUE(chart);
+  const std::uint32_t good[] = {0, 0x21122, 0, 1, 1, 1, 0x898989}, no_channel[] = {0, 0x21122, 77, 1, 1, 1, 0},
+                      line_three[] = {0, 0x21122, 0, 3, 1, 1, 0};
+  const ChartMessage refused[] = {{kChartGuideLine, 6, good, nullptr},  // too short
+                                  {0x800C0099u, 7, good, nullptr},      // unknown
+                                  {kChartGuideLine, 7, no_channel, nullptr},
+                                  {kChartGuideLine, 7, line_three, nullptr}};
+  for (const ChartMessage& m : refused) EXPECT_EQ(chart->SendChartMessage(&m), E_INVALIDARG) << std::hex << m.type << " " << m.fields[2];
+  const ChartMessage accepted{kChartGuideLine, 7, good, nullptr};
+  EXPECT_EQ(chart->SendChartMessage(&accepted), S_OK);
+  ASSERT_EQ(frame->chart_guides().messages().size(), 1u);
+  EXPECT_TRUE(frame->chart_guides().lines().at({0, 1}).shown);
+}
+
 TEST_F(DocumentFrameTest, ClosingLetsTheDocumentGoAndReleasesWhatItLeftRegistered) {
   auto site = frame->extensions()[0].site;
   auto manager = frame->analysis_manager();
@@ -138,8 +88,8 @@ TEST_F(DocumentFrameTest, ClosingLetsTheDocumentGoAndReleasesWhatItLeftRegistere
   EXPECT_TRUE(manager->clients().empty());
   EXPECT_TRUE(sampling->sinks().empty());
   EXPECT_EQ(session->active(), nullptr);
-  const HostMessage m{kMessageCopy, {}, nullptr};
-  EXPECT_EQ(site->SendMessage(&m), E_UNEXPECTED);
+  const HostMessage copy{kMessageCopy, {}, nullptr};
+  EXPECT_EQ(site->SendMessage(&copy), E_UNEXPECTED);
 }
 
 }  // namespace

@@ -59,26 +59,14 @@ TEST_F(MenuServiceTest, AcceptsItemsOnlyUnderLevelsAddedBefore) {
   EXPECT_EQ(menus->items().size(), 7u);
 }
 
-TEST_F(MenuServiceTest, ReadsThreeTextsAndFindsItemsByCommandAnchorAndParent) {
+TEST_F(MenuServiceTest, ReadsThreeTextsAndFindsItemsByAnchorAndParent) {
   ASSERT_EQ(menus->AddMenu(u"HRV", u"HRV"), S_OK);
   ASSERT_EQ(add(0x10000001, u"HRV|Settings", 30, u"settings"), S_OK);
   ASSERT_EQ(add(0x10000004, u"HRV|AnalysisPlots|", 39, u"windows_graphsmenu"), S_OK);
   ASSERT_EQ(add(0x10000005, u"HRV|AnalysisPlots|Tachogram"), S_OK);
-
-  const MenuEntry* settings = menus->find(0x10000001);
-  ASSERT_NE(settings, nullptr);
-  EXPECT_EQ(settings->texts, (std::array<std::string, 3>{"&Settings...", "Settings", "Settings"}));
-  EXPECT_EQ(settings->placement, 1003);
-  EXPECT_EQ(menus->find(0x10000004)->texts[1], "");  // the table lacks 40
-  EXPECT_EQ(menus->find(0), nullptr);
-
-  const auto anchored = menus->anchored("windows_graphsmenu");
-  ASSERT_EQ(anchored.size(), 1u);
-  EXPECT_EQ(anchored[0]->path, "HRV|AnalysisPlots|");
-
-  const auto top = menus->children("HRV");
-  ASSERT_EQ(top.size(), 2u);
-  EXPECT_EQ(top[1]->path, "HRV|AnalysisPlots|");
+  EXPECT_EQ(menus->find(0x10000001)->texts, (std::array<std::string, 3>{"&Settings...", "Settings", "Settings"}));
+  EXPECT_EQ(menus->find(0x10000004)->texts[1], "") << "the table lacks 40";
+  EXPECT_EQ(menus->anchored("windows_graphsmenu").at(0)->path, "HRV|AnalysisPlots|");
   const auto plots = menus->children("HRV|AnalysisPlots|");
   ASSERT_EQ(plots.size(), 1u);
   EXPECT_EQ(plots[0]->command_id, 0x10000005u);

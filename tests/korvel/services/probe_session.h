@@ -14,27 +14,30 @@
 #include "korvel/services/session.h"
 #include "sdk/cpp/utf.h"
 #include "tests/korvel/calc/synthetic_recording.h"
-#include "tests/probe/probe_document.h"
-#include "tests/probe/probe_interfaces.h"
+#include "tests/probe/probe.h"
 
 namespace korvel::services::test {
 
+using Lines = std::vector<std::string>;
 inline constexpr double kRate = 500.0;
 
 inline doc::Document synthetic_document(double seconds = 20.0) {
   return doc::Document(korvel::test::synthetic_recording(korvel::test::synthetic_ecg(seconds, kRate, 7), kRate));
 }
 
-inline std::vector<std::string> lines(BSTR journal) {
-  std::vector<std::string> out;
-  std::istringstream in(Bstr::adopt(journal).utf8());
-  for (std::string line; std::getline(in, line);) out.push_back(line);
-  return out;
-}
-
 inline ComPtr<probe::IProbeDocument> probe_of(const DocumentFrame& frame) {
   const DocumentFrame::Extension* e = frame.find_extension(probe::kDocumentClassId);
   return e ? e->document.query<probe::IProbeDocument>() : nullptr;
+}
+
+// The probe document's journal since the last call, one line per host call.
+inline Lines journal_of(probe::IProbeDocument& document) {
+  BSTR text = nullptr;
+  EXPECT_EQ(document.TakeJournal(&text), S_OK);
+  Lines out;
+  std::istringstream in(Bstr::adopt(text).utf8());
+  for (std::string line; std::getline(in, line);) out.push_back(line);
+  return out;
 }
 
 class ProbeSession : public ::testing::Test {
@@ -46,16 +49,8 @@ class ProbeSession : public ::testing::Test {
     probe = probe_of(*frame);
     ASSERT_TRUE(probe);
   }
-
-  // The probe's journal since the last call.
-  std::vector<std::string> journal() {
-    BSTR text = nullptr;
-    EXPECT_EQ(probe->TakeJournal(&text), S_OK);
-    return lines(text);
-  }
-  std::uint32_t command(std::uint16_t local) const {
-    return (std::uint32_t{app::module_id(probe::kProbeFamily)} << 16) | local;
-  }
+  Lines journal() { return journal_of(*probe); }
+  static std::uint32_t command(std::uint16_t local) { return (std::uint32_t{app::module_id(probe::kProbeFamily)} << 16) | local; }
 
   ComPtr<app::Application> application = make_com<app::Application>();
   std::unique_ptr<Session> session;

@@ -77,12 +77,5 @@ TEST(Hilbert, TurnsASineIntoMinusCosineAndACosineIntoSine) {
   }
 }
 
-TEST(Hilbert, GivesZeroForAConstantAndUsesOnlyTheOddTaps) {
-  const auto stage = make_hilbert(21, 1e-3);
-  EXPECT_EQ(stage->latency(), 9u);  // M = 10: the largest odd lag is 9
-  for (const float v : run_whole(*stage, std::vector<float>(300, 4.0f))) ASSERT_EQ(v, 0.0f);
-  EXPECT_EQ(hilbert_odd_taps(21).size(), 5u);  // lags 1, 3, 5, 7, 9
-}
-
 }  // namespace
 }  // namespace korvel::signal

@@ -1,104 +1,150 @@
 // SPDX-License-Identifier: MIT
-// The plot control driven by the probe document as a view drives it: the plot created, the
-// markup kept as the engine reads it, the data pulled from the series, clicks and dragged
-// lines reported back, copy, print and close.
+// The plot control driven as a view drives it: the plot created, the markup kept as the
+// engine reads it, the data pulled from a registered series, clicks and dragged lines
+// reported back, copy, print and close.
 #include "korvel/ui/plot_control.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <tuple>
 
 #include "korvel/ui/ui_services.h"
 #include "sdk/cpp/hresult_error.h"
-#include "tests/korvel/services/probe_session.h"
+#include "sdk/cpp/out_param.h"
+#include "tests/korvel/calc/synthetic_recording.h"
 
 namespace korvel::ui {
 namespace {
 
-using Lines = std::vector<std::string>;
+using Values = std::shared_ptr<std::vector<double>>;
 
-class QuietCallbacks final : public ComObject<IPlotCallbacks> {
+// A series over shared values with a cursor of its own; labels "index|value".
+class Series final : public ComObject<IPlotData> {
  public:
-  HRESULT OnLinesDragged(const char16_t*, const double*, ULONG) override { return S_OK; }
-  HRESULT OnMouseClick(const char16_t*, const char16_t*) override { return S_OK; }
+  explicit Series(Values values, std::int32_t position = 0) : values_(std::move(values)), position_(position) {}
+  HRESULT Next(ULONG count, float* out, ULONG* fetched) override {
+    const auto n = static_cast<ULONG>(std::clamp<std::int64_t>(std::ssize(*values_) - position_, 0, count));
+    std::transform(values_->begin() + position_, values_->begin() + position_ + n, out, [](double v) { return static_cast<float>(v); });
+    position_ += static_cast<std::int32_t>(n);
+    *fetched = n;
+    return n == count ? S_OK : S_FALSE;
+  }
+  HRESULT Skip(std::int32_t count, std::int32_t* moved) override {
+    const auto to = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{position_} + count, 0, std::ssize(*values_)));
+    if (moved) *moved = to - position_;
+    const bool all = to - position_ == count;
+    position_ = to;
+    return all ? S_OK : S_FALSE;
+  }
+  HRESULT GetPosition(std::int32_t* position) override { return copy_out(position_, position); }
+  HRESULT Clone(IPlotData** copy) override { return (*copy = make_com<Series>(values_, position_).detach()), S_OK; }
+  HRESULT GetCount(ULONG* count) override { return copy_out(static_cast<ULONG>(values_->size()), count); }
+  HRESULT GetRange(double* min, double* max) override {
+    if (values_->empty()) return S_FALSE;
+    std::tie(*min, *max) = std::pair(*std::min_element(values_->begin(), values_->end()), *std::max_element(values_->begin(), values_->end()));
+    return S_OK;
+  }
+  HRESULT GetId(BSTR* id) override { return copy_text(std::u16string_view(u"$Series"), id); }
+  HRESULT GetLabel(ULONG index, BSTR* label) override {
+    *label = nullptr;
+    return index < values_->size() ? copy_text(std::to_string(index) + "|" + std::to_string((*values_)[index]), label) : S_FALSE;
+  }
+
+ private:
+  Values values_;
+  std::int32_t position_;
 };
 
-class PlotControlTest : public services::test::ProbeSession {
+// Writes what the plot reports into a journal.
+class Callbacks final : public ComObject<IPlotCallbacks> {
+ public:
+  HRESULT OnLinesDragged(const char16_t* plotter, const double* positions, ULONG count) override {
+    std::string line = "lines " + utf16_to_utf8(plotter);
+    for (ULONG i = 0; i < count; ++i) line += " " + std::to_string(positions[i]);
+    return journal.push_back(line), S_OK;
+  }
+  HRESULT OnMouseClick(const char16_t* plotter, const char16_t* label) override {
+    return journal.push_back("click " + utf16_to_utf8(plotter) + " " + utf16_to_utf8(label)), S_OK;
+  }
+  std::vector<std::string> journal;
+};
+
+class PlotControlTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ProbeSession::SetUp();
-    ui = install_ui(*session);
+    ASSERT_EQ(ui.plots->CreatePlot(u"p", callbacks.get(), control.put()), S_OK);
+    ASSERT_EQ(control->RegisterData(u"$Series", make_com<Series>(values).get()), S_OK);
+    ASSERT_EQ(control->BindPlotter(u"$Series", u"", u"p", 0), S_OK);
   }
-  PlotControl& plot() {
-    PlotControl* p = ui.plots->find("probe_plot");
-    EXPECT_NE(p, nullptr);
-    return *p;
+  HRESULT append(std::vector<double> more) {
+    values->insert(values->end(), more.begin(), more.end());
+    return control->RunScript(u"etch.get_plot('p').plotter_data_changed('p', 2147483647, 2147483647);");
   }
-  UiServices ui;
+  PlotControl& plot() { return *ui.plots->find("p"); }
+
+  std::unique_ptr<services::Session> session = std::make_unique<services::Session>(make_com<app::Application>());
+  UiServices ui = install_ui(*session);
+  ComPtr<Callbacks> callbacks = make_com<Callbacks>();
+  Values values = std::make_shared<std::vector<double>>();
+  ComPtr<IPlotControl> control;
 };
 
 TEST_F(PlotControlTest, KeepsTheMarkupAsTheEngineReadsItAndPullsTheSeriesItNames) {
-  const double first[] = {0.8, 0.85, 0.9};
-  ASSERT_EQ(probe->AppendPlotValues(first, 3), E_UNEXPECTED);  // no plot yet
-  ASSERT_EQ(probe->OpenPlot(u"probe_plot", u"tplot: { id: 'probe_plot', data: '$Probe_Series'[0:1:end] },\r\ntitle: 'it''s'"), S_OK);
-  EXPECT_EQ(plot().commands()[0], "etch.make_plot('probe_plot').dblclick_ms(500);");
-  EXPECT_EQ(plot().markup(), "tplot: { id: 'probe_plot', data: '$Probe_Series'[0:1:end] },\ntitle: 'it''s'");
-  EXPECT_TRUE(plot().values("$Probe_Series").empty());
-  EXPECT_EQ(plot().binding("probe_plot"), (std::pair<std::string, std::string>{"$Probe_Series", ""}));
+  ASSERT_EQ(control->RunScript(u"etch.get_plot('p').set_markup('tplot: { id: \\'p\\' },\\n\\\r\ntitle: \\'it\\'\\'s\\'');"), S_OK);
+  EXPECT_EQ(plot().commands()[0], "etch.make_plot('p').dblclick_ms(500);");
+  EXPECT_EQ(plot().markup(), "tplot: { id: 'p' },\ntitle: 'it''s'");
+  EXPECT_TRUE(plot().values("$Series").empty());
+  EXPECT_EQ(plot().binding("p"), (std::pair<std::string, std::string>{"$Series", ""}));
 
-  ASSERT_EQ(probe->AppendPlotValues(first, 3), S_OK);
-  const double second[] = {0.95};
-  ASSERT_EQ(probe->AppendPlotValues(second, 1), S_OK);
-  EXPECT_EQ(plot().values("$Probe_Series"), (std::vector<float>{0.8f, 0.85f, 0.9f, 0.95f}));
+  ASSERT_EQ(append({0.8, 0.85, 0.9}), S_OK);
+  ASSERT_EQ(append({0.95}), S_OK);
+  EXPECT_EQ(plot().values("$Series"), (std::vector<float>{0.8f, 0.85f, 0.9f, 0.95f}));
   ASSERT_EQ(plot().data_changes().size(), 2u);
   EXPECT_EQ(plot().data_changes()[1].start, 2147483647);
-  EXPECT_EQ(plot().commands().back(), "etch.get_plot('probe_plot').plotter_data_changed('probe_plot', 2147483647, 2147483647);");
 }
 
 TEST_F(PlotControlTest, ReportsClicksWithThePointsLabelAndDraggedLines) {
-  ASSERT_EQ(probe->OpenPlot(u"probe_plot", u"tplot: { id: 'probe_plot' }"), S_OK);
-  const double values[] = {1.0, 2.5};
-  ASSERT_EQ(probe->AppendPlotValues(values, 2), S_OK);
-  journal();
-  EXPECT_EQ(plot().click("probe_plot", 1), S_OK);
-  EXPECT_EQ(plot().click("probe_plot", 9), S_OK);  // past the end: no label
-  EXPECT_EQ(plot().drag_lines("probe_plot", {0.04, 0.15}), S_OK);
-  EXPECT_EQ(journal(), (Lines{"click probe_plot 1|2.5", "click probe_plot ", "lines probe_plot 0.04 0.15"}));
+  ASSERT_EQ(append({1.0, 2.5}), S_OK);
+  EXPECT_EQ(plot().click("p", 1), S_OK);
+  EXPECT_EQ(plot().click("p", 9), S_OK);  // past the end: no label
+  EXPECT_EQ(plot().drag_lines("p", {0.04, 0.15}), S_OK);
+  EXPECT_EQ(callbacks->journal, (std::vector<std::string>{"click p 1|2.500000", "click p ", "lines p 0.040000 0.150000"}));
   EXPECT_THROW(plot().click("other", 0), HResultError);
 }
 
 TEST_F(PlotControlTest, CopiesPrintsAndRefusesEverythingOnceClosed) {
-  ASSERT_EQ(probe->OpenPlot(u"probe_plot", u"histogram: { id: 'probe_plot' }"), S_OK);
-  ASSERT_EQ(probe->CopyPlot(), S_OK);
-  EXPECT_EQ(ui.clipboard->text(), "histogram: { id: 'probe_plot' }");
-  PlotControl& p = plot();
-  EXPECT_EQ(p.Print(u"Probe Plot"), S_OK);
-  EXPECT_EQ(p.printed(), (std::vector<std::string>{"Probe Plot"}));
+  ASSERT_EQ(control->RunScript(u"etch.get_plot('p').set_markup('histogram: { id: p }')"), S_OK);
+  ASSERT_EQ(control->Copy(), S_OK);
+  EXPECT_EQ(ui.clipboard->text(), "histogram: { id: p }");
+  EXPECT_EQ(control->Print(u"Probe Plot"), S_OK);
+  EXPECT_EQ(plot().printed(), (std::vector<std::string>{"Probe Plot"}));
   double lo = 1, hi = 1;
-  ASSERT_EQ(p.GetRange(1, &lo, &hi), S_OK);
-  EXPECT_EQ(lo, 0.0);  // unset
-  ASSERT_EQ(p.SetRange(1, -2.0, 2.0), S_OK);
-  ASSERT_EQ(p.GetRange(1, &lo, &hi), S_OK);
-  EXPECT_EQ(hi, 2.0);
-  EXPECT_EQ(p.SetRange(2, 0, 1), E_INVALIDARG);
-  EXPECT_EQ(p.RunScript(u"alert('x')"), E_INVALIDARG);
-  EXPECT_EQ(p.RunScript(u"etch.get_plot('another').set_markup('')"), E_INVALIDARG);
+  ASSERT_EQ(control->GetRange(1, &lo, &hi), S_OK);
+  EXPECT_EQ(std::tuple(lo, hi), std::tuple(0.0, 0.0)) << "unset";
+  ASSERT_EQ(control->SetRange(1, -2.0, 2.0), S_OK);
+  ASSERT_EQ(control->GetRange(1, &lo, &hi), S_OK);
+  EXPECT_EQ(std::tuple(lo, hi), std::tuple(-2.0, 2.0));
+  EXPECT_EQ(control->SetRange(2, 0, 1), E_INVALIDARG);
+  EXPECT_EQ(control->RunScript(u"alert('x')"), E_INVALIDARG);
+  EXPECT_EQ(control->RunScript(u"etch.get_plot('another').set_markup('')"), E_INVALIDARG);
 
-  ASSERT_EQ(probe->ClosePlot(), S_OK);
-  EXPECT_TRUE(p.closed());
-  EXPECT_EQ(p.RunScript(u"etch.get_plot('probe_plot').set_markup('')"), E_UNEXPECTED);
-  EXPECT_EQ(p.Copy(), E_UNEXPECTED);
+  EXPECT_EQ(control->Close(), S_OK);
+  EXPECT_TRUE(plot().closed());
+  EXPECT_EQ(control->RunScript(u"etch.get_plot('p').set_markup('')"), E_UNEXPECTED);
+  EXPECT_EQ(control->Copy(), E_UNEXPECTED);
 }
 
-TEST_F(PlotControlTest, TheServiceRefusesPlotIdsThatCannotBeQuoted) {
-  auto callbacks = make_com<QuietCallbacks>();
-  ComPtr<IPlotControl> control;
-  EXPECT_EQ(ui.plots->CreatePlot(u"it's", callbacks.get(), control.put()), E_INVALIDARG);
-  EXPECT_EQ(ui.plots->CreatePlot(u"", callbacks.get(), control.put()), E_INVALIDARG);
-  EXPECT_EQ(ui.plots->CreatePlot(u"fine", nullptr, control.put()), E_POINTER);
-  EXPECT_FALSE(control);
-  ComPtr<IHostServices> services = frame->host_object().query<IHostServices>();
+TEST_F(PlotControlTest, TheServiceIsOfferedToDocumentsAndRefusesPlotIdsThatCannotBeQuoted) {
+  ComPtr<IPlotControl> other;
+  EXPECT_EQ(ui.plots->CreatePlot(u"it's", callbacks.get(), other.put()), E_INVALIDARG);
+  EXPECT_EQ(ui.plots->CreatePlot(u"", callbacks.get(), other.put()), E_INVALIDARG);
+  EXPECT_EQ(ui.plots->CreatePlot(u"fine", nullptr, other.put()), E_POINTER);
+  EXPECT_FALSE(other);
+  auto& frame = session->open(doc::Document(korvel::test::synthetic_recording(korvel::test::synthetic_ecg(1, 500, 1), 500)));
   ComPtr<IPlotControls> plots;
-  ASSERT_EQ(services->GetService(IPlotControls::iid, plots.put_void()), S_OK);
+  ASSERT_EQ(frame.host_object().query<IHostServices>()->GetService(IPlotControls::iid, plots.put_void()), S_OK);
   EXPECT_EQ(plots.get(), static_cast<IPlotControls*>(ui.plots.get()));
-  ComPtr<IUnknown> nothing;
-  EXPECT_EQ(services->GetService(IChartView::iid, nothing.put_void()), E_NOINTERFACE);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include "fake_host_ui.h"
 #include "loaded_library.h"
 #include "sdk/cpp/memory_stream.h"
+#include "sdk/cpp/utf.h"
 #include "sdk/host/calc_enumerator.h"
 
 namespace validator {

@@ -145,7 +145,7 @@ TEST(WfdbRecord, ChecksumMismatchIsRefusedUnlessVerificationIsOff) {
   EXPECT_NO_THROW(decode("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5540\n", files, false));
 }
 
-TEST(WfdbRecord, DamagedOrUnreadableFilesAreRefusedWithTheReason) {
+TEST(WfdbRecord, DamagedOrUnreadableHeadersAndFilesAreRefusedWithTheReason) {
   const Files files = {{"d.dat", std::vector<std::uint8_t>(39, 0)}, {"e.dat", std::vector<std::uint8_t>(8, 0)}};
   const struct {
     const char* header;
@@ -165,6 +165,19 @@ TEST(WfdbRecord, DamagedOrUnreadableFilesAreRefusedWithTheReason) {
       {"rec 2 100\nd.dat 16\nd.dat 80\n", 0, "shares file d.dat with signals of another format"},
       {"rec 1 100\nmissing.dat 16\n", 0, "missing.dat: file not found"},
       {"rec 0 128\n", 0, "db/rec.hea: record rec has no signals (an annotation-only record)"},
+      // The header's own lines, named by number.
+      {"rec 1\n\nd.dat 16y\n", 0, "db/rec.hea: line 3: bad format \"16y\""},
+      {"rec 1\nd.dat 16 abc\n", 0, "line 2: bad gain \"abc\""},
+      {"rec 1\nd.dat 16x0\n", 0, "line 2: samples per frame must be"},
+      {"rec 1\nd.dat 16 200(5\n", 0, "line 2: bad baseline"},
+      {"rec -1\n", 0, "line 1: negative number of signals"},
+      {"rec 1 1e300\n", 0, "line 1: sampling frequency must be positive and at most 1 THz"},
+      {"rec 1 360 10 noon\n", 0, "line 1: bad base time \"noon\""},
+      {"rec/2 1 360\n", 0, "line 1: multi-segment record"},
+      {"rec 1\nd.dat 16\nd.dat 16\n", 0, "line 3: unexpected line; the record line declares 1 signals"},
+      {"rec 2\nd.dat 16\n", 0, "db/rec.hea: the record line declares 2 signals but 1 signal lines follow"},
+      {"# only a comment\n", 0, "db/rec.hea: no record line"},
+      {"rec 1\nd.dat\n", 0, "line 2: signal line without a format"},
   };
   for (const auto& c : cases) {
     const std::string message = decode_error(c.header, files, true, c.claimed_size);

@@ -59,7 +59,7 @@ class Document final
     });
   }
   HRESULT OnLoaded() override {
-    log("loaded note=" + note_->text() + " count=" + std::to_string(counter_->value()));
+    log("loaded note=" + note_->payload() + " count=" + std::to_string(count_of(*counter_)));
     return S_OK;
   }
   HRESULT Close() override {
@@ -78,7 +78,7 @@ class Document final
       const std::string number = std::to_string(local_of(m.type));
       if (m.type == kMessageDocumentAttached) return attached(m);
       if (m.type == 0x80000001u) return log("follow-up"), S_OK;
-      if (m.type == type_id(kCountMessage)) return log("message count"), counter_->increment(), S_OK;
+      if (m.type == type_id(kCountMessage)) return log("message count"), count_up(*counter_), S_OK;
       if ((m.type >> 16) == family_module(kDataNotificationFamily)) {
         log("data " + number + " " + std::to_string(m.args[0]) + " " + std::to_string(m.args[1]) + " " + std::to_string(m.args[2]) +
             " " + std::to_string(m.args[3]) + (m.object ? " object" : ""));
@@ -118,7 +118,7 @@ class Document final
       switch (local_of(id)) {
         case kCommandCount: return update->SetEnabled(to_variant_bool(selection() == kSelectionRange));
         case kCommandToggle: return update->SetCheck(toggled_ ? 1 : 0, 1);
-        case kCommandReport: return update->SetText(utf8_to_utf16("Report " + std::to_string(counter_->value())).c_str());
+        case kCommandReport: return update->SetText(utf8_to_utf16("Report " + std::to_string(count_of(*counter_))).c_str());
         default: return S_FALSE;
       }
     });
@@ -196,8 +196,8 @@ class Document final
     note_->set(utf16_to_utf8(text));
     return S_OK;
   }
-  HRESULT GetNote(BSTR* text) override { return copy_text(note_->text(), text); }
-  HRESULT GetCount(std::int32_t* count) override { return copy_out(counter_->value(), count); }
+  HRESULT GetNote(BSTR* text) override { return copy_text(note_->payload(), text); }
+  HRESULT GetCount(std::int32_t* count) override { return copy_out(count_of(*counter_), count); }
   HRESULT AllowSampling(VARIANT_BOOL allow) override {
     allow_ = allow != VARIANT_FALSE;
     return S_OK;
@@ -239,8 +239,8 @@ class Document final
 
   ComPtr<IHostDocument> host_;
   ComPtr<IDocumentData> data_;
-  ComPtr<Note> note_ = make_com<Note>();
-  ComPtr<Counter> counter_ = make_com<Counter>();
+  ComPtr<Item> note_ = make_note();
+  ComPtr<Item> counter_ = make_counter();
   ComPtr<IAnalysisManager> manager_;
   std::int32_t cookie_ = -1;
   std::vector<std::string> journal_;

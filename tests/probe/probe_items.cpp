@@ -12,19 +12,6 @@ namespace {
 
 constexpr std::uint32_t kTag = 0x31425250;  // "PRB1"
 
-std::string int32s(std::initializer_list<std::int32_t> values) {
-  std::string out;
-  for (std::int32_t v : values) out.append(reinterpret_cast<const char*>(&v), sizeof v);
-  return out;
-}
-
-// The payload as `n` int32 values, or false when it is not exactly that.
-bool read_int32s(const std::string& payload, std::int32_t* values, std::size_t n) {
-  if (payload.size() != n * 4) return false;
-  std::memcpy(values, payload.data(), payload.size());
-  return true;
-}
-
 }  // namespace
 
 HRESULT Item::Load(IByteStream* stream) {
@@ -34,7 +21,8 @@ HRESULT Item::Load(IByteStream* stream) {
     std::uint32_t tag = 0, size = 0;
     if (!in.read(tag) || tag != kTag || !in.read(size) || size > (1u << 20)) return E_FAIL;
     std::string payload(size, '\0');
-    if (!in.read_bytes(payload.data(), size) || !decode(payload)) return E_FAIL;
+    if (!in.read_bytes(payload.data(), size) || !accept_(payload)) return E_FAIL;
+    payload_ = std::move(payload);
     dirty_ = false;
     loaded_ = true;
     return S_OK;
@@ -44,7 +32,7 @@ HRESULT Item::Load(IByteStream* stream) {
 HRESULT Item::Save(IByteStream* stream, VARIANT_BOOL clearDirty) {
   if (!stream) return E_POINTER;
   return guard([&] {
-    const std::string payload = encode();
+    const std::string& payload = payload_;
     BinaryWriter out(stream);
     out.write(kTag);
     out.write(static_cast<std::uint32_t>(payload.size()));
@@ -56,17 +44,28 @@ HRESULT Item::Save(IByteStream* stream, VARIANT_BOOL clearDirty) {
 }
 
 HRESULT Item::InitNew() {
-  reset();
+  payload_ = initial_;
   dirty_ = loaded_ = false;
   return S_OK;
 }
 
-std::string Counter::encode() const { return int32s({value_}); }
-bool Counter::decode(const std::string& payload) {
+ComPtr<Item> make_note() {
+  return make_com<Item>(kNoteClassId, "", [](const std::string&) { return true; });
+}
+ComPtr<Item> make_counter() {
+  return make_com<Item>(kCounterClassId, std::string(4, '\0'), [](const std::string& payload) {
+    std::int32_t v = 0;
+    return payload.size() == sizeof v && (std::memcpy(&v, payload.data(), sizeof v), v >= 0);
+  });
+}
+std::int32_t count_of(const Item& counter) {
   std::int32_t v = 0;
-  if (!read_int32s(payload, &v, 1) || v < 0) return false;
-  value_ = v;
-  return true;
+  std::memcpy(&v, counter.payload().data(), sizeof v);
+  return v;
+}
+void count_up(Item& counter) {
+  const std::int32_t v = count_of(counter) + 1;
+  counter.set(std::string(reinterpret_cast<const char*>(&v), sizeof v));
 }
 
 namespace {

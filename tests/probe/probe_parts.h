@@ -60,11 +60,16 @@ class ProbeFactory : public ProbeClass<F> {
 };
 
 // A persisted item: the tag "PRB1", the payload size, the payload. Load refuses another
-// tag, a short stream and a payload `decode` refuses (E_FAIL), and keeps its state then.
-class Item : public ComObject<IPersistStreamInit> {
+// tag, a short stream and a payload `accept` refuses (E_FAIL), and keeps its state then.
+// InitNew starts it from `initial`. The note's payload is its text; the counter's one
+// int32, not negative.
+class Item final : public ComObject<IPersistStreamInit> {
  public:
-  explicit Item(const GUID& class_id) : class_id_(class_id) {}
+  Item(const GUID& class_id, std::string initial, bool (*accept)(const std::string&))
+      : class_id_(class_id), initial_(initial), accept_(accept), payload_(std::move(initial)) {}
   bool loaded() const noexcept { return loaded_; }
+  const std::string& payload() const noexcept { return payload_; }
+  void set(std::string payload) { payload_ = std::move(payload), dirty_ = true; }
 
   HRESULT GetClassID(GUID* id) override { return copy_out(class_id_, id); }
   HRESULT IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
@@ -73,49 +78,18 @@ class Item : public ComObject<IPersistStreamInit> {
   HRESULT GetSizeMax(std::uint64_t*) override { return E_NOTIMPL; }
   HRESULT InitNew() override;
 
- protected:
-  void touch() noexcept { dirty_ = true; }
-
  private:
-  virtual std::string encode() const = 0;
-  virtual bool decode(const std::string& payload) = 0;  // false when not acceptable
-  virtual void reset() = 0;
-
   GUID class_id_;
-  bool dirty_ = false;
-  bool loaded_ = false;
+  std::string initial_;
+  bool (*accept_)(const std::string&);
+  std::string payload_;
+  bool dirty_ = false, loaded_ = false;
 };
 
-class Note final : public Item {
- public:
-  Note() : Item(kNoteClassId) {}
-  const std::string& text() const noexcept { return text_; }
-  void set(std::string text) { text_ = std::move(text), touch(); }
-
- private:
-  std::string encode() const override { return text_; }
-  bool decode(const std::string& payload) override {
-    text_ = payload;
-    return true;
-  }
-  void reset() override { text_.clear(); }
-  std::string text_;
-};
-
-// A counter (int32, not negative).
-class Counter final : public Item {
- public:
-  Counter() : Item(kCounterClassId) {}
-  std::int32_t value() const noexcept { return value_; }
-  void increment() { ++value_, touch(); }
-
- private:
-  std::string encode() const override;
-  bool decode(const std::string& payload) override;
-  void reset() override { value_ = 0; }
-  std::int32_t value_ = 0;
-};
-
+ComPtr<Item> make_note();
+ComPtr<Item> make_counter();
+std::int32_t count_of(const Item& counter);
+void count_up(Item& counter);
 ComPtr<IExtensionStrings> make_strings();
 ComPtr<IMessageClass> make_count_message_class();
 ComPtr<IUnknown> make_document_class();

@@ -6,7 +6,6 @@
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/guid.h"
-#include "sdk/variant.h"
 #include "sdk/hrv/result_codes.h"
 
 namespace {
@@ -24,15 +23,6 @@ TEST(Guid, RejectsMalformedText) {
     EXPECT_FALSE(parse_guid(text)) << text;
 }
 
-TEST(Bstr, CarriesLengthAndTerminatorAndSurvivesEmbeddedZeros) {
-  const char16_t text[] = {u'a', 0, u'b'};
-  Bstr s = Bstr::adopt(SysAllocStringLen(text, 3));
-  ASSERT_NE(s.get(), nullptr);
-  EXPECT_EQ(std::tuple(SysStringLen(s.get()), s.get()[2], s.get()[3]), std::tuple(3u, u'b', u'\0'));
-  EXPECT_EQ(SysStringLen(nullptr), 0u);
-  EXPECT_EQ(SysAllocString(nullptr), nullptr);
-}
-
 TEST(Utf, RoundTripsNonAsciiText) {
   const std::string text = "Poincar\xC3\xA9 \xC2\xB5s \xF0\x9F\x92\x93";
   std::u16string wide = utf8_to_utf16(text);
@@ -40,20 +30,6 @@ TEST(Utf, RoundTripsNonAsciiText) {
   EXPECT_EQ(utf16_to_utf8(wide), text);
   EXPECT_EQ(Bstr(text).utf8(), text);
   EXPECT_EQ(utf8_to_utf16("\xE2\x82"), std::u16string(1, u'\uFFFD'));  // truncated sequence
-}
-
-TEST(Variant, CopyIsDeepAndClearFreesStrings) {
-  VARIANT a, b;
-  VariantInit(&a);
-  VariantInit(&b);
-  a.vt = VT_BSTR;
-  a.bstrVal = SysAllocString(u"HRV");
-  ASSERT_EQ(VariantCopy(&b, &a), S_OK);
-  EXPECT_NE(a.bstrVal, b.bstrVal);
-  VariantClear(&a);
-  EXPECT_EQ(a.vt, VT_EMPTY);
-  EXPECT_TRUE(std::u16string_view(b.bstrVal) == u"HRV") << "the copy outlives the original";
-  VariantClear(&b);
 }
 
 TEST(Guard, TurnsExceptionsIntoTheirResultCodes) {

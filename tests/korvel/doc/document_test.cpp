@@ -73,14 +73,5 @@ TEST(Document, GrowsWhileSamplingAndTellsItsObservers) {
   EXPECT_THROW(d.end_sampling(), std::logic_error);
 }
 
-TEST(Document, StartsEmptyWithGivenChannelsAndFillsItsFirstRecordBySampling) {
-  Document d("live", {{"ECG", "mV", 0}, {"BP", "mmHg", 0x123456}});
-  EXPECT_EQ(d.record_count(), 0);
-  EXPECT_EQ(std::tuple(d.channel(0).colour, d.channel(1).colour), std::tuple(default_colour(0), 0x123456u));
-  d.begin_sampling(0.001, 0.0);
-  d.append(std::vector<std::vector<float>>{{1, 2}, {3, 4}});
-  EXPECT_EQ(std::tuple(d.record_count(), d.record_length(0)), std::tuple(1, 2));
-}
-
 }  // namespace
 }  // namespace korvel::doc

@@ -101,6 +101,11 @@ TEST(HostDocument, OpensEventReadersOnEventChannelsOnly) {
   for (ULONG i = 0; i < count; ++i) EXPECT_EQ(std::tuple(events[i].tick, records[i]), std::tuple(store->tick(i), 0)) << i;
   EXPECT_EQ(reader->Read(events.data(), 100, records.data(), &count), S_FALSE);
   EXPECT_EQ(count, 0u);
+  // A reader keeps to its range, from its start to before its end.
+  ASSERT_GE(store->count(), 3u);
+  ASSERT_EQ(d->OpenEventReader(peaks, {store->tick(0), 0}, {store->tick(2), 0}, reader.put()), S_OK);
+  ASSERT_EQ(reader->Read(events.data(), 100, records.data(), &count), S_OK);
+  EXPECT_EQ(std::tuple(count, events[0].tick, events[1].tick), std::tuple(2u, store->tick(0), store->tick(1)));
 
 }
 

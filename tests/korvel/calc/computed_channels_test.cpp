@@ -163,22 +163,5 @@ TEST(ComputedChannels, RefusesNamesThatAreTakenOrReadAsSomethingElse) {
   for (const char* name : {"HRV_vLPF", "Ch3", "rch1", "1x", "a-b", ""}) EXPECT_THROW(h.channels.create(name), std::invalid_argument) << name;
 }
 
-TEST(ComputedChannels, HasDataWhereEveryRecordedInputHasData) {
-  io::Recording r = test::synthetic_recording(test::synthetic_ecg(1, kRate, 11), kRate);
-  io::Record second = r.records[0];
-  second.channels.pop_back();  // no "Slow" in record 1
-  r.records.push_back(second);
-  Host h{doc::Document(r)};
-  const auto both = h.define("Both", "Ch1 * Ch2");
-  const auto one = h.define("One", "lowpass(Ch1, 20)");
-  const auto via = h.define("Via", "Both + One");
-  EXPECT_TRUE(h.channels.has_data(both, 0));
-  EXPECT_FALSE(h.channels.has_data(both, 1));
-  EXPECT_TRUE(h.channels.has_data(one, 1));
-  EXPECT_FALSE(h.channels.has_data(via, 1));
-  EXPECT_TRUE(h.channels.samples(both, 1).empty());
-  EXPECT_THROW(h.channels.has_data(one, 2), std::out_of_range);
-}
-
 }  // namespace
 }  // namespace korvel::calc

@@ -81,39 +81,6 @@ TEST(EdfImport, MultiRateFileKeepsLabelsUnitsAndValuesOnTheFastestTicks) {
   }
 }
 
-// A plain EDF file laid out field by field: two records of 0.5 s, "fast" with 4 samples
-// and "slow" with 2 per record, 0.1 physical units per digital step.
-std::string plain_edf(const std::vector<std::int16_t>& fast, const std::vector<std::int16_t>& slow) {
-  auto field = [](std::string text, std::size_t width) { return text.append(width - text.size(), ' '); };
-  std::string h = field("0", 8) + field("patient", 80) + field("recording", 80) + "01.02.03" + "04.05.06" + field("768", 8) +
-                  field("", 44) + field("2", 8) + field("0.5", 8) + field("2", 4) + field("fast", 16) + field("slow", 16) +
-                  field("", 160) + field("mV", 8) + field("bpm", 8);  // labels, transducers, dimensions
-  for (const char* both : {"-3276.8", "3276.7", "-32768", "32767"}) h += field(both, 8) + field(both, 8);  // physical, digital range
-  h += field("", 160) + field("4", 8) + field("2", 8) + field("", 64);  // prefilters, samples per record
-  auto put = [&h](std::int16_t v) { h += {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)}; };
-  for (int record = 0; record < 2; ++record) {
-    for (int k = 0; k < 4; ++k) put(fast[record * 4 + k]);
-    for (int k = 0; k < 2; ++k) put(slow[record * 2 + k]);
-  }
-  return h;
-}
-
-TEST(EdfImport, PlainEdfMapsDigitalToPhysicalOverItsDataRecords) {
-  const test::TempDir dir;
-  const Record r = read_edf(dir.write("plain.edf", plain_edf({0, 10, -20, 30, 32767, -32768, 5, 6}, {100, 300, 500, 700}))).records.at(0);
-  ASSERT_EQ(r.channels.size(), 2u);
-  EXPECT_EQ(std::tie(r.channels[0].name, r.channels[1].unit), std::tuple("fast", "bpm"));
-  EXPECT_DOUBLE_EQ(r.tick_interval_s, 0.5 / 4);
-  // 0.1 per step from 0, within float rounding of values up to 3276.8.
-  const double fast[] = {0, 1, -2, 3, 3276.7, -3276.8, 0.5, 0.6};
-  const double slow[] = {10, 20, 30, 40, 50, 60, 70, 70};  // 10, 30, 50, 70 interpolated
-  ASSERT_EQ(r.length(), 8u);
-  for (std::size_t n = 0; n < 8; ++n) {
-    EXPECT_NEAR(r.channels[0].samples[n], fast[n], 1e-3) << "tick " << n;
-    EXPECT_NEAR(r.channels[1].samples[n], slow[n], 1e-3) << "tick " << n;
-  }
-}
-
 TEST(EdfImport, DamagedOrDiscontinuousFilesAreRefusedNamingTheFile) {
   const test::TempDir dir;
   write_two_rates(dir.file("cut.edf"), EDFLIB_FILETYPE_EDFPLUS);

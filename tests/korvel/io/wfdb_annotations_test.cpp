@@ -70,17 +70,6 @@ TEST(WfdbAnnotations, ModifiersApplyToTheAnnotationBeforeThemAndNumberAndChannel
   EXPECT_EQ(set.time_base_hz, 0.0);
 }
 
-TEST(WfdbAnnotations, TimeResolutionNoteSetsTheTimeBase) {
-  // A note at 0, then a code-0 word reached through a negative skip, as some writers emit.
-  Writer w;
-  w.word(22, 0).aux("## time resolution: 500").skip(-1).word(0, 1).word(1, 29).word(0, 0);
-  const AnnotationSet set = decode(w);
-  EXPECT_EQ(set.time_base_hz, 500.0);
-  ASSERT_EQ(set.annotations.size(), 3u);
-  EXPECT_EQ(std::tuple(set.annotations[1].time, set.annotations[1].code, set.annotations[2].time), std::tuple(0, 0, 29));
-  EXPECT_EQ(beat_annotations(set.annotations).size(), 1u);
-}
-
 TEST(WfdbAnnotations, DamagedFilesAreRefusedWithThePlace) {
   Writer aux;
   aux.word(1, 5).word(63, 40);

@@ -13,31 +13,69 @@
 #include "apps/korvel-hrv/hrv_session.h"
 #include "apps/korvel-hrv/outputs.h"
 #include "apps/korvel-hrv/synthetic_ecg.h"
+#include "korvel/signal/polarity.h"
 
 namespace korvel_hrv {
 
 namespace {
 
-// The named settings of one run: a settings file (a bare object of values, or a results.json
-// whose "settings" it takes), then the preset, the signal and the selection flag.
-nlohmann::json settings_for(const AnalyzeOptions& options, bool selection) {
-  nlohmann::json values = nlohmann::json::object();
-  if (options.settings) {
-    std::ifstream in(*options.settings);
-    if (!in) throw UsageError(options.settings->string() + ": cannot open the settings file");
-    try {
-      values = nlohmann::json::parse(in);
-    } catch (const nlohmann::json::exception& e) {
-      throw UsageError(options.settings->string() + ": not valid JSON (" + e.what() + ")");
+enum class Polarity { Auto, Positive, Negative };
+
+nlohmann::json settings_file(const AnalyzeOptions& options) {
+  if (!options.settings) return nlohmann::json::object();
+  std::ifstream in(*options.settings);
+  if (!in) throw UsageError(options.settings->string() + ": cannot open the settings file");
+  try {
+    nlohmann::json values = nlohmann::json::parse(in);
+    if (!values.is_object()) throw UsageError(options.settings->string() + ": settings must be a JSON object");
+    // A results.json gives its settings and the polarity it was analysed with.
+    if (values.contains("settings")) {
+      nlohmann::json settings = values["settings"];
+      if (values.contains("polarity") && settings.is_object()) settings["Polarity"] = values["polarity"];
+      values = settings;
     }
-    if (values.contains("settings")) values = values["settings"];
-    // The region comes from the data and the selection, never from a file.
-    for (const char* key : {"StartTick", "StartRecord", "EndTick", "EndRecord"}) values.erase(key);
+    return values;
+  } catch (const nlohmann::json::exception& e) {
+    throw UsageError(options.settings->string() + ": not valid JSON (" + e.what() + ")");
   }
+}
+
+// The polarity asked for: the option, else the settings file's "Polarity", else auto.
+Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& file) {
+  std::string name = options.polarity.value_or("auto");
+  if (!options.polarity && file.contains("Polarity")) {
+    if (!file["Polarity"].is_string()) throw UsageError("setting \"Polarity\" must be \"auto\", \"positive\" or \"negative\"");
+    name = file["Polarity"].get<std::string>();
+  }
+  if (name == "auto") return Polarity::Auto;
+  if (name == "positive") return Polarity::Positive;
+  if (name == "negative") return Polarity::Negative;
+  throw UsageError("unknown polarity \"" + name + "\"; it is auto, positive or negative");
+}
+
+// The named settings of one run: a settings file (a bare object of values, or a results.json
+// whose "settings" it takes), then the preset, the analysed source and the selection flag.
+nlohmann::json settings_for(const AnalyzeOptions& options, nlohmann::json values, ChannelId source, bool selection) {
+  // The region comes from the data and the selection, never from a file; the source is
+  // the signal asked for, as the polarity makes it.
+  for (const char* key : {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity", "SourceKind"}) values.erase(key);
   if (options.preset) values["Preset"] = preset_index(*options.preset);
-  values["SourceChannel"] = options.signal;
+  values["SourceChannel"] = source.index;
+  values["SourceKind"] = source.kind;
   values["AnalyseSelection"] = selection;
   return values;
+}
+
+// Picks the deflection to analyse (from the samples of `signal` on auto) and returns the
+// channel the detector is to read: the signal, or its inverted computed channel.
+// `samples` of the signal, every `dt` seconds, are what the automatic choice looks at.
+ChannelId orient(HrvSession& session, const AnalyzeOptions& options, const nlohmann::json& file,
+                 std::span<const float> samples, double dt) {
+  Polarity polarity = polarity_asked(options, file);
+  if (polarity == Polarity::Auto)
+    polarity = korvel::signal::dominant_deflection(samples, dt) == korvel::signal::Polarity::Negative ? Polarity::Negative
+                                                                                                       : Polarity::Positive;
+  return session.source_channel(options.signal, polarity == Polarity::Negative);
 }
 
 void check_signal(const HrvSession& session, int signal) {
@@ -74,7 +112,10 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
   session.open_recording(recording, load);
   check_signal(session, options.signal);
   const bool selection = options.from.has_value();
-  session.apply_settings(settings_for(options, selection));
+  const nlohmann::json file = settings_file(options);
+  const auto [samples, dt] = session.signal_samples(options.signal);
+  const ChannelId source = orient(session, options, file, samples, dt);
+  session.apply_settings(settings_for(options, file, source, selection));
   if (selection) session.select_seconds(*options.from, *options.to, options.signal);
   {
     Progress progress("analysing " + recording.filename().string());
@@ -90,7 +131,9 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
   load.sampling_rate_hz = options.csvRateHz;
   session.open_recording(recording, load);
   check_signal(session, options.signal);
-  session.apply_settings(settings_for(options, false));
+  const nlohmann::json file = settings_file(options);
+  const auto [samples, dt] = session.signal_samples(options.signal);
+  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
@@ -170,7 +213,15 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   HrvSession session;
   session.open_for_sampling(data, recording);
   check_signal(session, options.signal);
-  session.apply_settings(settings_for(options, false));
+  // The file being replayed decides the polarity, as a recording of the same signal would.
+  const nlohmann::json file = settings_file(options);
+  std::vector<float> samples;
+  for (const auto& record : data.records) {
+    const auto& s = record.channels.at(static_cast<std::size_t>(options.signal)).samples;
+    samples.insert(samples.end(), s.begin(), s.end());
+  }
+  const double dt = data.records.front().tick_interval_s;
+  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
   // "Analyze while Sampling", as the user switches it on before recording.
   session.run_macro("HRV_ToggleOnlineMode");
   {
@@ -186,8 +237,7 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
 int edit(const std::filesystem::path& document, const EditOptions& options) {
   HrvSession session;
   session.open_document(document);
-  nlohmann::json settings = nlohmann::json::parse(session.results_json())["settings"];
-  const int signal = settings["SourceChannel"].get<int>();
+  const int signal = nlohmann::json::parse(session.results_json())["signal"].get<int>();
   const std::string& a = options.action;
   bool done = true;
   if (options.macro) {

@@ -19,6 +19,10 @@ struct AnalyzeOptions {
   bool json = false;
   double csvRateHz = 0;  // sampling rate for delimited text without a time column
   std::optional<int> channelCalc;  // add an "HRV Calculation" channel of this parameter
+  // Which deflection of the signal carries the beat: "auto" (the default: decided from the
+  // recording), "positive" or "negative" (the signal is analysed inverted). Unset: the
+  // settings file's "Polarity", else "auto".
+  std::optional<std::string> polarity;
 };
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);

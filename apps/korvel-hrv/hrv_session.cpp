@@ -110,6 +110,34 @@ IExtensionDocument* HrvSession::hrv_document() const {
 
 int HrvSession::channel_count() const { return frame_->data().document().channel_count(); }
 
+std::pair<std::vector<float>, double> HrvSession::signal_samples(int signal) const {
+  const auto& d = frame_->data().document();
+  std::vector<float> samples;
+  for (std::int32_t r = 0; r < d.record_count(); ++r) {
+    const auto s = d.samples(r, signal);
+    samples.insert(samples.end(), s.begin(), s.end());
+  }
+  return {std::move(samples), d.record_count() > 0 ? d.tick_interval(0) : 0.0};
+}
+
+namespace {
+constexpr std::string_view kInvertedPrefix = "Inverted_Ch";
+}  // namespace
+
+ChannelId HrvSession::source_channel(int signal, bool inverted) {
+  if (!inverted) return {signal, ChannelId::kDefaultKind};
+  auto& channels = frame_->data().channels();
+  const std::string name = std::string(kInvertedPrefix) + std::to_string(signal + 1);
+  std::int32_t index = 0;
+  if (const auto found = channels.find(name)) {
+    index = *found;
+  } else {
+    index = channels.create(name);
+    channels.set_expression(index, "-Ch" + std::to_string(signal + 1));
+  }
+  return {index, ChannelId::kComputedReference};
+}
+
 double HrvSession::duration_seconds() const {
   const auto& d = frame_->data().document();
   if (d.record_count() == 0) return 0;
@@ -365,7 +393,21 @@ std::string HrvSession::results_json() const {
   if (!exporter) throw UsageError("the HRV document cannot export its results");
   auto stream = make_com<MemoryStream>();
   if (FAILED(exporter->ExportResults(stream.get()))) throw UsageError("the results could not be exported");
-  return read_text(stream.get());
+  // The extension names the channel it read; the user asked for a recorded signal, which
+  // an inverted source names in its own name.
+  auto results = nlohmann::ordered_json::parse(read_text(stream.get()));
+  const auto& settings = results["settings"];
+  const bool inverted = (settings["SourceKind"].get<std::int32_t>() & ChannelId::kReferenceMask) == ChannelId::kComputedReference;
+  if (inverted) {
+    const std::string name = frame_->data().channels().name(settings["SourceChannel"].get<std::int32_t>());
+    results["signal"] = std::stoi(name.substr(kInvertedPrefix.size())) - 1;
+  }
+  nlohmann::ordered_json out;
+  for (auto it = results.begin(); it != results.end(); ++it) {
+    out[it.key()] = it.value();
+    if (it.key() == "signal") out["polarity"] = inverted ? "negative" : "positive";
+  }
+  return out.dump(2) + "\n";
 }
 
 std::string HrvSession::beats_csv() const {

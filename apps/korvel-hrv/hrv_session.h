@@ -46,6 +46,13 @@ class HrvSession {
   void select_seconds(double from, double to, int signal);
   void select_point_seconds(double at, int signal);
   int channel_count() const;
+  // The samples of recorded channel `signal`, every record in order, and the first
+  // record's sample interval.
+  std::pair<std::vector<float>, double> signal_samples(int signal) const;
+  // The channel the detector is to read for recorded channel `signal`: the channel itself,
+  // or with `inverted` the computed channel "Inverted_Ch<signal + 1>" holding its negation
+  // (created once), so that the deflection the detector searches for points up.
+  ChannelId source_channel(int signal, bool inverted);
   double duration_seconds() const;
 
   // A macro command by name ("HRV_Analyze", ...), delivered as replaying a macro does.
@@ -74,6 +81,8 @@ class HrvSession {
   // (the report with the six plots beneath it).
   void write_views(const std::filesystem::path& dir);
 
+  // results.json: the extension's export, with "signal" the recorded channel analysed and
+  // "polarity" the deflection analysed ("positive", or "negative" for an inverted source).
   std::string results_json() const;
   std::string beats_csv() const;
   void save_document(const std::filesystem::path& path) const;

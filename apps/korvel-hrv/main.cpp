@@ -30,6 +30,8 @@ void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool
   command->add_option("--out", o.out, "output folder")->capture_default_str();
   command->add_flag("--json", o.json, "print results.json instead of the summary");
   command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column");
+  command->add_option("--polarity", o.polarity, "deflection that carries the beat: auto (default), positive or negative")
+      ->check(CLI::IsMember({"auto", "positive", "negative"}));
   if (range) {
     command->add_option("--from", o.from, "start of the range to analyse, seconds");
     command->add_option("--to", o.to, "end of the range to analyse, seconds");
@@ -63,6 +65,8 @@ int main(int argc, char** argv) {
   table->add_option("--preset", tableOptions.preset, "species preset");
   table->add_option("--settings", tableOptions.settings, "JSON file of settings by name")->check(CLI::ExistingFile);
   table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column");
+  table->add_option("--polarity", tableOptions.polarity, "deflection that carries the beat: auto (default), positive or negative")
+      ->check(CLI::IsMember({"auto", "positive", "negative"}));
 
   korvel_hrv::AnalyzeOptions demoOptions;
   std::string species = "human";

@@ -51,7 +51,9 @@ std::string summary_of(const std::string& resultsJson, const std::filesystem::pa
   const auto& f = r["frequency"];
   const auto& b = r["beats"];
   std::ostringstream out;
-  out << "recording " << r["recording"].get<std::string>() << ", signal " << r["signal"] << "\n";
+  out << "recording " << r["recording"].get<std::string>() << ", signal " << r["signal"];
+  if (r.contains("polarity")) out << ", " << r["polarity"].get<std::string>() << " deflection analysed";
+  out << "\n";
   out << "beats: " << b["detected"] << " detected, " << b["total"] << " analysed (" << b["normal"] << " normal, "
       << b["ectopic"] << " ectopic)\n";
   out << "mean RR " << value(t["mean_rr_s"], 1000, 1, " ms") << ", mean rate " << value(t["mean_rate_bpm"], 1, 1, " bpm")

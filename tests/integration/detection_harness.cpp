@@ -89,7 +89,11 @@ DetectedBeats detect_beats(korvel::io::Recording recording, int signal, int pres
 
 DetectedBeats detect_beats_while_sampling(const std::filesystem::path& path, int signal, int preset, double seconds,
                                           unsigned seed, int maxBlock) {
-  korvel::io::Recording recording = korvel::io::load_recording(path);
+  return detect_beats_while_sampling(korvel::io::load_recording(path), signal, preset, seconds, seed, maxBlock);
+}
+
+DetectedBeats detect_beats_while_sampling(const korvel::io::Recording& recording, int signal, int preset, double seconds,
+                                          unsigned seed, int maxBlock) {
   const korvel::io::Record source = recording.records.at(0);
   std::vector<korvel::doc::ChannelInfo> channels;
   for (const auto& c : source.channels) channels.push_back({c.name, c.unit, 0});

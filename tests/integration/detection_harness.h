@@ -27,5 +27,7 @@ DetectedBeats detect_beats(korvel::io::Recording recording, int signal, int pres
 // read after every block through one reader over the open end. At most `seconds` of data.
 DetectedBeats detect_beats_while_sampling(const std::filesystem::path& path, int signal, int preset, double seconds,
                                           unsigned seed, int maxBlock);
+DetectedBeats detect_beats_while_sampling(const korvel::io::Recording& recording, int signal, int preset, double seconds,
+                                          unsigned seed, int maxBlock);
 
 }  // namespace integration

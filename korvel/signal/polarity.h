@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+// Which way the deflection that carries the beat points: up (an R wave, a pressure pulse)
+// or down (the QS complex of a lead such as MCL1, the negative R wave of some mouse leads).
+//
+// The detection chain finds beats on the derivative's envelope, which ignores the sign,
+// but places each beat at the maximum of the low-passed signal near the detection. On a
+// lead whose QRS points down that maximum is wherever the window edge happens to be, and
+// the beat times jitter by a QRS width. The host therefore decides the sign once per
+// channel and, for a negative one, hands the detector the channel inverted.
+//
+// The decision: remove the slow waves (baseline wander, P and T waves, the level of a
+// pressure trace) by subtracting a centred 0.1 s moving mean, which keeps a QRS complex
+// or the edge of a pulse; then, in every 10 s segment, compare how far the signal reaches
+// above zero with how far it reaches below, each as the value exceeded by 0.5 % of the
+// segment's samples (about the top 8 ms of each beat at 60 beats per minute, so the
+// extremes of the QRS and not one artefact). Each segment votes for the larger side; the
+// majority decides, a tie being positive. Negating the input exactly negates every step,
+// so an inverted channel always gets the opposite decision and hence the same beats.
+#pragma once
+
+#include <span>
+
+namespace korvel::signal {
+
+enum class Polarity { Positive, Negative };
+
+// `samples` of one channel sampled every `dt` seconds; non-finite samples count as 0.
+Polarity dominant_deflection(std::span<const float> samples, double dt);
+
+}  // namespace korvel::signal

@@ -17,9 +17,6 @@ inline constexpr GUID kDocumentClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7
 // Classes of the document's two persisted items: 0 a note (text), 1 a counter.
 inline constexpr GUID kNoteClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F21}");
 inline constexpr GUID kCounterClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F22}");
-// The view class (type id: module id << 16 | 1), in a category of its own.
-inline constexpr GUID kViewClassId = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F24}");
-inline constexpr GUID kViewCategory = make_guid("{6B0F3C52-7E0B-4D8A-9C11-0D7E2B9A4F25}");
 // The macro command "PRB Probe_Count": message number kCountMessage. Commands are module
 // id << 16 | one of these.
 inline constexpr std::uint16_t kCountMessage = 0x100;
@@ -28,7 +25,7 @@ enum Command : std::uint16_t {
   kCommandToggle = 2,   // "Probe|Sub|Toggle": flips a check mark
   kCommandReport = 3,   // "Probe|Sub|Report": anchored at "analyse"; its text shows the count
   kCommandViews = 4,    // "Probe|Views|": a native popup with entries 41 and 42
-  kCommandOpenView = 5, // "Probe|Open": asks the host to open the view of type 1
+  kCommandOpenView = 5, // "Probe|Open": asks the host for a view of type 1, which no class offers
 };
 
 struct IProbeDocument : IUnknown {

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The probe document and its class, and the class of its view. The document reaches the
+// The probe document and its class. The document reaches the
 // host only through the site it was created with and the application it was registered
 // with, and writes each call the host makes on it into its journal.
 #include <vector>
@@ -261,11 +261,5 @@ class DocumentClass final : public ProbeFactory<IDocumentClass> {
 }  // namespace
 
 ComPtr<IUnknown> make_document_class() { return ComPtr<IUnknown>::adopt(make_com<DocumentClass>().detach()->identity()); }
-
-// The probe's one view type: the host finds its class by the type id the document asks for.
-ComPtr<IUnknown> make_view_class() {
-  const ClassInfo info{u"Probe View", u"ProbeView", kViewClassId, kViewCategory, 1, 0};
-  return ComPtr<IUnknown>::adopt(make_com<ProbeFactory<IClassFactory>>(info).detach()->identity());
-}
 
 }  // namespace probe

@@ -13,8 +13,8 @@ IApplication* application() { return g_application; }
 
 }  // namespace probe
 
-// Registers the document and view classes and the macro command; E_FAIL without a host or
-// when the host refuses any of them.
+// Registers the document class and the macro command; E_FAIL without a host or when the
+// host refuses either.
 extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterClassObjects(IUnknown* host) {
   if (!host) return E_FAIL;
   auto application = ComPtr<IUnknown>::retain(host).query<IApplication>();
@@ -24,9 +24,9 @@ extern "C" __attribute__((visibility("default"))) HRESULT DllRegisterClassObject
   if (FAILED(application->GetClassObjectRegistry(registry.put())) || !registry ||
       FAILED(application->GetMessageClassRegistry(messages.put())) || !messages)
     return E_FAIL;
-  for (auto make : {probe::make_document_class, probe::make_view_class})
-    if (FAILED(registry->RegisterClassObject(make().get()))) return E_FAIL;
-  if (FAILED(messages->RegisterMessageClass(probe::make_count_message_class().get()))) return E_FAIL;
+  if (FAILED(registry->RegisterClassObject(probe::make_document_class().get())) ||
+      FAILED(messages->RegisterMessageClass(probe::make_count_message_class().get())))
+    return E_FAIL;
   probe::g_application = application.get();
   return S_OK;
 }

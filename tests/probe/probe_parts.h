@@ -93,6 +93,5 @@ void count_up(Item& counter);
 ComPtr<IExtensionStrings> make_strings();
 ComPtr<IMessageClass> make_count_message_class();
 ComPtr<IUnknown> make_document_class();
-ComPtr<IUnknown> make_view_class();
 
 }  // namespace probe

@@ -84,21 +84,12 @@ HRESULT ChartData::AddChild(IChartDataChildData* child) {
   children[type] = ComPtr<IChartDataChildData>::retain(child);
   return S_OK;
 }
-HRESULT ChartData::RemoveChild(std::uint32_t typeId) { return children.erase(typeId) ? S_OK : S_FALSE; }
 
 HRESULT ChartView::GetSelection(std::uint32_t* k, TickPosition* s, TickPosition* e, ChannelId* c, double* low,
                                 double* high) {
   if (!k || !s || !e || !c || !low || !high) return E_POINTER;
   queries.push_back({*k, *low, *high});
   *k = kind, *s = start, *e = end, *c = ChannelId{0, ChannelId::kDefaultKind};
-  return S_OK;
-}
-HRESULT ChartView::SetSelection(std::uint32_t k, TickPosition s, TickPosition e, ChannelId c, double low, double high) {
-  sets.push_back({k, s, e, c, low, high});
-  return S_OK;
-}
-HRESULT ChartView::ShowPosition(TickPosition p) {
-  shown.push_back(p);
   return S_OK;
 }
 
@@ -122,7 +113,6 @@ HRESULT AnalysisManager::RegisterClient(const char16_t* name, const char16_t* te
   names.push_back(utf16_to_utf8(name) + "/" + utf16_to_utf8(text));
   return S_OK;
 }
-HRESULT AnalysisManager::UnregisterClient(std::int32_t cookie) { return clients.erase(cookie) ? S_OK : S_FALSE; }
 HRESULT AnalysisManager::SetPersistedItem(std::int32_t cookie, std::int32_t index, IPersistStreamInit* object,
                                           VARIANT_BOOL) {
   if (!object) return E_POINTER;
@@ -132,11 +122,6 @@ HRESULT AnalysisManager::SetPersistedItem(std::int32_t cookie, std::int32_t inde
 }
 HRESULT AnalysisManager::IsAffected(std::int32_t cookie, std::int32_t, VARIANT_BOOL* result) {
   return put_bool(affected && clients.count(cookie), result);
-}
-HRESULT AnalysisManager::MarkChanged(std::int32_t cookie) { return clients.count(cookie) ? S_OK : E_INVALIDARG; }
-HRESULT AnalysisManager::ReportRegion(std::int32_t cookie, TickPosition start, TickPosition end, std::int32_t argument) {
-  regions.push_back({cookie, start, end, argument});
-  return S_OK;
 }
 
 HRESULT SamplingManager::AddSink(IOnlineDataSink* sink) {
@@ -157,10 +142,6 @@ HRESULT Calculation::Initialise(const char16_t* text, const char16_t*, BSTR*) {
   return refused.empty() || expression.find(refused) == std::string::npos ? S_OK : E_INVALIDARG;
 }
 HRESULT Calculation::GetExpression(BSTR* out) { return put_text(expression, out); }
-HRESULT Calculation::ResetCalculation() {
-  ++resets;
-  return S_OK;
-}
 
 // ---- IHostDocument ----
 
@@ -183,10 +164,6 @@ HRESULT HostDocument::GetIdentity(std::int32_t* out) { return put(identity, out)
 HRESULT HostDocument::SendMessage(const HostMessage* message) {
   if (!message) return E_POINTER;
   messages.push_back(*message);
-  return S_OK;
-}
-HRESULT HostDocument::NotifyService(const GUID& service, std::uint32_t type) {
-  notices.emplace_back(service, type);
   return S_OK;
 }
 
@@ -219,7 +196,7 @@ HRESULT HostDocument::GetDocumentName(BSTR* name) { return put_text("fake", name
 HRESULT HostDocument::IsSampling(VARIANT_BOOL* out) { return put_bool(sampling, out); }
 HRESULT HostDocument::GetSamplingStart(std::int32_t* record, TickPosition* position) {
   if (!record || !position) return E_POINTER;
-  *record = samplingStartRecord, *position = samplingStartPosition;
+  *record = samplingStartRecord, *position = TickPosition::unset();
   return S_OK;
 }
 HRESULT HostDocument::IsRegionValid(TickPosition, TickPosition, VARIANT_BOOL* valid) { return put_bool(regionValid, valid); }
@@ -308,12 +285,6 @@ HRESULT HostDocument::SetCalculation(ChannelId id, IUnknown* calculation) {
   c->calculation->expression = text.utf8();
   c->attached = arithmetic.query<IUnknown>();
   return S_OK;
-}
-HRESULT HostDocument::ShowEventsOn(ChannelId eventChannel, std::int32_t target) {
-  return markers.insert({eventChannel.index, target}).second ? S_OK : S_FALSE;
-}
-HRESULT HostDocument::HideEventsOn(ChannelId eventChannel, std::int32_t target) {
-  return markers.erase({eventChannel.index, target}) ? S_OK : S_FALSE;
 }
 HRESULT HostDocument::IsShowingEventsOn(ChannelId eventChannel, std::int32_t target, VARIANT_BOOL* shown) {
   return put_bool(markers.count({eventChannel.index, target}) > 0, shown);

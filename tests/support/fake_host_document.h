@@ -38,7 +38,7 @@ class ChartData final : public ComObject<IChartData> {
  public:
   HRESULT GetChild(std::uint32_t typeId, IChartDataChildData** child) override;
   HRESULT AddChild(IChartDataChildData* child) override;
-  HRESULT RemoveChild(std::uint32_t typeId) override;
+  HRESULT RemoveChild(std::uint32_t typeId) override { return children.erase(typeId) ? S_OK : S_FALSE; }
   std::map<std::uint32_t, ComPtr<IChartDataChildData>> children;
 };
 
@@ -56,16 +56,19 @@ class ChartView final : public ComObject<IChartView> {
   };
   HRESULT GetSelection(std::uint32_t* kind, TickPosition* start, TickPosition* end, ChannelId* channel, double* low,
                        double* high) override;
-  HRESULT SetSelection(std::uint32_t kind, TickPosition start, TickPosition end, ChannelId channel, double low,
-                       double high) override;
-  HRESULT ShowPosition(TickPosition position) override;
-
+  HRESULT SetSelection(std::uint32_t k, TickPosition s, TickPosition e, ChannelId c, double low, double high) override {
+    sets.push_back({k, s, e, c, low, high});
+    return S_OK;
+  }
+  HRESULT ShowPosition(TickPosition position) override {
+    shown.push_back(position);
+    return S_OK;
+  }
   // No selection until a test makes one.
   void select(std::uint32_t k, TickPosition s, TickPosition e) { kind = k, start = s, end = e; }
 
   std::uint32_t kind = kSelectionNone;
-  TickPosition start = TickPosition::unset();
-  TickPosition end = TickPosition::unset();
+  TickPosition start = TickPosition::unset(), end = TickPosition::unset();
   std::vector<Query> queries;
   std::vector<Set> sets;
   std::vector<TickPosition> shown;  // positions scrolled into view
@@ -86,11 +89,14 @@ class AnalysisManager final : public ComObject<IAnalysisManager> {
     std::int32_t argument;
   };
   HRESULT RegisterClient(const char16_t* name, const char16_t* text, IUnknown* client, std::int32_t* cookie) override;
-  HRESULT UnregisterClient(std::int32_t cookie) override;
+  HRESULT UnregisterClient(std::int32_t cookie) override { return clients.erase(cookie) ? S_OK : S_FALSE; }
   HRESULT SetPersistedItem(std::int32_t cookie, std::int32_t index, IPersistStreamInit* object, VARIANT_BOOL) override;
   HRESULT IsAffected(std::int32_t cookie, std::int32_t, VARIANT_BOOL* result) override;
-  HRESULT MarkChanged(std::int32_t cookie) override;
-  HRESULT ReportRegion(std::int32_t cookie, TickPosition start, TickPosition end, std::int32_t argument) override;
+  HRESULT MarkChanged(std::int32_t cookie) override { return clients.count(cookie) ? S_OK : E_INVALIDARG; }
+  HRESULT ReportRegion(std::int32_t cookie, TickPosition start, TickPosition end, std::int32_t argument) override {
+    regions.push_back({cookie, start, end, argument});
+    return S_OK;
+  }
 
   std::int32_t nextCookie = 7;
   std::map<std::int32_t, ComPtr<IUnknown>> clients;
@@ -111,7 +117,10 @@ class Calculation final : public ComObject<IArithmeticCalculation, ICalculationR
  public:
   HRESULT Initialise(const char16_t* text, const char16_t*, BSTR*) override;
   HRESULT GetExpression(BSTR* out) override;
-  HRESULT ResetCalculation() override;
+  HRESULT ResetCalculation() override {
+    ++resets;
+    return S_OK;
+  }
   std::string expression;
   std::string refused;  // Initialise refuses expressions that contain it, when not empty
   int resets = 0;
@@ -132,7 +141,6 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
     bool flag = false;
     bool deleted = false;
   };
-  // Every message taken, copied.
   struct ChartMessageCopy {
     std::uint32_t type;
     std::vector<std::uint32_t> fields;
@@ -150,7 +158,10 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
   HRESULT GetSamplingManager(ISamplingManager** out) override;
   HRESULT GetIdentity(std::int32_t* out) override;
   HRESULT SendMessage(const HostMessage* message) override;
-  HRESULT NotifyService(const GUID& service, std::uint32_t type) override;
+  HRESULT NotifyService(const GUID& service, std::uint32_t type) override {
+    notices.emplace_back(service, type);
+    return S_OK;
+  }
   // IDocumentData
   HRESULT GetRecordCount(std::int32_t* count) override;
   HRESULT GetRecordLength(std::int32_t record, std::int32_t* ticks) override;
@@ -161,40 +172,40 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
   HRESULT GetEndOfData(TickPosition* end) override;
   HRESULT GetChannelName(ChannelId channel, BSTR* name) override;
   HRESULT GetChannelUnit(ChannelId, BSTR* unit) override;
-  HRESULT GetChannelColour(ChannelId, std::uint32_t* rgb) override;
+  HRESULT GetChannelColour(ChannelId, std::uint32_t* rgb) override;  // black
   HRESULT GetDocumentName(BSTR* name) override;
   HRESULT IsSampling(VARIANT_BOOL* out) override;
-  HRESULT GetSamplingStart(std::int32_t* record, TickPosition* position) override;
+  HRESULT GetSamplingStart(std::int32_t* record, TickPosition* position) override;  // position unset
   HRESULT IsRegionValid(TickPosition, TickPosition, VARIANT_BOOL* valid) override;
   HRESULT IsChannelValid(ChannelId, std::int32_t, std::int32_t, VARIANT_BOOL* valid) override;
   HRESULT OpenEventReader(ChannelId channel, TickPosition from, TickPosition to, IEventReader** reader) override;
-  // IComputedChannels
+  // IComputedChannels, IChannelCalculations
   HRESULT FindChannel(const char16_t* name, ChannelId* channel) override;
   HRESULT CreateChannel(const char16_t* name, ChannelId* channel) override;
   HRESULT DeleteChannel(ChannelId channel) override;
   HRESULT GetChannelFlag(ChannelId channel, VARIANT_BOOL* set) override;
   HRESULT SetChannelFlag(ChannelId channel, VARIANT_BOOL set) override;
-  HRESULT GetSourceName(ChannelId source, BSTR* name) override;
+  HRESULT GetSourceName(ChannelId source, BSTR* name) override;  // a computed channel's name, else "Ch<n>"
   HRESULT CreateArithmeticCalculation(IArithmeticCalculation** calculation) override;
   HRESULT SetCalculation(ChannelId channel, IUnknown* calculation) override;
-  HRESULT ShowEventsOn(ChannelId eventChannel, std::int32_t target) override;
-  HRESULT HideEventsOn(ChannelId eventChannel, std::int32_t target) override;
+  HRESULT ShowEventsOn(ChannelId eventChannel, std::int32_t target) override {
+    return markers.insert({eventChannel.index, target}).second ? S_OK : S_FALSE;
+  }
+  HRESULT HideEventsOn(ChannelId eventChannel, std::int32_t target) override {
+    return markers.erase({eventChannel.index, target}) ? S_OK : S_FALSE;
+  }
   HRESULT IsShowingEventsOn(ChannelId eventChannel, std::int32_t target, VARIANT_BOOL* shown) override;
-  // IChannelCalculations
   HRESULT GetCalculation(ChannelId channel, IUnknown** calculation) override;
   // IExtensionDocuments: the one extension document a test installs.
   HRESULT FindDocument(const GUID& classId, IUnknown** document) override;
-  // IChartMessageTarget
+  // IChartMessageTarget: every message taken, copied.
   HRESULT SendChartMessage(const ChartMessage* message) override;
 
   // ---- For the test ----
   TickPosition end_of_data() const;
-  // The live computed channel `name`, or null.
-  Computed* channel(const std::string& name);
-  // The expression of the live computed channel `name`; empty when it has none.
-  std::string expression(const std::string& name);
-  // Names of the computed channels that exist now.
-  std::vector<std::string> live_channels() const;
+  Computed* channel(const std::string& name);  // the live computed channel `name`, or null
+  std::string expression(const std::string& name);  // its expression; empty when it has none
+  std::vector<std::string> live_channels() const;    // names of the computed channels that exist now
   // Adds beats at `ticks` of `record` with the given RR (s) and FF; every beat is an included
   // normal beat with delta-RR 0.
   void add_beats(std::int32_t record, const std::vector<std::int32_t>& ticks, double rr, double ff);
@@ -206,17 +217,15 @@ class HostDocument final : public ComObject<IHostDocument, IDocumentData, ICompu
   std::vector<std::string> channelNames{"ECG"};
   bool sampling = false;
   std::int32_t samplingStartRecord = 0;
-  TickPosition samplingStartPosition = TickPosition::unset();
-  bool regionValid = true;
-  bool channelValid = true;
+  bool regionValid = true, channelValid = true;
   std::int32_t identity = 0x5EED;
   std::vector<Beat> beats;  // in position order
   std::int32_t lastNumber = 0;
   std::vector<Computed> computed;
   std::string refusedExpressionText;  // calculations created from now on refuse expressions holding it
   bool refuseNewChannels = false;
-  HRESULT readerFailure = S_OK;      // OpenEventReader fails with it when a failure ...
-  std::int32_t failingRecord = -1;   // ... for readers from this record, or any when -1
+  HRESULT readerFailure = S_OK;     // OpenEventReader fails with it when a failure ...
+  std::int32_t failingRecord = -1;  // ... for readers from this record, or any when -1
   int readersOpened = 0;
   std::set<std::pair<std::int32_t, std::int32_t>> markers;  // (event channel index, target channel)
   std::vector<HostMessage> messages;

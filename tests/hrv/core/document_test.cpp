@@ -183,40 +183,6 @@ TEST_F(SettingsCommandTest, CancellingOrChangingNothingLeavesTheAnalysisAlone) {
   EXPECT_TRUE(observer.take().empty());
 }
 
-TEST_F(SettingsCommandTest, WhileTheHostSamplesNoCommandChangesTheAnalysis) {
-  editor.edit = [](HRV::Settings& s) { s.MinRR = 0.3; };
-  host->sampling = true;
-  const auto settings = settings_bytes();
-  const auto edits = removed(doc());
-  const auto channels = host->live_channels();
-  const auto fiducial = host->expression("HRV_vFID");
-  const auto markers = host->markers;
-  const auto sinks = host->samplingManager->sinks.size();
-
-  doc().Analyze();
-  doc().ClearAnalysisCommand();
-  doc().ReselectAnalyzedData();
-  doc().ToggleBeatMarkers();
-  doc().ToggleOnlineMode();
-  doc().EditSettings();
-  doc().ClassifyAllBeatsAsNormal();
-  doc().DeleteBeatMarker();
-  host->view->select(kSelectionPoint, {2500, 0}, {2500, 0});
-  doc().AddBeatMarker();
-  for (std::uint16_t number = 0x100; number <= 0x104; ++number) EXPECT_EQ(deliver(command_id(number)), S_OK) << number;
-
-  EXPECT_EQ(settings_bytes(), settings);
-  EXPECT_EQ(removed(doc()), edits);
-  EXPECT_TRUE(added(doc()).empty());
-  EXPECT_EQ(host->live_channels(), channels);
-  EXPECT_EQ(host->expression("HRV_vFID"), fiducial);
-  EXPECT_EQ(host->markers, markers);
-  EXPECT_EQ(host->samplingManager->sinks.size(), sinks);
-  EXPECT_TRUE(host->view->sets.empty());
-  EXPECT_EQ(editor.shown, 0);
-  EXPECT_TRUE(observer.take().empty());
-}
-
 // ---- Clear, reselect, toggles ----
 
 TEST_F(DocumentTest, ClearAnalysisTakesEverythingAwayOnce) {
@@ -281,19 +247,6 @@ TEST_F(DocumentTest, TogglesSwitchTheMarkersOnTheSourceAndTheSamplingSink) {
 }
 
 // ---- Host document operations ----
-
-TEST_F(DocumentTest, PersistedObjectsAreTheSettingsAndTheEditsOfKindTwo) {
-  ComPtr<IPersist> settings, edits, none;
-  ASSERT_EQ(doc().GetPersistedObject(0, kPersistedObjectKind, settings.put()), S_OK);
-  ASSERT_EQ(doc().GetPersistedObject(1, kPersistedObjectKind, edits.put()), S_OK);
-  EXPECT_TRUE(settings.query<HRV::IHRVSettings>());
-  GUID id{};
-  EXPECT_EQ(edits->GetClassID(&id), S_OK);
-  EXPECT_EQ(id, HRV::GUID_HRVDocumentObj);
-  EXPECT_EQ(doc().GetPersistedObject(2, kPersistedObjectKind, none.put()), S_FALSE);
-  EXPECT_EQ(doc().GetPersistedObject(0, 1, none.put()), S_FALSE);
-  EXPECT_FALSE(none);
-}
 
 TEST_F(DocumentTest, AttachedNoticeRegistersAndRerunsTheStoredRegion) {
   add_regular_beats();

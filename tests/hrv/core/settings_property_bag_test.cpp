@@ -47,21 +47,16 @@ class Bag final : public ComObject<IPropertyBag, IErrorLog> {
 
 TEST(SettingsProperties, SaveWritesEveryValueAndLoadTakesItBack) {
   auto original = make_com<HRV::Settings>();
-  original->MinRR = 0.55;
-  original->FrequencyCount = 256;
-  original->ExcludeEctopic = false;
+  original->MinRR = 0.55, original->FrequencyCount = 256, original->ExcludeEctopic = false;
   auto bag = make_com<Bag>();
   ASSERT_EQ(original->Save(static_cast<IPropertyBag*>(bag.get()), VARIANT_FALSE), S_OK);
   EXPECT_EQ(bag->values.size(), HRV::settings_properties().size());
   EXPECT_EQ(bag->values[u"FrequencyCount"].vt, VT_I4);
   EXPECT_EQ(bag->values[u"ExcludeEctopic"].lVal, 0);
-
   auto copy = make_com<HRV::Settings>();
   ASSERT_EQ(copy->Load(static_cast<IPropertyBag*>(bag.get()), nullptr), S_OK);
-  EXPECT_EQ(copy->MinRR, 0.55);
-  EXPECT_EQ(copy->FrequencyCount, 256);
-  EXPECT_FALSE(copy->ExcludeEctopic);
   EXPECT_EQ(original->CompareForRecompute(copy.get()), 0u);
+  EXPECT_EQ(copy->MinRR, 0.55);
   EXPECT_TRUE(copy->Dirty);
 }
 
@@ -72,12 +67,11 @@ TEST(SettingsProperties, APresetBringsItsSpeciesValuesAndNamedValuesOverrideThem
   bag->set(u"MinPeakHeightSD", 4);
   ASSERT_EQ(settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get()), S_OK);
   EXPECT_EQ(settings->Preset, 4);
-  EXPECT_EQ(settings->LowPassHz, 150.0);
+  EXPECT_EQ(settings->LowPassHz, 150.0);  // the detector, classifier and spectrum presets all applied
   EXPECT_EQ(settings->MinRR, 0.09);
   EXPECT_EQ(settings->HFHighHz, 5.0);
   EXPECT_EQ(settings->MinPeakHeightSD, 4.0);
-  // Custom keeps what is there.
-  auto custom = make_com<Bag>();
+  auto custom = make_com<Bag>();  // Custom keeps what is there
   custom->set(u"Preset", 8);
   ASSERT_EQ(settings->Load(static_cast<IPropertyBag*>(custom.get()), custom.get()), S_OK);
   EXPECT_EQ(settings->LowPassHz, 150.0);
@@ -94,10 +88,8 @@ TEST(SettingsProperties, RefusesOutOfRangeValuesAndChangesNothing) {
   EXPECT_EQ(settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get()), E_INVALIDARG);
   EXPECT_EQ(settings->WindowSec, 5.0);
   EXPECT_EQ(settings->LowPassHz, 30.0);
-  ASSERT_EQ(bag->errors.size(), 3u);
-  EXPECT_EQ(bag->errors[0], "LowPassHz 5 is outside the range 10 to 200");
-  EXPECT_EQ(bag->errors[1], "FrequencyCount must be a whole number");
-  EXPECT_EQ(bag->errors[2], "MinRR must not exceed MaxRR");
+  EXPECT_EQ(bag->errors, (std::vector<std::string>{"LowPassHz 5 is outside the range 10 to 200",
+                                                    "FrequencyCount must be a whole number", "MinRR must not exceed MaxRR"}));
   // A text where a number belongs is refused too.
   auto other = make_com<Bag>();
   VARIANT text;
@@ -107,8 +99,7 @@ TEST(SettingsProperties, RefusesOutOfRangeValuesAndChangesNothing) {
   other->Write(u"Preset", &text);
   VariantClear(&text);
   EXPECT_EQ(settings->Load(static_cast<IPropertyBag*>(other.get()), other.get()), E_INVALIDARG);
-  ASSERT_EQ(other->errors.size(), 1u);
-  EXPECT_EQ(other->errors[0], "Preset is not a number");
+  EXPECT_EQ(other->errors, std::vector<std::string>{"Preset is not a number"});
 }
 
 }  // namespace

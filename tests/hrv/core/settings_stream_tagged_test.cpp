@@ -2,6 +2,8 @@
 // Loading settings written in the earlier tagged-block format (stream versions 101 to 105).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "hrv/core/settings.h"
 #include "hrv/core/settings_stream.h"
 #include "sdk/cpp/hresult_error.h"
@@ -24,7 +26,6 @@ struct EarlierRecord {
   std::int32_t block7_marker = 777;
   int wrong_tag_block = 0;      // 1..6: write that block's tag off by one
   int wrong_version_block = 0;  // 1..6: write block version 100 there
-  std::int32_t string_encoding = 1;
 };
 
 Bytes build(const EarlierRecord& r) {
@@ -42,7 +43,7 @@ Bytes build(const EarlierRecord& r) {
   header(2, 101);
   b.put(123.0).put(r.min_period_sec).put(5).put_bool(true).put_bool(false).put_bool(true).put(6);
   header(3, 101);
-  b.put_string(u"Title", r.string_encoding).put(9).put_string(u"");
+  b.put_string(u"Title").put(9).put_string(u"");
   header(4, 101);
   b.put_bool(true).put_bool(true).put_bool(false);
   header(5, r.block5_version);
@@ -167,9 +168,15 @@ TEST(SettingsEarlierFormat, UnreadableRecordsLeaveTheSettingsUnchanged) {
     streams.emplace_back("wrong tag in block " + std::to_string(block), build(tag));
     streams.emplace_back("wrong version in block " + std::to_string(block), build(version));
   }
-  EarlierRecord bad_string;
-  bad_string.string_encoding = 2;
-  streams.emplace_back("unknown string encoding", build(bad_string));
+  // Block 3's title: an unknown encoding, a negative length, a length beyond the limit.
+  for (auto [encoding, length] : {std::pair{2, 5}, {1, -1}, {1, (1 << 16) + 1}}) {
+    Bytes bytes = build(EarlierRecord{});
+    const Bytes units{'T', 0, 'i', 0, 't', 0, 'l', 0, 'e', 0};
+    const auto title = std::search(bytes.begin(), bytes.end(), units.begin(), units.end()) - 8;
+    std::memcpy(&*title, &encoding, 4);
+    std::memcpy(&*title + 4, &length, 4);
+    streams.emplace_back("title of encoding " + std::to_string(encoding) + ", length " + std::to_string(length), bytes);
+  }
   EarlierRecord full;
   full.version = 105;
   const Bytes whole = build(full);

@@ -59,18 +59,6 @@ TEST(UserEventData, FindAtOrAfterOrdersByRecordFirstAndAnswersTheSentinelPastThe
   EXPECT_EQ(edits->FindAtOrAfter(&after, RemovedBeats, &found), S_FALSE);  // the other set is empty
 }
 
-TEST(UserEventData, NullPositionsAreRefusedWithEFail) {
-  auto edits = make_com<HRV::UserEventData>();
-  const TickPosition p{1, 1};
-  TickPosition found;
-  EXPECT_EQ(edits->Add(nullptr, AddedBeats), E_FAIL);
-  EXPECT_EQ(edits->Remove(nullptr, RemovedBeats), E_FAIL);
-  EXPECT_EQ(edits->FindAtOrAfter(nullptr, AddedBeats, &found), E_FAIL);
-  EXPECT_EQ(edits->FindAtOrAfter(&p, AddedBeats, nullptr), E_FAIL);
-  EXPECT_EQ(edits->Clone(0, 0, 0, 0, 0, 0, nullptr), E_POINTER);
-  EXPECT_EQ(edits->GetTypeId(nullptr), E_POINTER);
-}
-
 TEST(UserEventData, CloneIsAnIndependentDeepCopy) {
   auto edits = make_com<HRV::UserEventData>();
   const TickPosition a{10, 0}, b{20, 0}, c{30, 0};

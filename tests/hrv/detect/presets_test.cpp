@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "hrv/resources/string_table.h"
+
 namespace {
 
 using HRV::SettingsFields;
@@ -35,6 +37,12 @@ void apply_all(SettingsFields& s, std::int32_t index) {
   HRV::ApplyPreset(s, index);
   HRV::ApplyClassifierPreset(s, index);
   HRV::ApplySpectrumPreset(s, index);
+}
+
+TEST(Presets, NamesFollowTheIndexOrder) {
+  const char* names[] = {"Human", "Large Dog", "Small Dog", "Guinea Pig", "Mouse", "Pig", "Rabbit", "Rat", "Custom"};
+  for (std::uint32_t index = 0; index < std::size(names); ++index)
+    EXPECT_EQ(HRV::LoadString(HRV::kPresetNameStringId + index), names[index]) << "preset " << index;
 }
 
 TEST(Presets, FreshSettingsEqualTheHumanPresetAppliedThreeWays) {

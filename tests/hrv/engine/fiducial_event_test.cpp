@@ -12,10 +12,7 @@ using HRV::FiducialEvent;
 
 FiducialEvent beat(std::uint32_t flags, double rr = 1.0, double deltaRR = 0.0, std::int32_t tick = 100) {
   FiducialEvent e;
-  e.tick = tick;
-  e.rr = rr;
-  e.deltaRR = deltaRR;
-  e.flags = flags;
+  e.tick = tick, e.rr = rr, e.deltaRR = deltaRR, e.flags = flags;
   return e;
 }
 

@@ -65,11 +65,12 @@ struct Numbers final : HRV::BeatNumberView {
   void set(std::int32_t r, std::uint32_t n) override { last_by_record[r] = n; }
 };
 
-HRV::FiducialParams params_for(double dt, double widthSec = 0.08) {
+// Parameters from their text (width s, type, box, region limits, exclusion), bound to 1 kHz.
+HRV::FiducialParams params(const std::string& text = "0.08 0 0.5 1.5 0 10 0 0 -1 -1 1") {
   HRV::FiducialParams p;
-  std::istringstream text(std::to_string(widthSec) + " 0 0.5 1.5 0 10 0 0 -1 -1 1");
-  EXPECT_TRUE(p.Read(text));
-  p.Bind(dt);
+  std::istringstream in(text);
+  EXPECT_TRUE(p.Read(in)) << text;
+  p.Bind(0.001);
   return p;
 }
 
@@ -102,56 +103,49 @@ std::vector<std::int32_t> ticks_of(const std::vector<FiducialEvent>& events) {
   return t;
 }
 
-TEST(FiducialSearch, PlacesOneBeatPerQrsEvenWithTwoReferences) {
+// A search over `rec` with its own cache and cursor.
+struct Search {
+  Search(const HRV::FiducialParams& p, Record& rec, const Edits* edits = nullptr, Numbers* numbers = nullptr,
+         EEH3::RecordCache<HRV::FiducialState>* sharedCache = nullptr)
+      : params(p), search(params, rec, rec, edits, numbers), cursor(search, sharedCache ? *sharedCache : cache) {}
+  // Every beat of `record`.
+  std::vector<FiducialEvent> all(std::int32_t record = 0) {
+    cursor.StartRecord(record);
+    return read_all(cursor);
+  }
+  HRV::FiducialParams params;
+  HRV::FiducialSearch search;
+  EEH3::RecordCache<HRV::FiducialState> cache;
+  Cursor cursor;
+};
+
+TEST(FiducialSearch, PlacesOneBeatPerQrsAtTheWindowsExtremum) {
   Record rec = pulse_train({500, 1500, 2500}, 3000);
   // Two references 10 samples apart on the second pulse, one slightly off the peak.
   rec.references = {497, 1495, 1505, 2503};
-  auto params = params_for(0.001);  // W = 80 samples
-  HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-  cursor.StartRecord(0);
-  auto beats = read_all(cursor);
+  auto beats = Search(params(), rec).all();  // W = 80 samples
   ASSERT_EQ(ticks_of(beats), (std::vector<std::int32_t>{500, 1500, 2500}));
   EXPECT_EQ(beats[0].peakIndex, 3);
   EXPECT_EQ(beats[1].peakIndex, 5);
-  EXPECT_NEAR(beats[1].peakValue, rec.samples[1500], 1e-6);
-  EXPECT_EQ(beats[0].beatNumber, 1);
+  EXPECT_EQ(beats[1].peakValue, rec.samples[1500]);
   EXPECT_EQ(beats[2].beatNumber, 3);
   // rr from the tick difference and the sample interval; the first beat has none.
   EXPECT_TRUE(std::isnan(beats[0].rr));
   EXPECT_DOUBLE_EQ(beats[1].rr, 1.0);
   EXPECT_DOUBLE_EQ(beats[2].deltaRR, 0.0);
-}
 
-TEST(FiducialSearch, WindowStartsAtZeroAndFlatWindowsGiveTheirFirstSample) {
-  Record rec;
-  rec.samples.assign(400, 1.0f);
-  rec.visible = 400;
-  rec.references = {5, 300};
-  auto params = params_for(0.001);
-  HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-  cursor.StartRecord(0);
-  EXPECT_EQ(ticks_of(read_all(cursor)), (std::vector<std::int32_t>{0, 260}));
-}
-
-TEST(FiducialSearch, TypeOneFindsTheFirstMinimum) {
-  Record rec = pulse_train({}, 400);
-  for (auto& s : rec.samples) s = 0;
-  rec.samples[190] = -2;
-  rec.samples[210] = -2;  // equal minimum later: the first one wins
-  rec.references = {200};
-  HRV::FiducialParams params;
-  std::istringstream text("0.08 1 0.5 1.5 0 10 0 0 -1 -1 1");
-  ASSERT_TRUE(params.Read(text));
-  params.Bind(0.001);
-  HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-  cursor.StartRecord(0);
-  EXPECT_EQ(ticks_of(read_all(cursor)), (std::vector<std::int32_t>{190}));
+  // The window starts at sample 0 at the latest; a flat window gives its first sample.
+  Record flat;
+  flat.samples.assign(400, 1.0f);
+  flat.visible = 400;
+  flat.references = {5, 300};
+  EXPECT_EQ(ticks_of(Search(params(), flat).all()), (std::vector<std::int32_t>{0, 260}));
+  // Type 1 looks for the minimum; of two equal ones the first wins.
+  Record minima = pulse_train({}, 400);
+  std::fill(minima.samples.begin(), minima.samples.end(), 0.0f);
+  minima.samples[190] = minima.samples[210] = -2;
+  minima.references = {200};
+  EXPECT_EQ(ticks_of(Search(params("0.08 1 0.5 1.5 0 10 0 0 -1 -1 1"), minima).all()), (std::vector<std::int32_t>{190}));
 }
 
 TEST(FiducialSearch, MergesAddedBeatsAndSkipsRemovedOnes) {
@@ -161,16 +155,10 @@ TEST(FiducialSearch, MergesAddedBeatsAndSkipsRemovedOnes) {
   edits.added.insert({1000, 0});
   edits.removed.insert({2500, 0});
   edits.removed.insert({2600, 0});  // not a detected beat: no effect
-  auto params = params_for(0.001);
-  HRV::FiducialSearch search(params, rec, rec, &edits, nullptr);
-  EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-  cursor.StartRecord(0);
-  auto beats = read_all(cursor);
+  auto beats = Search(params(), rec, &edits).all();
   ASSERT_EQ(ticks_of(beats), (std::vector<std::int32_t>{500, 1000, 1500, 3500}));
   EXPECT_EQ(beats[1].flags & HRV::UserAdded, HRV::UserAdded);
   EXPECT_EQ(beats[1].peakValue, 0.0);
-  EXPECT_EQ(beats[1].peakIndex, 0);
   EXPECT_EQ(beats[2].flags & HRV::UserAdded, 0u);
   EXPECT_DOUBLE_EQ(beats[3].rr, 2.0);  // across the removed beat
   EXPECT_EQ(beats[3].beatNumber, 4);
@@ -181,22 +169,14 @@ TEST(FiducialSearch, NumbersContinueAcrossRecordsAndOnlyInsideTheRegion) {
   rec.references = {500, 1500, 2500};
   Numbers numbers;
   numbers.set(2, 120);  // record 2 ended at beat 120
-  HRV::FiducialParams params;
-  std::istringstream text("0.08 0 0.5 1.5 0 10 3 1000 -1 -1 1");  // region starts at tick 1000 of record 3
-  ASSERT_TRUE(params.Read(text));
-  params.Bind(0.001);
-  HRV::FiducialSearch search(params, rec, rec, nullptr, &numbers);
-  EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-  cursor.StartRecord(3);
-  auto beats = read_all(cursor);
+  Search search(params("0.08 0 0.5 1.5 0 10 3 1000 -1 -1 1"), rec, nullptr, &numbers);  // from tick 1000 of record 3
+  auto beats = search.all(3);
   ASSERT_EQ(beats.size(), 3u);
   EXPECT_EQ(beats[0].beatNumber, 0);  // before the region
   EXPECT_EQ(beats[1].beatNumber, 121);
   EXPECT_EQ(beats[2].beatNumber, 122);
   EXPECT_EQ(numbers.last(3), 122u);
-  cursor.StartRecord(2);  // a record before the region yields nothing
-  EXPECT_TRUE(read_all(cursor).empty());
+  EXPECT_TRUE(search.all(2).empty()) << "a record before the region yields nothing";
 }
 
 // Beats of a long synthetic record with irregular intervals, some references doubled.
@@ -235,17 +215,10 @@ TEST(FiducialSearch, OnlineInRandomPiecesEqualsOnePass) {
   Edits edits;
   edits.added.insert({truth[10] + 300, 0});
   edits.removed.insert({truth[20], 0});
-  auto params = params_for(0.001);
-  std::vector<FiducialEvent> expected;
-  {
-    HRV::FiducialSearch search(params, offline, offline, &edits, nullptr);
-    EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-    cursor.StartRecord(0);
-    expected = read_all(cursor);
-  }
+  const std::vector<FiducialEvent> expected = Search(params(), offline, &edits).all();
   ASSERT_EQ(expected.size(), truth.size());  // one added, one removed
   for (std::uint32_t seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE(seed);
     Record online = offline;
     online.done = false;
     online.visible = 0;
@@ -255,21 +228,18 @@ TEST(FiducialSearch, OnlineInRandomPiecesEqualsOnePass) {
     std::mt19937 rng(seed);
     // Seed 3 grows the record one sample at a time, so every partial window is seen.
     std::uniform_int_distribution<int> piece(1, seed == 3 ? 1 : 3000);
-    HRV::FiducialSearch search(params, online, online, &edits, nullptr);
-    EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-    cursor.StartRecord(0);
+    Search search(params(), online, &edits);
+    search.cursor.StartRecord(0);
     std::vector<FiducialEvent> got;
     while (!online.done) {
       online.visible = std::min<std::int32_t>(online.visible + piece(rng), 60000);
       if (online.visible == 60000 && piece(rng) % 2) online.done = true;
-      auto part = read_all(cursor, 3);
+      auto part = read_all(search.cursor, 3);
       got.insert(got.end(), part.begin(), part.end());
       if (online.visible == 60000) online.done = true;
     }
-    auto rest = read_all(cursor);
+    auto rest = read_all(search.cursor);
     got.insert(got.end(), rest.begin(), rest.end());
-    SCOPED_TRACE(seed);
     expect_same_events(got, expected);
   }
 }
@@ -277,12 +247,9 @@ TEST(FiducialSearch, OnlineInRandomPiecesEqualsOnePass) {
 TEST(FiducialSearch, FindForwardAndBackwardLandOnTheSameBeats) {
   std::vector<std::int32_t> truth;
   Record rec = irregular_record(11, 450000, &truth);
-  auto params = params_for(0.001);
-  HRV::FiducialSearch search(params, rec, rec, nullptr, nullptr);
-  EEH3::RecordCache<HRV::FiducialState> cache;
-  Cursor cursor(search, cache);
-  cursor.StartRecord(0);
-  const auto all = read_all(cursor);
+  Search search(params(), rec);
+  Cursor& cursor = search.cursor;
+  const auto all = search.all();
   ASSERT_EQ(ticks_of(all), truth);
   EXPECT_EQ(cursor.Cache().size(0), 5u);  // blocks 0..4 of a 450,000-tick record
 
@@ -291,34 +258,30 @@ TEST(FiducialSearch, FindForwardAndBackwardLandOnTheSameBeats) {
   for (int i = 0; i < 40; ++i) {
     const std::int32_t from = where(rng);
     SCOPED_TRACE(from);
+    const auto index = static_cast<std::size_t>(std::lower_bound(truth.begin(), truth.end(), from) - truth.begin());
+    FiducialEvent forward, backward, next;
     ASSERT_TRUE(cursor.Find(false, from, 0, 450000));
-    FiducialEvent forward;
     ASSERT_TRUE(cursor.Current(forward));
-    auto expected = *std::lower_bound(truth.begin(), truth.end(), from);
-    EXPECT_EQ(forward.tick, expected);
     // Events found by searching equal those of the full pass, numbers and rr included.
-    auto index = std::lower_bound(truth.begin(), truth.end(), from) - truth.begin();
+    EXPECT_EQ(forward.tick, truth[index]);
     EXPECT_EQ(std::memcmp(&forward, &all[index], sizeof(FiducialEvent)), 0);
     ASSERT_TRUE(cursor.Find(true, forward.tick, 0, 450000));
-    FiducialEvent backward;
     ASSERT_TRUE(cursor.Current(backward));
     EXPECT_EQ(backward.tick, forward.tick);
     // Reading continues after the found beat.
-    FiducialEvent next;
     EEH3::Step status;
-    if (static_cast<std::size_t>(index + 1) < all.size()) {
+    if (index + 1 < all.size()) {
       ASSERT_EQ(cursor.Read(&next, 1, status), 1u);
       EXPECT_EQ(next.tick, all[index + 1].tick);
     }
   }
   // A second cursor with its own reference cursor searches from the blocks the first cached.
   Record copy = rec;
-  HRV::FiducialSearch finderSearch(params, copy, copy, nullptr, nullptr);
-  Cursor finder(finderSearch, cache);
-  finder.StartRecord(0);
-  ASSERT_TRUE(finder.Find(false, 420000, 0, 450000));
+  Search finder(params(), copy, nullptr, nullptr, &search.cache);
+  finder.cursor.StartRecord(0);
   FiducialEvent found;
-  ASSERT_TRUE(finder.Current(found));
+  ASSERT_TRUE(finder.cursor.Find(false, 420000, 0, 450000));
+  ASSERT_TRUE(finder.cursor.Current(found));
   EXPECT_EQ(found.tick, *std::lower_bound(truth.begin(), truth.end(), 420000));
 
   EXPECT_FALSE(cursor.Find(true, 0, 0, 450000));
@@ -328,26 +291,21 @@ TEST(FiducialSearch, FindForwardAndBackwardLandOnTheSameBeats) {
   EXPECT_FALSE(cursor.Find(false, 5, 0, truth.front()));  // first beat lies at `high`
 }
 
-TEST(FiducialParams, ReadsLimitsWithRoundingSaturationAndDefaults) {
-  HRV::FiducialParams p;
-  std::istringstream text("0.08 0 0.8 1.2 1 1.5 -1 2.5 2.14748e+09 -1 1");
-  ASSERT_TRUE(p.Read(text));
+TEST(FiducialParams, ReadLimitsWithRoundingSaturationAndDefaultsAndWriteThemBack) {
+  HRV::FiducialParams p = params("0.08 0 0.8 1.2 1 1.5 -1 2.5 2.14748e+09 -1 1");
   EXPECT_EQ(p.start, (SamplePosition{3, 0}));  // 2.5 rounds away from zero; -1 means the beginning
   EXPECT_EQ(p.end, (SamplePosition{0x7FFFFFFF, 2147480000}));
   EXPECT_TRUE(p.excludeEctopic);
-  std::istringstream shortText("0.08 0 0.8 1.2 1 1.5 0 0 0");  // end limits missing
+  std::istringstream shortText("0.08 0 0.8 1.2 1 1.5 0 0 0"), bad("0.08 0 0.8");  // end limits missing; too short
   ASSERT_TRUE(p.Read(shortText));
   EXPECT_EQ(p.end, (SamplePosition{0x7FFFFFFF, 0x7FFFFFFF}));
   EXPECT_FALSE(p.excludeEctopic);
-  std::istringstream bad("0.08 0 0.8");
   EXPECT_FALSE(p.Read(bad));
   p.Bind(1.0 / 360);
   EXPECT_EQ(p.width, 29);  // 0.08 s × 360 Hz = 28.8 → 29
   std::ostringstream out;
   p.Write(out);
-  HRV::FiducialParams back;
-  std::istringstream again(out.str());
-  ASSERT_TRUE(back.Read(again));
+  HRV::FiducialParams back = params(out.str());
   EXPECT_EQ(back.end, p.end);
   EXPECT_EQ(back.widthSec, p.widthSec);
 }

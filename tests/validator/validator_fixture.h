@@ -113,8 +113,12 @@ class LibraryTest : public ::testing::Test {
   std::vector<std::uint8_t> saved_item(IExtensionDocument* document, std::int32_t index) {
     ComPtr<IPersist> item;
     EXPECT_EQ(document->GetPersistedObject(index, kPersistedObjectKind, item.put()), S_OK);
+    auto persist = item.query<IPersistStreamInit>();
     auto stream = make_com<MemoryStream>();
-    EXPECT_TRUE(item && item.query<IPersistStreamInit>()->Save(stream.get(), VARIANT_FALSE) == S_OK) << "item " << index;
+    EXPECT_TRUE(persist) << "item " << index;
+    if (persist) {
+      EXPECT_EQ(persist->Save(stream.get(), VARIANT_FALSE), S_OK) << "item " << index;
+    }
     return stream->bytes();
   }
 

@@ -378,15 +378,6 @@ std::shared_ptr<const EventStore> ComputedChannels::events(std::int32_t index, s
   return result(c, record).events;
 }
 
-ComPtr<ICalcEnumerator> ComputedChannels::enumerator_cursor(std::int32_t index, std::int32_t record) {
-  Channel& c = evaluable(index);
-  if (!enumerator_of(*c.program)) throw EvaluationError("channel '" + c.name + "' is not an enumerator call");
-  update(c, record);
-  if (c.enumerators.empty() || c.enumerators.front()->record() != record)
-    throw EvaluationError("the enumerator of channel '" + c.name + "' is no longer in record " + std::to_string(record));
-  return c.enumerators.front()->clone();
-}
-
 // ---- PipelineSources
 
 const expr::Resolved& ComputedChannels::Sources::program_of(const std::string& name) {

@@ -82,10 +82,6 @@ class ComputedChannels {
   // The events of an event channel so far; the store keeps growing with later requests
   // while the record grows.
   std::shared_ptr<const EventStore> events(std::int32_t index, std::int32_t record);
-  // A copy of the enumerator that yields the channel's events, in its state after the
-  // record was evaluated as far as the data reach: for Find and for cursors of one's own.
-  // The expression must be an enumerator call, and the record the last one it started.
-  ComPtr<ICalcEnumerator> enumerator_cursor(std::int32_t index, std::int32_t record);
 
  private:
   struct RecordResult {

@@ -67,10 +67,4 @@ void EnumeratorRuntime::read(EventStore& out) {
   }
 }
 
-ComPtr<ICalcEnumerator> EnumeratorRuntime::clone() const {
-  ComPtr<ICalcEnumerator> copy;
-  if (FAILED(enumerator_->Clone(copy.put())) || !copy) throw EvaluationError("'" + function_ + "' could not be cloned");
-  return copy;
-}
-
 }  // namespace korvel::calc

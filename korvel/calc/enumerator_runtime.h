@@ -36,9 +36,6 @@ class EnumeratorRuntime {
   // order or of a count beyond the buffer.
   void read(EventStore& out);
 
-  // An independent copy of the enumerator in its current state.
-  ComPtr<ICalcEnumerator> clone() const;
-
  private:
   std::string function_;
   ComPtr<ICalcEnumerator> enumerator_;

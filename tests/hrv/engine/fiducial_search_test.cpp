@@ -146,6 +146,15 @@ TEST(FiducialSearch, PlacesOneBeatPerQrsAtTheWindowsExtremum) {
   minima.samples[190] = minima.samples[210] = -2;
   minima.references = {200};
   EXPECT_EQ(ticks_of(Search(params("0.08 1 0.5 1.5 0 10 0 0 -1 -1 1"), minima).all()), (std::vector<std::int32_t>{190}));
+  // The window holds W + 1 samples from half a width before the reference: its last sample
+  // counts, the one after it does not.
+  Record edge;
+  edge.samples.assign(400, 0.0f);
+  edge.samples[240] = 1;
+  edge.samples[241] = 2;
+  edge.visible = 400;
+  edge.references = {200};
+  EXPECT_EQ(ticks_of(Search(params(), edge).all()), (std::vector<std::int32_t>{240}));
 }
 
 TEST(FiducialSearch, MergesAddedBeatsAndSkipsRemovedOnes) {

@@ -33,6 +33,12 @@ HRESULT put(const U& value, T* out) {
   *out = value;
   return S_OK;
 }
+// A service the test may have taken away: S_FALSE with null then.
+template <class I>
+HRESULT hand_out_service(I* object, I** out) {
+  const HRESULT hr = hand_out<I>(object, out);
+  return hr == S_OK && !object ? S_FALSE : hr;
+}
 HRESULT put_text(const std::string& text, BSTR* out) { return out ? put(Bstr(text).detach(), out) : E_POINTER; }
 HRESULT put_bool(bool value, VARIANT_BOOL* out) { return put(to_variant_bool(value), out); }
 
@@ -147,18 +153,11 @@ HRESULT Calculation::GetExpression(BSTR* out) { return put_text(expression, out)
 
 HRESULT HostDocument::GetDocumentData(IDocumentData** data) { return hand_out<IDocumentData>(this, data); }
 HRESULT HostDocument::GetChartData(IChartData** out) { return hand_out<IChartData>(chart.get(), out); }
-HRESULT HostDocument::GetChartView(IChartView** out) {
-  const HRESULT hr = hand_out<IChartView>(view.get(), out);
-  return hr == S_OK && !view ? S_FALSE : hr;
-}
+HRESULT HostDocument::GetChartView(IChartView** out) { return hand_out_service<IChartView>(view.get(), out); }
 HRESULT HostDocument::GetStorage(IDocumentStorage** out) { return hand_out<IDocumentStorage>(storage.get(), out); }
-HRESULT HostDocument::GetAnalysisManager(IAnalysisManager** out) {
-  const HRESULT hr = hand_out<IAnalysisManager>(manager.get(), out);
-  return hr == S_OK && !manager ? S_FALSE : hr;
-}
+HRESULT HostDocument::GetAnalysisManager(IAnalysisManager** out) { return hand_out_service<IAnalysisManager>(manager.get(), out); }
 HRESULT HostDocument::GetSamplingManager(ISamplingManager** out) {
-  const HRESULT hr = hand_out<ISamplingManager>(samplingManager.get(), out);
-  return hr == S_OK && !samplingManager ? S_FALSE : hr;
+  return hand_out_service<ISamplingManager>(samplingManager.get(), out);
 }
 HRESULT HostDocument::GetIdentity(std::int32_t* out) { return put(identity, out); }
 HRESULT HostDocument::SendMessage(const HostMessage* message) {

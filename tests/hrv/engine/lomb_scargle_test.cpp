@@ -199,6 +199,10 @@ TEST(BandPower, CountsABinOnTheEdgeInBothBands) {
   EXPECT_DOUBLE_EQ(BandPower(one_bin(149), 0.15, 0.45, duration), unit);
   EXPECT_EQ(BandPower(one_bin(150), 0.04, 0.15, duration), 0.0);
   EXPECT_DOUBLE_EQ(BandPower(one_bin(0), 0.0, 0.04, duration), unit);
+  // An edge between two bins goes to the nearer one: 0.0406 Hz starts at the bin of 0.041 Hz.
+  EXPECT_EQ(BandPower(one_bin(39), 0.0406, 0.15, duration), 0.0);
+  EXPECT_DOUBLE_EQ(BandPower(one_bin(40), 0.0406, 0.15, duration), unit);
+  EXPECT_DOUBLE_EQ(BandPower(one_bin(39), 0.0404, 0.15, duration), unit);
 }
 
 TEST(BandPower, SumsEveryBinOverTheWholeGridAndCutsAtItsEnds) {

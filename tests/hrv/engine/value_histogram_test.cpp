@@ -64,6 +64,12 @@ TEST(ValueHistogram, MedianEstimateInterpolatesInsideTheMiddleBin) {
   odd.clear(kWidth);
   for (double v : {0.25, 0.375, 0.4}) odd.insert(v);
   EXPECT_DOUBLE_EQ(odd.median_estimate(), 3 * kWidth + kWidth * 0.5 / 2);
+  // Half the count reached exactly at the top of a bin, with empty bins after it: the median
+  // is that bin's upper edge, not the start of the next bin that holds values.
+  ValueHistogram gap;
+  gap.clear(kWidth);
+  for (double v : {0.75, 0.8, 1.0, 1.05}) gap.insert(v);
+  EXPECT_DOUBLE_EQ(gap.median_estimate(), 7 * kWidth);
 }
 
 }  // namespace

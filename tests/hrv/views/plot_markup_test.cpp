@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <tuple>
+
 #include "hrv/views/markup_text.h"
 
 namespace {
@@ -16,11 +19,6 @@ const AxisRange kDefaultBoxRR{800.0, 1200.0};
 // Ranges are sums and products of short decimals; 1e-9 is far below the 6 digits the
 // markup writes and far above the rounding of those few operations.
 constexpr double kTolerance = 1e-9;
-
-void expect_range(const AxisRange& actual, double min, double max) {
-  EXPECT_NEAR(actual.min, min, kTolerance);
-  EXPECT_NEAR(actual.max, max, kTolerance);
-}
 
 // ---- Numbers, colours, escaping and commands ----
 
@@ -62,22 +60,6 @@ TEST(TachogramMarkup, IdleAnalysisGivesTheWorkedExample) {
             "745,fullrange_yscalemax: 855,fullrange_xscalemin: 0,fullrange_xscalemax: 1234,");
 }
 
-TEST(TachogramRanges, GrowInStepsOf500WhileSamplingAndFallBackToTheBox) {
-  const PlotRanges sampling = HRV::tachogram_ranges(1234, {750.0, 850.0}, true, kDefaultBoxRR);
-  expect_range(sampling.x, 0, 1500);
-  // The data are not read while sampling: the box's RR limits, widened by 5 % (20 ms).
-  expect_range(sampling.y, 780, 1220);
-  expect_range(HRV::tachogram_ranges(1000, {}, true, kDefaultBoxRR).x, 0, 1500);
-  expect_range(HRV::tachogram_ranges(1234, {750.0, 850.0}, false, kDefaultBoxRR).x, 0, 1234);
-
-  const PlotRanges empty = HRV::tachogram_ranges(0, {}, false, kDefaultBoxRR);
-  expect_range(empty.x, 0, 500);
-  expect_range(empty.y, 780, 1220);
-
-  const PlotRanges flat = HRV::tachogram_ranges(10, {900.0, 900.0}, false, kDefaultBoxRR);
-  expect_range(flat.y, 900, 900);
-}
-
 // ---- Spectrum ----
 
 TEST(SpectrumMarkup, IdleSpectrumGivesTheWorkedExample) {
@@ -95,18 +77,6 @@ TEST(SpectrumMarkup, BandsAreFixedWhileSamplingAndAGridlessSpectrumCountsBins) {
   const std::string markup = HRV::spectrum_markup(kRedOnGrey, {}, {0, 0.04, 0.04, 0.15, 0.15, 0.45}, 0.0, 1, false);
   EXPECT_NE(markup.find("draggable: false, "), std::string::npos) << markup;
   EXPECT_NE(markup.find("xdata: [0:1:end], "), std::string::npos) << markup;
-}
-
-TEST(SpectrumRanges, WithoutDataShowTheWholeGridAndAPowerOf500) {
-  const PlotRanges none = HRV::spectrum_ranges(0.0, 1, 0, {}, false, 0.5);
-  expect_range(none.x, 0, 0.5);
-  expect_range(none.y, 0, 525);
-  // While sampling the grid's own extent is not used, nor the data.
-  const PlotRanges sampling = HRV::spectrum_ranges(0.001, 1, 500, {0.0, 2000.0}, true, 0.4);
-  expect_range(sampling.x, 0, 0.4);
-  expect_range(sampling.y, 0, 525);
-  // The bottom of the power axis stays where the data put it.
-  expect_range(HRV::spectrum_ranges(0.001, 1, 500, {100.0, 300.0}, false, 0.5).y, 100, 310);
 }
 
 // ---- Histograms ----
@@ -131,19 +101,6 @@ TEST(HistogramMarkup, DeltaHistogramWithNegativeBinsStartsItsGridBelowZero) {
             std::string::npos);
 }
 
-TEST(HistogramRanges, DefaultsWithoutAHistogramAndWhileSampling) {
-  const PlotRanges rr = HRV::histogram_ranges(HRV::HistogramKind::RR, 0.0, 0, 0, {}, false, kDefaultBoxRR);
-  expect_range(rr.x, 800, 1200);
-  expect_range(rr.y, 0, 105);
-  const PlotRanges delta = HRV::histogram_ranges(HRV::HistogramKind::DeltaRR, 0.0, 0, 0, {}, false, kDefaultBoxRR);
-  expect_range(delta.x, -200, 200);
-  expect_range(delta.y, 0, 210);
-  // Bins exist, but while sampling the x range keeps its default.
-  const PlotRanges sampling = HRV::histogram_ranges(HRV::HistogramKind::RR, 0.01, 70, 25, {0.0, 40.0}, true, kDefaultBoxRR);
-  expect_range(sampling.x, 800, 1200);
-  expect_range(HRV::histogram_ranges(HRV::HistogramKind::DeltaRR, 0.01, -5, 10, {0.0, 4.0}, false, kDefaultBoxRR).x, -50, 50);
-}
-
 // ---- Poincaré ----
 
 TEST(PoincareMarkup, EllipseCarriesMeanAndBothAxesInMilliseconds) {
@@ -156,15 +113,6 @@ TEST(PoincareMarkup, EllipseCarriesMeanAndBothAxesInMilliseconds) {
             "Interval (ms)', fullrange_yscalemin: 690,fullrange_yscalemax: 910,fullrange_xscalemin: "
             "690,fullrange_xscalemax: 910,");
   EXPECT_EQ(HRV::poincare_markup(kRedOnGrey, ranges, std::nullopt).find("ellipse"), std::string::npos);
-}
-
-TEST(PoincareRanges, DataReplaceTheBoxPerAxisUnlessSampling) {
-  const PlotRanges r = HRV::poincare_ranges(kDefaultBoxRR, {600.0, 1000.0}, {}, false);
-  expect_range(r.x, 580, 1020);
-  expect_range(r.y, 780, 1220);
-  const PlotRanges sampling = HRV::poincare_ranges(kDefaultBoxRR, {600.0, 1000.0}, {600.0, 1000.0}, true);
-  expect_range(sampling.x, 780, 1220);
-  expect_range(sampling.y, 780, 1220);
 }
 
 // ---- Classifier ----
@@ -182,13 +130,39 @@ TEST(ClassifierMarkup, BoxEdgesInMillisecondsAndFFWithDragFollowingSampling) {
   EXPECT_NE(HRV::classifier_markup(kRedOnGrey, ranges, box, false).find("draggable: false, "), std::string::npos);
 }
 
-TEST(ClassifierRanges, TheBoxStaysInViewBesideTheData) {
+// ---- Ranges ----
+
+// The data are not read while sampling: the axes fall back to the classifier box's limits,
+// widened by 5 %, or grow in steps. A NaN bound is not checked.
+TEST(PlotRanges, FollowTheDataTheBoxOrTheGridAndStayPutWhileSampling) {
+  const double any = std::nan("");
   const HRV::ClassifierBox box{{800.0, 1200.0}, {1.0, 1.5}};
-  const PlotRanges r = HRV::classifier_ranges(box, {500.0, 1000.0}, {1.2, 2.5}, false);
-  expect_range(r.x, 465, 1235);
-  expect_range(r.y, 0.925, 2.575);
-  const PlotRanges sampling = HRV::classifier_ranges(box, {500.0, 1000.0}, {1.2, 2.5}, true);
-  expect_range(sampling.x, 780, 1220);
+  const HRV::HistogramKind rr = HRV::HistogramKind::RR, delta = HRV::HistogramKind::DeltaRR;
+  const std::tuple<const char*, PlotRanges, double, double, double, double> cases[] = {
+      {"tachogram while sampling", HRV::tachogram_ranges(1234, {750.0, 850.0}, true, kDefaultBoxRR), 0, 1500, 780, 1220},
+      {"tachogram of 1000 while sampling", HRV::tachogram_ranges(1000, {}, true, kDefaultBoxRR), 0, 1500, any, any},
+      {"tachogram", HRV::tachogram_ranges(1234, {750.0, 850.0}, false, kDefaultBoxRR), 0, 1234, any, any},
+      {"empty tachogram", HRV::tachogram_ranges(0, {}, false, kDefaultBoxRR), 0, 500, 780, 1220},
+      {"flat tachogram", HRV::tachogram_ranges(10, {900.0, 900.0}, false, kDefaultBoxRR), any, any, 900, 900},
+      {"no spectrum", HRV::spectrum_ranges(0.0, 1, 0, {}, false, 0.5), 0, 0.5, 0, 525},
+      {"spectrum while sampling", HRV::spectrum_ranges(0.001, 1, 500, {0.0, 2000.0}, true, 0.4), 0, 0.4, 0, 525},
+      {"spectrum from 100", HRV::spectrum_ranges(0.001, 1, 500, {100.0, 300.0}, false, 0.5), any, any, 100, 310},
+      {"no RR histogram", HRV::histogram_ranges(rr, 0.0, 0, 0, {}, false, kDefaultBoxRR), 800, 1200, 0, 105},
+      {"no delta histogram", HRV::histogram_ranges(delta, 0.0, 0, 0, {}, false, kDefaultBoxRR), -200, 200, 0, 210},
+      {"RR histogram while sampling", HRV::histogram_ranges(rr, 0.01, 70, 25, {0.0, 40.0}, true, kDefaultBoxRR), 800, 1200, any, any},
+      {"delta histogram", HRV::histogram_ranges(delta, 0.01, -5, 10, {0.0, 4.0}, false, kDefaultBoxRR), -50, 50, any, any},
+      {"Poincare", HRV::poincare_ranges(kDefaultBoxRR, {600.0, 1000.0}, {}, false), 580, 1020, 780, 1220},
+      {"Poincare while sampling", HRV::poincare_ranges(kDefaultBoxRR, {600.0, 1000.0}, {600.0, 1000.0}, true), 780, 1220, 780, 1220},
+      {"classifier", HRV::classifier_ranges(box, {500.0, 1000.0}, {1.2, 2.5}, false), 465, 1235, 0.925, 2.575},
+      {"classifier while sampling", HRV::classifier_ranges(box, {500.0, 1000.0}, {1.2, 2.5}, true), 780, 1220, any, any},
+  };
+  for (const auto& [what, r, xmin, xmax, ymin, ymax] : cases) {
+    SCOPED_TRACE(what);
+    for (auto [got, want] : {std::pair{r.x.min, xmin}, {r.x.max, xmax}, {r.y.min, ymin}, {r.y.max, ymax}})
+      if (!std::isnan(want)) {
+        EXPECT_NEAR(got, want, kTolerance);
+      }
+  }
 }
 
 }  // namespace

@@ -64,7 +64,8 @@ HRESULT register_class_objects(IUnknown* host) noexcept {
     std::u16string failed;
     auto note = [&](HRESULT hr, IUnknown* object) {
       if (SUCCEEDED(hr)) return;
-      failed += u"\n" + class_display_name(object);
+      failed += u'\n';
+      failed += class_display_name(object);
     };
     for (const ComPtr<IUnknown>& object : static_class_objects()) note(classes->RegisterClassObject(object.get()), object.get());
     for (const ComPtr<IMessageClass>& message : macro_message_classes())

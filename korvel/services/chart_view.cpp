@@ -10,7 +10,11 @@
 namespace korvel::services {
 namespace {
 
-std::string text(TickPosition p) { return "(" + std::to_string(p.record) + ", " + std::to_string(p.tick) + ")"; }
+std::string text(TickPosition p) {
+  std::string s("(");
+  s.append(std::to_string(p.record)).append(", ").append(std::to_string(p.tick)).append(")");
+  return s;
+}
 
 }  // namespace
 

@@ -97,10 +97,12 @@ class ChannelCalcTest : public document_test::DocumentTest {
     std::vector<std::string> out;
     for (const auto& m : std::exchange(host->chartMessages, {})) {
       std::string text = m.type == kChartGuideLine ? "line" : m.type == kChartGuideBand ? "band" : "?";
-      for (std::uint32_t f : m.fields) text += " " + hex(f);
+      for (std::uint32_t f : m.fields) text.append(" ").append(hex(f));
       if (m.type == kChartGuideValue)
-        text = "line " + std::to_string(m.fields[1]) + " at " +
-               HRV::Sig4(std::bit_cast<double>(std::uint64_t{m.fields[2]} | std::uint64_t{m.fields[3]} << 32), m.text);
+        text = std::string("line ")
+                   .append(std::to_string(m.fields[1]))
+                   .append(" at ")
+                   .append(HRV::Sig4(std::bit_cast<double>(std::uint64_t{m.fields[2]} | std::uint64_t{m.fields[3]} << 32), m.text));
       out.push_back(text);
     }
     return out;

@@ -11,7 +11,9 @@ namespace {
 korvel::docfile::DocumentContents contents(std::size_t size) {
   korvel::docfile::DocumentContents c;
   c.recordings.push_back({"/data/records/100.hea", {}});
-  for (int i = 0; i < 50; ++i) c.channels.push_back({"C" + std::to_string(i), "lowpass(Ch1," + std::to_string(i + 1) + ")", i % 2 == 0});
+  for (int i = 0; i < 50; ++i)
+    c.channels.push_back({std::string("C").append(std::to_string(i)),
+                          std::string("lowpass(Ch1,").append(std::to_string(i + 1)).append(")"), i % 2 == 0});
   for (std::int32_t index = 0; index < 2; ++index) {
     korvel::services::SavedItem item;
     item.index = index;

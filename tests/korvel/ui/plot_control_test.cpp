@@ -60,8 +60,8 @@ class Series final : public ComObject<IPlotData> {
 class Callbacks final : public ComObject<IPlotCallbacks> {
  public:
   HRESULT OnLinesDragged(const char16_t* plotter, const double* positions, ULONG count) override {
-    std::string line = "lines " + utf16_to_utf8(plotter);
-    for (ULONG i = 0; i < count; ++i) line += " " + std::to_string(positions[i]);
+    std::string line = std::string("lines ").append(utf16_to_utf8(plotter));
+    for (ULONG i = 0; i < count; ++i) line.append(" ").append(std::to_string(positions[i]));
     return journal.push_back(line), S_OK;
   }
   HRESULT OnMouseClick(const char16_t* plotter, const char16_t* label) override {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // Arbitrary bytes as the persisted settings of an HRV channel calculation. Whatever loads
-// must save as a 10-byte stream that loads again and saves to the same bytes.
+// must save as a 12-byte stream that loads again and saves to the same bytes.
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (FAILED(settings->Load(in.get()))) return 0;
 
   const std::vector<std::uint8_t> first = saved(*settings);
-  if (first.size() != 10) std::abort();
+  if (first.size() != 12) std::abort();
   auto again = make_com<HRV::ChannelCalc::Settings>();
   auto replay = make_com<MemoryStream>(first);
   if (again->Load(replay.get()) != S_OK || saved(*again) != first) std::abort();

@@ -53,7 +53,7 @@ class ChannelCalc final : public ComObject<IChannelCalculation, IArithmeticCalcu
     // the values it did not reach.
     HRESULT Load(IByteStream* stream) override;
     HRESULT Save(IByteStream* stream, VARIANT_BOOL clearDirty) override;
-    HRESULT GetSizeMax(std::uint64_t* size) override;  // 10 bytes
+    HRESULT GetSizeMax(std::uint64_t* size) override;  // 12 bytes
     HRESULT InitNew() override;
 
     // The Settings behind an object, or null when it is none.

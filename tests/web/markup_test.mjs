@@ -18,16 +18,16 @@ for (const recording of RECORDINGS) {
     const out = analysed(recording, 'markup');
     for (const view of VIEWS) {
       const markup = markupOf(out, view);
-      const spec = compileMarkup(markup);
-      const [plotter] = spec.plotters;
-      assert.equal(spec.plotters.length, 1, view);
+      const figure = compileMarkup(markup);
+      const [plotter] = figure.plotters;
+      assert.equal(figure.plotters.length, 1, view);
       assert.equal(plotter.kind, KIND[view], view);
       assert.equal(plotter.id, /id: '([^']+)'/.exec(markup)[1], view);
-      assert.deepEqual(spec.full.x, [numberAfter(markup, 'fullrange_xscalemin'), numberAfter(markup, 'fullrange_xscalemax')], view);
-      assert.deepEqual(spec.full.y, [numberAfter(markup, 'fullrange_yscalemin'), numberAfter(markup, 'fullrange_yscalemax')], view);
+      assert.deepEqual(figure.full.x, [numberAfter(markup, 'fullrange_xscalemin'), numberAfter(markup, 'fullrange_xscalemax')], view);
+      assert.deepEqual(figure.full.y, [numberAfter(markup, 'fullrange_yscalemin'), numberAfter(markup, 'fullrange_yscalemax')], view);
       assert.deepEqual(dataIdsOf(plotter), [...markup.matchAll(/'(\$[^']+)'/g)].map((m) => m[1]), view);
       assert.match(plotter.readout, /\{0\}/, view);
-      assert.deepEqual([spec.margins.top, spec.margins.right], [40, 40], view);
+      assert.deepEqual([figure.margins.top, figure.margins.right], [40, 40], view);
     }
   });
 }
@@ -58,8 +58,8 @@ test('the worked examples compile with their overlays, grids and colours', () =>
 });
 
 test('quoted texts keep their escapes', () => {
-  const spec = compileMarkup("xlabel: 'it\\'s', ylabel: 'say ''hi''\\tnow', title: \"a \\\"b\\\"\",");
-  assert.deepEqual([spec.xlabel, spec.ylabel, spec.title], ["it's", "say 'hi'\tnow", 'a "b"']);
+  const figure = compileMarkup("xlabel: 'it\\'s', ylabel: 'say ''hi''\\tnow', title: \"a \\\"b\\\"\",");
+  assert.deepEqual([figure.xlabel, figure.ylabel, figure.title], ["it's", "say 'hi'\tnow", 'a "b"']);
 });
 
 // [markup, what the message says, offset of the failure]

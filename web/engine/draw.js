@@ -26,20 +26,20 @@ function xTicks(scale, pixels) {
 
 // The plot's rectangle and ticks for a size in CSS pixels.
 export function layout(state, width, height) {
-  const { spec, scales } = state;
-  const m = spec.margins;
+  const { figure, scales } = state;
+  const m = figure.margins;
   const top = m.top ?? 16;
   const right = m.right ?? 16;
-  const bottom = m.bottom ?? 6 + TICK + 16 + (spec.xlabel ? 22 : 0) + 4;
+  const bottom = m.bottom ?? 6 + TICK + 16 + (figure.xlabel ? 22 : 0) + 4;
   const yt = ticks(scales.y.min, scales.y.max, Math.max(10, height - top - bottom), 30);
   const yWidest = Math.max(0, ...yt.values.map((v) => textWidth(tickText(v, yt))));
-  const left = m.left ?? Math.ceil(TICK + 6 + yWidest + (spec.ylabel ? 26 : 0) + 6);
+  const left = m.left ?? Math.ceil(TICK + 6 + yWidest + (figure.ylabel ? 26 : 0) + 6);
   const area = { x: left, y: top, w: Math.max(10, width - left - right), h: Math.max(10, height - top - bottom) };
   return { area, xt: xTicks(scales.x, area.w), yt };
 }
 
-function drawGraticule(p, spec, scales, { area, xt, yt }) {
-  if (!spec.graticule) return;
+function drawGraticule(p, figure, scales, { area, xt, yt }) {
+  if (!figure.graticule) return;
   const path = p.path();
   for (const v of xt.values) {
     const x = p.crisp(scales.x.toPixel(v, area.x, area.x + area.w));
@@ -51,10 +51,10 @@ function drawGraticule(p, spec, scales, { area, xt, yt }) {
     path.moveTo(area.x, y);
     path.lineTo(area.x + area.w, y);
   }
-  p.stroke(path, spec.graticule.colour, 1, spec.graticule.dashed ? [4, 3] : null);
+  p.stroke(path, figure.graticule.colour, 1, figure.graticule.dashed ? [4, 3] : null);
 }
 
-function drawAxes(p, spec, scales, { area, xt, yt }, height) {
+function drawAxes(p, figure, scales, { area, xt, yt }, height) {
   const frame = p.path();
   frame.rect(p.crisp(area.x), p.crisp(area.y), Math.round(area.w), Math.round(area.h));
   const marks = p.path();
@@ -74,10 +74,10 @@ function drawAxes(p, spec, scales, { area, xt, yt }, height) {
   }
   p.stroke(frame, AXIS, 1);
   p.stroke(marks, AXIS, 1);
-  if (spec.xlabel)
-    p.text(spec.xlabel, area.x + area.w / 2, height - 6, { colour: AXIS, font: LABEL_FONT, align: 'center', baseline: 'bottom' });
-  if (spec.ylabel) p.text(spec.ylabel, 6, area.y + area.h / 2, { colour: AXIS, font: LABEL_FONT, align: 'center', baseline: 'top', turn: true });
-  if (spec.title) p.text(spec.title, area.x, 14, { colour: AXIS, font: LABEL_FONT, baseline: 'middle' });
+  if (figure.xlabel)
+    p.text(figure.xlabel, area.x + area.w / 2, height - 6, { colour: AXIS, font: LABEL_FONT, align: 'center', baseline: 'bottom' });
+  if (figure.ylabel) p.text(figure.ylabel, 6, area.y + area.h / 2, { colour: AXIS, font: LABEL_FONT, align: 'center', baseline: 'top', turn: true });
+  if (figure.title) p.text(figure.title, area.x, 14, { colour: AXIS, font: LABEL_FONT, baseline: 'middle' });
 }
 
 function drawPlotter(p, plotter, state, area, ratio) {
@@ -104,30 +104,30 @@ function drawPlotter(p, plotter, state, area, ratio) {
   }
 }
 
-// Draws everything of `state` ({spec, store, scales, overlay}) on painter `p`.
+// Draws everything of `state` ({figure, store, scales, overlay}) on painter `p`.
 export function drawPlot(p, state, width, height, ratio) {
-  const { spec, scales, overlay } = state;
+  const { figure, scales, overlay } = state;
   const l = layout(state, width, height);
   const { area } = l;
   p.clear(width, height, '#fff');
-  drawGraticule(p, spec, scales, l);
+  drawGraticule(p, figure, scales, l);
   p.clip(area.x, area.y, area.w, area.h);
-  for (const plotter of spec.plotters) {
+  for (const plotter of figure.plotters) {
     const o = overlay.get(plotter.id);
     if (plotter.vlines) drawBands(p, plotter.vlines, o.lines, scales.x, area);
   }
-  for (const plotter of spec.plotters) drawPlotter(p, plotter, state, area, ratio);
-  for (const plotter of spec.plotters) {
+  for (const plotter of figure.plotters) drawPlotter(p, plotter, state, area, ratio);
+  for (const plotter of figure.plotters) {
     const o = overlay.get(plotter.id);
     if (plotter.ellipse) drawEllipse(p, plotter.ellipse, scales.x, scales.y, area);
     if (plotter.box) drawBox(p, plotter.box, o.box, scales.x, scales.y, area, false);
   }
   p.unclip();
-  for (const plotter of spec.plotters) {
+  for (const plotter of figure.plotters) {
     const o = overlay.get(plotter.id);
     if (plotter.vlines) drawLines(p, plotter.vlines, o.lines, scales.x, area);
     if (plotter.box) drawBox(p, plotter.box, o.box, scales.x, scales.y, area, true);
   }
-  drawAxes(p, spec, scales, l, height);
+  drawAxes(p, figure, scales, l, height);
   return l;
 }

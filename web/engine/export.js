@@ -16,14 +16,14 @@ export function plotPng(plot, ratio = 2) {
   const canvas = document.createElement('canvas');
   canvas.width = Math.round(w * ratio);
   canvas.height = Math.round(h * ratio);
-  if (plot.spec) drawPlot(new CanvasPainter(canvas.getContext('2d'), ratio), plot, w, h, ratio);
+  if (plot.figure) drawPlot(new CanvasPainter(canvas.getContext('2d'), ratio), plot, w, h, ratio);
   return new Promise((resolve, reject) => canvas.toBlob((b) => (b ? resolve(b) : reject(new Error('no image'))), 'image/png'));
 }
 
 export function plotSvg(plot) {
   const [w, h] = size(plot);
   const p = new SvgPainter(w, h);
-  if (plot.spec) drawPlot(p, plot, w, h, 1);
+  if (plot.figure) drawPlot(p, plot, w, h, 1);
   return p.svg();
 }
 
@@ -49,7 +49,7 @@ export function printPlot(plot, title) {
   const canvas = document.createElement('canvas');
   canvas.width = w * PRINT_RATIO;
   canvas.height = h * PRINT_RATIO;
-  if (plot.spec) drawPlot(new CanvasPainter(canvas.getContext('2d'), PRINT_RATIO), plot, w, h, PRINT_RATIO);
+  if (plot.figure) drawPlot(new CanvasPainter(canvas.getContext('2d'), PRINT_RATIO), plot, w, h, PRINT_RATIO);
   image.src = canvas.toDataURL('image/png');
   sheet.append(heading, image);
   document.body.append(sheet);

@@ -75,7 +75,7 @@ export class Plot {
     this.sent = sent; // every callback sent, in order, shared by the page's plots
     this.store = new DataStore(link);
     this.scales = { x: new Scale('x'), y: new Scale('y') };
-    this.spec = null;
+    this.figure = null;
     this.overlay = new Map();
     this.doubleClickMs = 500;
     this.lastClick = null;
@@ -120,22 +120,22 @@ export class Plot {
   // Compiles and shows `text`, then pulls every series it names. A markup that does not
   // compile is shown as such in the page, with where it failed.
   set_markup(text) {
-    let spec;
+    let figure;
     try {
-      spec = compileMarkup(text);
+      figure = compileMarkup(text);
     } catch (e) {
       this.showError(e);
       return Promise.resolve();
     }
     this.error.hidden = true;
-    this.spec = spec;
+    this.figure = figure;
     this.overlay = new Map(
-      spec.plotters.map((p) => [
+      figure.plotters.map((p) => [
         p.id,
         { lines: p.vlines ? p.vlines.positions.map((pair) => [...pair]) : [], box: p.box ? { x: [...p.box.x], y: [...p.box.y] } : null },
       ]),
     );
-    const ids = new Set(spec.plotters.flatMap(dataIdsOf));
+    const ids = new Set(figure.plotters.flatMap(dataIdsOf));
     const version = ++this.markupVersion;
     this.applyFullRanges();
     this.schedule();
@@ -149,7 +149,7 @@ export class Plot {
   // The series behind plotter `plotterId` changed from `start` (AFTER_READ: after what was
   // read) for `count` values (TO_THE_END: to its end).
   plotter_data_changed(plotterId, start = 0, count = TO_THE_END) {
-    const plotter = this.spec?.plotters.find((p) => p.id === plotterId);
+    const plotter = this.figure?.plotters.find((p) => p.id === plotterId);
     if (!plotter) return Promise.resolve();
     return this.track(Promise.all(dataIdsOf(plotter).map((id) => this.store.pull(id, start, count))).then(() => {
       this.applyFullRanges();
@@ -180,7 +180,7 @@ export class Plot {
   }
 
   showError(e) {
-    this.spec = null;
+    this.figure = null;
     this.error.hidden = false;
     this.error.textContent = '';
     const head = element('strong', '', this.error);
@@ -197,9 +197,9 @@ export class Plot {
 
   // The scales' full ranges: the markup's, else what the data span.
   applyFullRanges() {
-    if (!this.spec) return;
+    if (!this.figure) return;
     for (const axis of ['x', 'y']) {
-      const given = this.spec.full[axis];
+      const given = this.figure.full[axis];
       const [min, max] = given ?? this.dataExtent(axis);
       this.scales[axis].setFull(min, max);
     }
@@ -208,7 +208,7 @@ export class Plot {
   dataExtent(axis) {
     let lo = Infinity;
     let hi = -Infinity;
-    for (const p of this.spec.plotters) {
+    for (const p of this.figure.plotters) {
       const pts = pointsOf(p, this.store);
       if (!pts.n) continue;
       if (axis === 'x' && pts.grid) {
@@ -280,7 +280,7 @@ export class Plot {
       }
     }
     const painter = new CanvasPainter(this.canvas.getContext('2d'), ratio);
-    if (!this.spec || width < 20 || height < 20) {
+    if (!this.figure || width < 20 || height < 20) {
       painter.clear(width, height, '#fff');
       this.layout = null;
       return;
@@ -328,7 +328,7 @@ export class Plot {
   // What a press at (px, py) takes hold of: an overlay edge or the whole plot (a pan).
   grab(px, py) {
     const a = this.layout.area;
-    for (const p of this.spec.plotters) {
+    for (const p of this.figure.plotters) {
       const o = this.overlay.get(p.id);
       if (p.vlines?.draggable) {
         const hit = hitLine(p.vlines, o.lines, this.scales.x, a, px);
@@ -441,7 +441,7 @@ export class Plot {
     const X = (v) => this.scales.x.toPixel(v, a.x, a.x + a.w);
     const Y = (v) => this.scales.y.toPixel(v, a.y + a.h, a.y);
     let best = null;
-    for (const p of this.spec.plotters) {
+    for (const p of this.figure.plotters) {
       const pts = pointsOf(p, this.store);
       if (!pts.n) continue;
       if (p.kind === 'histogram') {
@@ -472,7 +472,7 @@ export class Plot {
   }
 
   hover(clientX, clientY) {
-    if (!this.spec || !this.layout || this.zone(clientX, clientY) !== 'plot') return this.clearHover();
+    if (!this.figure || !this.layout || this.zone(clientX, clientY) !== 'plot') return this.clearHover();
     const [px, py] = this.local(clientX, clientY);
     const hit = this.nearest(px, py);
     this.drawHover(hit);

@@ -68,9 +68,9 @@ nlohmann::json settings_for(const AnalyzeOptions& options, nlohmann::json values
 
 // Picks the deflection to analyse (from the samples of `signal` on auto) and returns the
 // channel the detector is to read: the signal, or its inverted computed channel.
-// `samples` of the signal, every `dt` seconds, are what the automatic choice looks at.
+// The signal's samples, in pieces every `dt` seconds, are what the automatic choice looks at.
 ChannelId orient(HrvSession& session, const AnalyzeOptions& options, const nlohmann::json& file,
-                 std::span<const float> samples, double dt) {
+                 const std::vector<std::span<const float>>& samples, double dt) {
   Polarity polarity = polarity_asked(options, file);
   if (polarity == Polarity::Auto)
     polarity = korvel::signal::dominant_deflection(samples, dt) == korvel::signal::Polarity::Negative ? Polarity::Negative
@@ -215,11 +215,8 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   check_signal(session, options.signal);
   // The file being replayed decides the polarity, as a recording of the same signal would.
   const nlohmann::json file = settings_file(options);
-  std::vector<float> samples;
-  for (const auto& record : data.records) {
-    const auto& s = record.channels.at(static_cast<std::size_t>(options.signal)).samples;
-    samples.insert(samples.end(), s.begin(), s.end());
-  }
+  std::vector<std::span<const float>> samples;
+  for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
   const double dt = data.records.front().tick_interval_s;
   session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
   // "Analyze while Sampling", as the user switches it on before recording.

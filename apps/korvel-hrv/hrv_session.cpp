@@ -110,14 +110,11 @@ IExtensionDocument* HrvSession::hrv_document() const {
 
 int HrvSession::channel_count() const { return frame_->data().document().channel_count(); }
 
-std::pair<std::vector<float>, double> HrvSession::signal_samples(int signal) const {
+std::pair<std::vector<std::span<const float>>, double> HrvSession::signal_samples(int signal) const {
   const auto& d = frame_->data().document();
-  std::vector<float> samples;
-  for (std::int32_t r = 0; r < d.record_count(); ++r) {
-    const auto s = d.samples(r, signal);
-    samples.insert(samples.end(), s.begin(), s.end());
-  }
-  return {std::move(samples), d.record_count() > 0 ? d.tick_interval(0) : 0.0};
+  std::vector<std::span<const float>> pieces;
+  for (std::int32_t r = 0; r < d.record_count(); ++r) pieces.push_back(d.samples(r, signal));
+  return {std::move(pieces), d.record_count() > 0 ? d.tick_interval(0) : 0.0};
 }
 
 namespace {

@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -46,9 +48,9 @@ class HrvSession {
   void select_seconds(double from, double to, int signal);
   void select_point_seconds(double at, int signal);
   int channel_count() const;
-  // The samples of recorded channel `signal`, every record in order, and the first
-  // record's sample interval.
-  std::pair<std::vector<float>, double> signal_samples(int signal) const;
+  // The samples of recorded channel `signal`, one piece per record in order, where the
+  // document holds them, and the first record's sample interval.
+  std::pair<std::vector<std::span<const float>>, double> signal_samples(int signal) const;
   // The channel the detector is to read for recorded channel `signal`: the channel itself,
   // or with `inverted` the computed channel "Inverted_Ch<signal + 1>" holding its negation
   // (created once), so that the deflection the detector searches for points up.

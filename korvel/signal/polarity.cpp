@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstdint>
 #include <functional>
-#include <vector>
 
 namespace korvel::signal {
 namespace {
@@ -14,35 +13,65 @@ constexpr double kSmoothingSec = 0.1;
 constexpr double kSegmentSec = 10;
 constexpr double kExtremeShare = 0.005;
 
+// The pieces read as one sequence, non-finite samples as 0.
+class Sequence {
+ public:
+  explicit Sequence(const std::vector<std::span<const float>>& pieces) : pieces_(pieces) {
+    for (const auto& p : pieces_) size_ += p.size();
+  }
+  std::size_t size() const noexcept { return size_; }
+  // Samples [from, to) into `out`; `from` and `to` may lie outside the sequence, where its
+  // first and last samples are repeated.
+  void read(std::int64_t from, std::int64_t to, std::vector<double>& out) const {
+    out.clear();
+    const auto n = static_cast<std::int64_t>(size_);
+    for (std::int64_t i = from; i < std::min<std::int64_t>(to, 0); ++i) out.push_back(at(0));
+    std::int64_t start = 0;  // of the current piece
+    for (const auto& p : pieces_) {
+      const auto end = start + static_cast<std::int64_t>(p.size());
+      for (std::int64_t i = std::max(from, start); i < std::min(to, end); ++i) out.push_back(finite(p[static_cast<std::size_t>(i - start)]));
+      start = end;
+    }
+    for (std::int64_t i = std::max(from, n); i < to; ++i) out.push_back(at(n - 1));
+  }
+
+ private:
+  static double finite(float v) { return std::isfinite(v) ? static_cast<double>(v) : 0.0; }
+  double at(std::int64_t i) const {
+    for (const auto& p : pieces_) {
+      if (i < static_cast<std::int64_t>(p.size())) return finite(p[static_cast<std::size_t>(i)]);
+      i -= static_cast<std::int64_t>(p.size());
+    }
+    return 0.0;
+  }
+
+  const std::vector<std::span<const float>>& pieces_;
+  std::size_t size_ = 0;
+};
+
 }  // namespace
 
-Polarity dominant_deflection(std::span<const float> samples, double dt) {
+Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, double dt) {
+  const Sequence samples(pieces);
   const std::size_t n = samples.size();
   if (n == 0 || !(dt > 0)) return Polarity::Positive;
-  const auto value = [&](std::size_t i) {
-    const float v = samples[i];
-    return std::isfinite(v) ? static_cast<double>(v) : 0.0;
-  };
-  // Prefix sums of the samples, the edges repeated, for the centred moving mean.
   const auto half = static_cast<std::int64_t>(std::llround(kSmoothingSec / dt / 2));
-  std::vector<double> prefix(n + 1, 0.0);
-  for (std::size_t i = 0; i < n; ++i) prefix[i + 1] = prefix[i] + value(i);
-  const auto sum_to = [&](std::int64_t i) {  // sum of samples [0, i), edges repeated
-    const auto last = static_cast<std::int64_t>(n);
-    if (i <= 0) return static_cast<double>(i) * value(0);
-    if (i > last) return prefix[n] + static_cast<double>(i - last) * value(n - 1);
-    return prefix[static_cast<std::size_t>(i)];
-  };
   const auto segment = std::max<std::size_t>(1, static_cast<std::size_t>(std::llround(kSegmentSec / dt)));
   int votes = 0;  // positive minus negative
-  std::vector<double> detail;
+  std::vector<double> window, prefix, detail;
   for (std::size_t begin = 0; begin < n; begin += segment) {
     const std::size_t end = std::min(n, begin + segment);
+    // The segment with half a smoothing width on either side, for the centred moving mean.
+    const auto from = static_cast<std::int64_t>(begin) - half;
+    samples.read(from, static_cast<std::int64_t>(end) + half + 1, window);
+    prefix.assign(1, 0.0);
+    for (const double v : window) prefix.push_back(prefix.back() + v);
     detail.clear();
     for (std::size_t i = begin; i < end; ++i) {
-      const auto at = static_cast<std::int64_t>(i);
-      const double mean = (sum_to(at + half + 1) - sum_to(at - half)) / static_cast<double>(2 * half + 1);
-      detail.push_back(value(i) - mean);
+      const auto at = static_cast<std::size_t>(static_cast<std::int64_t>(i) - from);  // i's place in the window
+      const double mean = (prefix[at + static_cast<std::size_t>(half) + 1] - prefix[at - static_cast<std::size_t>(half)]) /
+                          static_cast<double>(2 * half + 1);
+      detail.push_back(window[at] - mean);
     }
     // The k-th largest and the k-th smallest: negating the input swaps them exactly.
     const auto k = static_cast<std::size_t>(std::ceil(kExtremeShare * static_cast<double>(detail.size())));
@@ -53,6 +82,10 @@ Polarity dominant_deflection(std::span<const float> samples, double dt) {
     votes += (above > below) - (below > above);
   }
   return votes < 0 ? Polarity::Negative : Polarity::Positive;
+}
+
+Polarity dominant_deflection(std::span<const float> samples, double dt) {
+  return dominant_deflection(std::vector<std::span<const float>>{samples}, dt);
 }
 
 }  // namespace korvel::signal

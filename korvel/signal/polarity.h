@@ -19,12 +19,16 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
 namespace korvel::signal {
 
 enum class Polarity { Positive, Negative };
 
-// `samples` of one channel sampled every `dt` seconds; non-finite samples count as 0.
+// The samples of one channel, sampled every `dt` seconds, given as consecutive pieces (the
+// records of a recording, read where they lie); non-finite samples count as 0. The work
+// needs memory for one segment only, whatever the recording's length.
+Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, double dt);
 Polarity dominant_deflection(std::span<const float> samples, double dt);
 
 }  // namespace korvel::signal

@@ -47,7 +47,7 @@ TEST(Polarity, FollowsTheDeflectionThatCarriesTheBeatAndFlipsExactlyWithTheSign)
     for (float& v : x) v = -v;
     EXPECT_NE(dominant_deflection(x, 1 / 250.0), c.expected) << c.what << ", inverted";
   }
-  EXPECT_EQ(dominant_deflection({}, 1e-3), Polarity::Positive);
+  EXPECT_EQ(dominant_deflection(std::span<const float>{}, 1e-3), Polarity::Positive);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ HRESULT DocumentMessageSink::OnMessage(const HostMessage* message) {
     const HostMessage& m = *message;
     if (m.type == kMessageDocumentAttached) {
       std::int32_t identity = 0;
-      if (FAILED(document_.host_->GetIdentity(&identity)) || m.args[0] != identity || m.args[1] != identity) return S_FALSE;
+      if (FAILED(document_.host()->GetIdentity(&identity)) || m.args[0] != identity || m.args[1] != identity) return S_FALSE;
       on_attached();
       return S_OK;
     }

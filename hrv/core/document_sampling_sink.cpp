@@ -43,21 +43,21 @@ HRESULT DocumentSamplingSink::CanStartSampling(std::int32_t, VARIANT_BOOL* allow
   if (!allowed) return E_POINTER;
   *allowed = VARIANT_TRUE;
   return guard([&] {
-    if (!document_.settings_->OnlineMode || document_.IsOnlineContinuous()) return S_OK;
+    if (!document_.settings().OnlineMode || document_.IsOnlineContinuous()) return S_OK;
     // Sampling would leave a gap between the analysed region and the new data.
     if (!ask_to_drop_region()) {
       *allowed = VARIANT_FALSE;
       return S_FALSE;
     }
     document_.ClearAnalysis(kChangeFiducial, false);
-    document_.settings_->ResetRegion();
+    document_.settings().ResetRegion();
     return S_OK;
   });
 }
 
 HRESULT DocumentSamplingSink::SamplingStarting(std::int32_t) {
   return guard([&] {
-    if (document_.settings_->OnlineMode && document_.SetAnalysisRegion(*document_.settings_, RegionSource::SamplingStart)) {
+    if (document_.settings().OnlineMode && document_.SetAnalysisRegion(document_.settings(), RegionSource::SamplingStart)) {
       document_.InvalidateAnalysis();
       document_.RunAnalysis(kChangeRebuildOnly, ChangeCode::OnlineRestart);
     }
@@ -69,12 +69,12 @@ HRESULT DocumentSamplingSink::SamplingStateChanged(std::int32_t, std::int32_t, s
                                        std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                                        std::int32_t, VARIANT_BOOL sampling) {
   sampling_ = sampling;
-  if (sampling == VARIANT_FALSE || !document_.settings_->OnlineMode) return S_OK;
-  return document_.results_.StartOnline(document_.documentData_.get(), *document_.settings_, document_.fiducial_channel());
+  if (sampling == VARIANT_FALSE || !document_.settings().OnlineMode) return S_OK;
+  return document_.results_.StartOnline(document_.documentData_.get(), document_.settings(), document_.fiducial_channel());
 }
 
 HRESULT DocumentSamplingSink::OnlineData(std::int32_t) {
-  if (sampling_ == VARIANT_FALSE || !document_.settings_->OnlineMode) return S_OK;
+  if (sampling_ == VARIANT_FALSE || !document_.settings().OnlineMode) return S_OK;
   return guard([&] {
     document_.notify_about_to_change(ChangeCode::OnlineData);
     const HRESULT added = document_.results_.AddOnlineBeats();
@@ -84,7 +84,7 @@ HRESULT DocumentSamplingSink::OnlineData(std::int32_t) {
 }
 
 HRESULT DocumentSamplingSink::SamplingEnding(std::int32_t, std::int32_t) {
-  if (sampling_ == VARIANT_FALSE || !document_.settings_->OnlineMode) return S_OK;
+  if (sampling_ == VARIANT_FALSE || !document_.settings().OnlineMode) return S_OK;
   return guard([&] {
     document_.notify_about_to_change(ChangeCode::OnlineEnded);
     const HRESULT added = document_.results_.StopOnline();
@@ -94,12 +94,12 @@ HRESULT DocumentSamplingSink::SamplingEnding(std::int32_t, std::int32_t) {
 }
 
 HRESULT DocumentSamplingSink::SamplingStopped(std::int32_t) {
-  if (!document_.settings_->OnlineMode) return S_OK;
+  if (!document_.settings().OnlineMode) return S_OK;
   return guard([&] {
     document_.notify_about_to_change(ChangeCode::SamplingStopped);
-    if (document_.SetAnalysisRegion(*document_.settings_, RegionSource::Close)) {  // the open end closes at the end of the data
+    if (document_.SetAnalysisRegion(document_.settings(), RegionSource::Close)) {  // the open end closes at the end of the data
       document_.InvalidateAnalysis();
-      if (document_.detector_.Build(FiducialGroup, document_.settings_.get())) document_.detector_.ShowBeatMarkers(document_.settings_.get());
+      if (document_.detector_.Build(FiducialGroup, &document_.settings())) document_.detector_.ShowBeatMarkers(&document_.settings());
     }
     // The incremental updates leave the threshold count and the exact median to this point.
     document_.recalculate(RecalcThreshold);
@@ -118,17 +118,17 @@ HRESULT DocumentSamplingSink::GetBufferRequest(std::int32_t, std::int32_t, std::
 
 bool DocumentSamplingSink::UpdateRegistration() {
   ComPtr<ISamplingManager> sampling;
-  if (document_.host_->GetSamplingManager(sampling.put()) != S_OK || !sampling) {
+  if (document_.host()->GetSamplingManager(sampling.put()) != S_OK || !sampling) {
     registered_ = false;
     return false;
   }
   sampling->RemoveSink(this);
-  registered_ = document_.settings_->OnlineMode && SUCCEEDED(sampling->AddSink(this));
+  registered_ = document_.settings().OnlineMode && SUCCEEDED(sampling->AddSink(this));
   return registered_;
 }
 
 void DocumentSamplingSink::Unregister() {
-  if (ComPtr<ISamplingManager> sampling; document_.host_->GetSamplingManager(sampling.put()) == S_OK && sampling)
+  if (ComPtr<ISamplingManager> sampling; document_.host()->GetSamplingManager(sampling.put()) == S_OK && sampling)
     sampling->RemoveSink(this);
   registered_ = false;
 }

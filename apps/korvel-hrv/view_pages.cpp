@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "korvel/ui/plot_snapshot.h"
+
 namespace korvel_hrv {
 namespace {
 
@@ -29,12 +31,6 @@ Json axis_of(const std::string& markup, const char* key) {
   axis["label"] = label;
   axis["unit"] = std::regex_search(label, m, std::regex(R"(\(([^()]*)\)\s*$)")) ? m[1].str() : "";
   return axis;
-}
-
-std::string html_text(std::string_view text) {
-  std::string out;
-  for (char c : text) out += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : std::string(1, c);
-  return out;
 }
 
 }  // namespace
@@ -88,8 +84,8 @@ std::string index_page(const std::string& reportHtml, const std::vector<PlotPage
       "</style>\n";
   std::string section = "<section class=\"plots\">\n<h2>Plots</h2>\n<div class=\"plot-grid\">\n";
   for (const PlotPageLink& p : plots) {
-    const std::string path = html_text(p.path);
-    const std::string title = html_text(p.title);
+    const std::string path = korvel::ui::html_text(p.path);
+    const std::string title = korvel::ui::html_text(p.title);
     section += "<figure><figcaption><a href=\"" + path + "\">" + title + "</a></figcaption><iframe src=\"" + path +
                "\" title=\"" + title + "\"></iframe></figure>\n";
   }

@@ -20,20 +20,6 @@ nlohmann::json ask(PlotControl& control, const nlohmann::json& message) {
   return reply;
 }
 
-std::string html_text(std::string_view text) {
-  std::string out;
-  for (char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
 // Text inside a script element ends at "</script": JSON writes every "</" as "<\/", which
 // reads back the same; the engine's own files must not hold it at all.
 std::string script_text(std::string_view text, bool json) {
@@ -50,6 +36,20 @@ std::string script_text(std::string_view text, bool json) {
 }
 
 }  // namespace
+
+std::string html_text(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
 
 std::string plot_snapshot_page(PlotControl& control, std::string_view title) {
   nlohmann::json snapshot;

@@ -13,6 +13,9 @@
 
 namespace korvel::ui {
 
+// `text` for the body or an attribute of a page: & < > " as entities.
+std::string html_text(std::string_view text);
+
 // The page (UTF-8 HTML) of `control`'s plot under `title`. Throws HResultError when the
 // control cannot answer for one of its series.
 std::string plot_snapshot_page(PlotControl& control, std::string_view title);

@@ -1,14 +1,20 @@
 // SPDX-License-Identifier: MIT
-// The plot control driven as a view drives it: the plot created, the markup kept as the
+// The plot control driven as a view drives it (the plot created, the markup kept as the
 // engine reads it, the data pulled from a registered series, clicks and dragged lines
-// reported back, copy, print and close.
+// reported back, copy, print and close) and as the page reaches it (blocks of a series and
+// point labels, gestures delivered to the view's callbacks, messages it cannot serve
+// answered with an error, and the page that opens from a file carrying all of it).
 #include "korvel/ui/plot_control.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <tuple>
 
+#include <nlohmann/json.hpp>
+
+#include "korvel/ui/plot_snapshot.h"
 #include "korvel/ui/ui_services.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/out_param.h"
@@ -17,9 +23,11 @@
 namespace korvel::ui {
 namespace {
 
+using nlohmann::json;
 using Values = std::shared_ptr<std::vector<double>>;
 
-// A series over shared values with a cursor of its own; labels "index|value".
+// A series over shared values with a cursor of its own; labels "index|value</script>", a
+// text that must not end the script element of a page that carries it.
 class Series final : public ComObject<IPlotData> {
  public:
   explicit Series(Values values, std::int32_t position = 0) : values_(std::move(values)), position_(position) {}
@@ -48,7 +56,8 @@ class Series final : public ComObject<IPlotData> {
   HRESULT GetId(BSTR* id) override { return copy_text(std::u16string_view(u"$Series"), id); }
   HRESULT GetLabel(ULONG index, BSTR* label) override {
     *label = nullptr;
-    return index < values_->size() ? copy_text(std::to_string(index) + "|" + std::to_string((*values_)[index]), label) : S_FALSE;
+    return index < values_->size() ? copy_text(std::to_string(index) + "|" + std::to_string((*values_)[index]) + "</script>", label)
+                                   : S_FALSE;
   }
 
  private:
@@ -57,17 +66,23 @@ class Series final : public ComObject<IPlotData> {
 };
 
 // Writes what the plot reports into a journal.
-class Callbacks final : public ComObject<IPlotCallbacks> {
+class Callbacks final : public ComObject<IPlotCallbacks, IPlotBoxCallbacks> {
  public:
   HRESULT OnLinesDragged(const char16_t* plotter, const double* positions, ULONG count) override {
-    std::string line = std::string("lines ").append(utf16_to_utf8(plotter));
-    for (ULONG i = 0; i < count; ++i) line.append(" ").append(std::to_string(positions[i]));
-    return journal.push_back(line), S_OK;
+    return note("lines", plotter, positions, count);
   }
+  HRESULT OnBoxResized(const char16_t* box, const double* edges, ULONG count) override { return note("box", box, edges, count); }
   HRESULT OnMouseClick(const char16_t* plotter, const char16_t* label) override {
     return journal.push_back("click " + utf16_to_utf8(plotter) + " " + utf16_to_utf8(label)), S_OK;
   }
   std::vector<std::string> journal;
+
+ private:
+  HRESULT note(const char* what, const char16_t* id, const double* values, ULONG count) {
+    std::string line = std::string(what).append(" ").append(utf16_to_utf8(id));
+    for (ULONG i = 0; i < count; ++i) line.append(" ").append(std::to_string(values[i]));
+    return journal.push_back(line), S_OK;
+  }
 };
 
 class PlotControlTest : public ::testing::Test {
@@ -109,7 +124,7 @@ TEST_F(PlotControlTest, ReportsClicksWithThePointsLabelAndDraggedLines) {
   EXPECT_EQ(plot().click("p", 1), S_OK);
   EXPECT_EQ(plot().click("p", 9), S_OK);  // past the end: no label
   EXPECT_EQ(plot().drag_lines("p", {0.04, 0.15}), S_OK);
-  EXPECT_EQ(callbacks->journal, (std::vector<std::string>{"click p 1|2.500000", "click p ", "lines p 0.040000 0.150000"}));
+  EXPECT_EQ(callbacks->journal, (std::vector<std::string>{"click p 1|2.500000</script>", "click p ", "lines p 0.040000 0.150000"}));
   EXPECT_THROW(plot().click("other", 0), HResultError);
 }
 
@@ -135,6 +150,72 @@ TEST_F(PlotControlTest, TheServiceIsOfferedToDocumentsAndRefusesPlotIdsThatCanno
   ComPtr<IPlotControls> plots;
   ASSERT_EQ(frame.host_object().query<IHostServices>()->GetService(IPlotControls::iid, plots.put_void()), S_OK);
   EXPECT_EQ(plots.get(), static_cast<IPlotControls*>(ui.plots.get()));
+}
+
+// ---- As the page reaches it ----
+
+class PlotPageTest : public PlotControlTest {
+ protected:
+  void SetUp() override {
+    PlotControlTest::SetUp();
+    *values = {3.5, -1.0, 0.1, NAN, 2.0};
+    ASSERT_EQ(control->RunScript(u"etch.get_plot('p').set_markup('tplot: {id: \\'p\\', ydata: \\'$Series\\' [0:1:end]},');"), S_OK);
+  }
+  json ask(const json& message) { return json::parse(plot().answer(message.dump())); }
+};
+
+TEST_F(PlotPageTest, SeriesAndLabelsComeInTheBlocksAsked) {
+  // {start, count} -> values of the block; the range is the whole series'.
+  const std::vector<std::pair<json, json>> cases = {
+      {{{"start", 0}, {"count", 2147483647}}, json::parse("[3.5,-1.0,0.1,null,2.0]")},
+      {{{"start", 1}, {"count", 2}}, json::parse("[-1.0,0.1]")},
+      {{{"start", 4}, {"count", 9}}, json::parse("[2.0]")},
+      {{{"start", 7}, {"count", 9}}, json::array()},
+  };
+  for (const auto& [block, expected] : cases) {
+    json message = {{"op", "series"}, {"id", "$Series"}};
+    message.update(block);
+    const json reply = ask(message);
+    EXPECT_EQ(reply["values"], expected) << message;
+    EXPECT_EQ(reply["total"], 5) << message;
+    EXPECT_EQ(reply["min"], -1.0) << message;
+    EXPECT_EQ(reply["max"], 3.5) << message;
+  }
+  EXPECT_EQ(ask({{"op", "series"}, {"id", "$None"}, {"start", 0}, {"count", 9}})["total"], 0);
+  EXPECT_EQ(ask({{"op", "labels"}, {"id", "$Series"}, {"start", 3}, {"count", 5}})["labels"],
+            json({"3|nan</script>", "4|2.000000</script>"}));
+}
+
+TEST_F(PlotPageTest, GesturesReachTheViewAndScalesAreKept) {
+  EXPECT_EQ(ask({{"op", "callback"}, {"name", "VLinesDragged"}, {"plotter", "bands"}, {"values", {0, 0.04, 0.2}}})["result"], S_OK);
+  EXPECT_EQ(ask({{"op", "callback"}, {"name", "OnMouseClick"}, {"plotter", "p"}, {"label", "2\t0.1"}})["result"], S_OK);
+  EXPECT_EQ(ask({{"op", "callback"}, {"name", "BoxResized"}, {"plotter", "box"}, {"values", {800, 1100, 1, 1.5}}})["result"], S_OK);
+  EXPECT_EQ(callbacks->journal, (std::vector<std::string>{"lines bands 0.000000 0.040000 0.200000", "click p 2\t0.1",
+                                                           "box box 800.000000 1100.000000 1.000000 1.500000"}));
+  ask({{"op", "callback"}, {"name", "YScalingChanged"}, {"plotter", "p"}, {"values", {-5, 5}}});
+  EXPECT_EQ(plot().shown_range(1), (std::pair<double, double>{-5, 5}));
+  EXPECT_EQ(plot().shown_range(0), (std::pair<double, double>{0, 0}));
+}
+
+TEST_F(PlotPageTest, MessagesItCannotServeGetAnError) {
+  for (const char* bad : {"not json", R"({"op":"draw"})", R"({"id":"$Series"})", R"({"op":"callback","name":"Wave","plotter":"p"})"})
+    EXPECT_TRUE(json::parse(plot().answer(bad)).contains("error")) << bad;
+  EXPECT_EQ(ask({{"op", "callback"}, {"name", "XScalingChanged"}, {"plotter", "p"}, {"values", {1}}})["result"], E_INVALIDARG);
+  control->Close();
+  EXPECT_EQ(json::parse(plot().answer(R"({"op":"labels","id":"$Series"})"))["error"], "the plot control is closed");
+  EXPECT_TRUE(callbacks->journal.empty());
+}
+
+TEST_F(PlotPageTest, TheFilePageCarriesTheEngineTheCommandsAndEverySeries) {
+  const std::string page = plot_snapshot_page(plot(), "R&R <Plot>");
+  EXPECT_NE(page.find("<title>R&amp;R &lt;Plot&gt;</title>"), std::string::npos);
+  EXPECT_NE(page.find("data-etch-module=\"etch_local.js\""), std::string::npos);
+  const std::string open = "<script type=\"application/json\" id=\"etch-snapshot\">";
+  const std::size_t from = page.find(open) + open.size();
+  const json snapshot = json::parse(page.substr(from, page.find("</script>", from) - from));  // the labels' "</script>" did not end it
+  EXPECT_EQ(snapshot["commands"], json({"etch.make_plot('p').dblclick_ms(500);", plot().markup_command()}));
+  EXPECT_EQ(snapshot["series"]["$Series"]["values"], json::parse("[3.5,-1.0,0.1,null,2.0]"));
+  EXPECT_EQ(snapshot["series"]["$Series"]["labels"][4], "4|2.000000</script>");
 }
 
 }  // namespace

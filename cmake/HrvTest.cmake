@@ -1,6 +1,15 @@
 # SPDX-License-Identifier: MIT
 include(GoogleTest)
 
+# Every test file includes GoogleTest; its headers are compiled once into a precompiled header
+# that every test executable reuses instead of parsing them again, file after file. Its owner is
+# an (empty) test executable itself, so that it is compiled with the executables' options.
+file(WRITE ${CMAKE_BINARY_DIR}/hrv_test_pch.cpp "// The precompiled header's own translation unit.\n")
+add_executable(hrv_test_pch ${CMAKE_BINARY_DIR}/hrv_test_pch.cpp)
+target_link_libraries(hrv_test_pch PRIVATE GTest::gtest GTest::gtest_main hrv_warnings)
+target_compile_definitions(hrv_test_pch PRIVATE HRV_SHARED_DATA_DIR="${PROJECT_SOURCE_DIR}/../shared/data")
+target_precompile_headers(hrv_test_pch PRIVATE <gtest/gtest.h> <string> <vector> <cmath> <cstdint>)
+
 # hrv_add_test(<name> [KIND unit|contract|integration] SOURCES <files...> LIBS <targets...>)
 # One test executable per component; tests are discovered so that ctest lists each case.
 # KIND labels the cases so that each CI stage runs what it should: `unit` (the default)
@@ -14,5 +23,6 @@ function(hrv_add_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main hrv_warnings)
   target_compile_definitions(${name} PRIVATE HRV_SHARED_DATA_DIR="${PROJECT_SOURCE_DIR}/../shared/data")
+  target_precompile_headers(${name} REUSE_FROM hrv_test_pch)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS ${ARG_KIND})
 endfunction()

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "apps/korvel-hrv/beat_comparison.h"
 
+#include <unistd.h>
+
 #include <cmath>
 #include <fstream>
 
@@ -35,7 +37,7 @@ TEST(BeatComparison, NearerPairWinsWhenTwoBeatsCompete) {
 }
 
 TEST(BeatComparison, ReadsBeatsCsvByColumnName) {
-  const auto path = std::filesystem::temp_directory_path() / "beat_comparison_test_beats.csv";
+  const auto path = std::filesystem::temp_directory_path() / ("beat_comparison_test_" + std::to_string(::getpid()) + ".csv");
   {
     std::ofstream out(path);
     out << "beat_number,record,tick,time_s,rr_s\n1,0,360,1.0,\n2,0,720,2.0,1\n";

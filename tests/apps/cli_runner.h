@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -38,9 +39,10 @@ inline std::string read_file(const std::filesystem::path& path) {
   return text.str();
 }
 
-// A fresh, empty folder under the system's temporary folder.
+// A fresh, empty folder under the system's temporary folder, of this process alone: test
+// runs of two checkouts at once must not write into each other's folders.
 inline std::filesystem::path fresh_folder(const std::string& name) {
-  auto path = std::filesystem::temp_directory_path() / ("korvel-hrv-test-" + name);
+  auto path = std::filesystem::temp_directory_path() / ("korvel-hrv-test-" + name + "-" + std::to_string(::getpid()));
   std::filesystem::remove_all(path);
   std::filesystem::create_directories(path);
   return path;

@@ -8,6 +8,7 @@
 #include "hrv/core/analysis_export.h"
 #include "hrv/core/analysis_region.h"
 #include "hrv/core/event_id_cache.h"
+#include "hrv/core/settings_properties.h"
 #include "hrv/engine/recalc_mask.h"
 #include "hrv/host/guids.h"
 #include "hrv/host/host_context.h"
@@ -84,6 +85,19 @@ HRESULT Document::OnLoaded() {
     if (settings_->LoadedVersion >= 101 && settings_->LoadedVersion <= 105)
       host_->NotifyService(kEarlierFormatService,
                            make_type_id(HostContext::instance().module_id(GUID_HRVDocumentObj), kEarlierFormatNotice));
+    // A stored record is read as it stands; what the analysis cannot work with is put back
+    // to its default here, before anything computes with it, and the user is told.
+    if (const auto reset = reset_out_of_range(*settings_); !reset.empty()) {
+      settings_->Dirty = true;
+      std::u16string names;
+      for (const auto name : reset) names.append(names.empty() ? u"" : u", ").append(name);
+      if (const ComPtr<IApplication> application = HostContext::instance().application()) {
+        std::int32_t pressed = 0;
+        application->MessageBox((u"The document's HRV settings held values outside their ranges, now set to their "
+                                 u"defaults: " + names + u".").c_str(),
+                                u"HRV", kMessageBoxWarningIcon, 0, &pressed);
+      }
+    }
     return S_OK;
   });
 }

@@ -18,7 +18,6 @@ namespace {
 
 constexpr std::uint32_t kDiscontinuousText = 4;
 constexpr std::uint32_t kCaptionText = 1;
-constexpr std::uint32_t kOkCancelWarningTaskModal = 0x2031;
 constexpr std::uint32_t kDiscontinuousBoxArgument = 0x800B0004u;
 constexpr std::int32_t kAnswerOk = 1;
 constexpr std::int32_t kRefreshIntervalMs = 200;
@@ -29,7 +28,7 @@ bool ask_to_drop_region() {
   const std::u16string text = utf8_to_utf16(LoadString(kDiscontinuousText));
   const std::u16string caption = utf8_to_utf16(LoadString(kCaptionText));
   std::int32_t answer = 0;
-  return SUCCEEDED(application->MessageBox(text.c_str(), caption.c_str(), kOkCancelWarningTaskModal,
+  return SUCCEEDED(application->MessageBox(text.c_str(), caption.c_str(), kMessageBoxOkCancel | kMessageBoxWarningIcon | kMessageBoxTaskModal,
                                            kDiscontinuousBoxArgument, &answer)) &&
          answer == kAnswerOk;
 }

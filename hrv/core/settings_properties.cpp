@@ -54,4 +54,29 @@ std::span<const SettingsProperty> settings_properties() {
   return table;
 }
 
+std::vector<std::u16string_view> reset_out_of_range(SettingsFields& fields) {
+  const SettingsFields defaults;
+  std::vector<std::u16string_view> reset;
+  for (const SettingsProperty& p : settings_properties())
+    std::visit(
+        [&](auto member) {
+          const double x = static_cast<double>(fields.*member);
+          if (x >= p.min && x <= p.max) return;
+          fields.*member = defaults.*member;
+          reset.push_back(p.name);
+        },
+        p.field);
+  const auto ordered = [&](double F::*low, double F::*high, std::u16string_view lowName, std::u16string_view highName) {
+    if (fields.*low <= fields.*high) return;
+    fields.*low = defaults.*low, fields.*high = defaults.*high;
+    reset.insert(reset.end(), {lowName, highName});
+  };
+  ordered(&F::MinRR, &F::MaxRR, u"MinRR", u"MaxRR");
+  ordered(&F::MinFF, &F::MaxFF, u"MinFF", u"MaxFF");
+  ordered(&F::VLFLowHz, &F::VLFHighHz, u"VLFLowHz", u"VLFHighHz");
+  ordered(&F::LFLowHz, &F::LFHighHz, u"LFLowHz", u"LFHighHz");
+  ordered(&F::HFLowHz, &F::HFHighHz, u"HFLowHz", u"HFHighHz");
+  return reset;
+}
+
 }  // namespace HRV

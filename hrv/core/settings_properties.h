@@ -6,6 +6,7 @@
 #include <span>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "hrv/core/settings_fields.h"
 
@@ -20,5 +21,10 @@ struct SettingsProperty {
 
 // Every persisted value, in record order.
 std::span<const SettingsProperty> settings_properties();
+
+// Puts back the default of every value outside its range (NaN included) and of both ends of
+// a range whose ends are out of order, as a stored record may hold anything: the statistics
+// loop and allocate on these values. The names of the values reset, in record order.
+std::vector<std::u16string_view> reset_out_of_range(SettingsFields& fields);
 
 }  // namespace HRV

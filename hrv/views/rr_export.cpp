@@ -25,7 +25,6 @@ inline constexpr GUID kRRIntervalSaveClassId = make_guid("{1C255D90-3960-487C-B5
 constexpr std::uint32_t kExtensionStringId = 5;
 constexpr std::uint32_t kDescriptionStringId = 6;
 constexpr std::uint32_t kNoAnalysisStringId = 7;
-constexpr std::uint32_t kStopIcon = 0x10;  // MB_ICONHAND
 
 // The HRV analysis of the host document `document`; throws with the message the user sees
 // when it has none.
@@ -43,7 +42,7 @@ void tell_user(const std::string& text) {
   if (!application) return;
   std::int32_t pressed = 0;
   application->MessageBox(utf8_to_utf16(text).c_str(), utf8_to_utf16(LoadString(kDescriptionStringId)).c_str(),
-                          kStopIcon, 0, &pressed);
+                          kMessageBoxStopIcon, 0, &pressed);
 }
 
 }  // namespace

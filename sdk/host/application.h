@@ -82,6 +82,13 @@ struct IMessageClassRegistry : IUnknown {
   ~IMessageClassRegistry() = default;
 };
 
+// Message box flags, combined with |: the buttons, the icon and the modality.
+inline constexpr std::uint32_t kMessageBoxOk = 0x0;
+inline constexpr std::uint32_t kMessageBoxOkCancel = 0x1;
+inline constexpr std::uint32_t kMessageBoxStopIcon = 0x10;
+inline constexpr std::uint32_t kMessageBoxWarningIcon = 0x30;
+inline constexpr std::uint32_t kMessageBoxTaskModal = 0x2000;
+
 // The application object handed to DllRegisterClassObjects. Implemented by the host.
 struct IApplication : IUnknown {
   using base_interface = IUnknown;
@@ -94,7 +101,7 @@ struct IApplication : IUnknown {
   virtual HRESULT GetClassObjectRegistry(IClassObjectRegistry** registry) = 0;
   virtual HRESULT GetMessageClassRegistry(IMessageClassRegistry** registry) = 0;
   // Shows a message box; `result` (out) receives the button pressed (1 = OK, 2 = Cancel).
-  // `type` carries the box flags; `hostArgument` is passed through to the host.
+  // `type` carries the box flags (kMessageBox*); `hostArgument` is passed through to the host.
   virtual HRESULT MessageBox(const char16_t* text, const char16_t* caption, std::uint32_t type,
                              std::uint32_t hostArgument, std::int32_t* result) = 0;
 

@@ -272,11 +272,35 @@ TEST_F(DocumentTest, LoadingAnEarlierFormatTellsTheHostService) {
   doc().settings().LoadedVersion = 6;
   EXPECT_EQ(doc().OnLoaded(), S_OK);
   EXPECT_TRUE(host->notices.empty());
+  EXPECT_TRUE(app->boxes.empty()) << "a record within its ranges loads silently";
   doc().settings().LoadedVersion = 104;
   EXPECT_EQ(doc().OnLoaded(), S_OK);
   ASSERT_EQ(host->notices.size(), 1u);
   EXPECT_EQ(host->notices[0].first, make_guid("{F2A1CAB8-A683-410D-8307-9424303CFD13}"));
   EXPECT_EQ(host->notices[0].second, command_id(26));
+}
+
+// A stored record may hold anything; values the statistics would loop or allocate on are
+// put back to their defaults before anything computes, and the user is told which.
+TEST_F(DocumentTest, LoadedValuesOutsideTheirRangesAreResetAndNamed) {
+  HRV::Settings& s = doc().settings();
+  s.SDARRPeriodSec = 1e-300;
+  s.FrequencyCount = std::numeric_limits<std::int32_t>::max();
+  s.LowPassHz = std::nan("");
+  s.PRRThresholdSec = 0.02;     // in range: kept
+  s.MinFF = 1.4, s.MaxFF = 1.3;  // each in range, out of order
+  EXPECT_EQ(doc().OnLoaded(), S_OK);
+  const HRV::SettingsFields defaults;
+  EXPECT_EQ(s.SDARRPeriodSec, defaults.SDARRPeriodSec);
+  EXPECT_EQ(s.FrequencyCount, defaults.FrequencyCount);
+  EXPECT_EQ(s.LowPassHz, defaults.LowPassHz);
+  EXPECT_EQ(s.MinFF, defaults.MinFF);
+  EXPECT_EQ(s.MaxFF, defaults.MaxFF);
+  EXPECT_EQ(s.PRRThresholdSec, 0.02);
+  EXPECT_TRUE(s.Dirty);
+  ASSERT_EQ(app->boxes.size(), 1u);
+  EXPECT_NE(app->boxes[0].text.find("SDARRPeriodSec, LowPassHz, FrequencyCount, MinFF, MaxFF"), std::string::npos)
+      << app->boxes[0].text;
 }
 
 TEST_F(DocumentTest, CloseLetsGoOfTheHostAndTakesTheAnalysisApart) {

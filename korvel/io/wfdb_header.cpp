@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "korvel/io/wfdb_header.h"
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <string>
 #include <type_traits>
 
@@ -206,6 +208,11 @@ WfdbSignalSpec parse_signal_line(std::string_view text, const LineParser& line, 
   WfdbSignalSpec signal;
   const auto fields = split_fields(text, 8);
   signal.file_name = std::string(fields[0].text);
+  // A header names files beside it (or below it); a name that leaves its folder would let a
+  // downloaded header read any file of the user's.
+  const std::filesystem::path named(signal.file_name);
+  if (named.is_absolute() || std::any_of(named.begin(), named.end(), [](const auto& part) { return part == ".."; }))
+    line.bad("signal file \"" + signal.file_name + "\" is outside the header's folder; only files beside the header are read");
   if (fields.size() < 2) line.bad("signal line without a format");
   parse_format(fields[1].text, line, signal);
   bool has_baseline = false;

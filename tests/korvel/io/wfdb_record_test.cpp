@@ -178,6 +178,9 @@ TEST(WfdbRecord, DamagedOrUnreadableHeadersAndFilesAreRefusedWithTheReason) {
       {"rec 2\nd.dat 16\n", 0, "db/rec.hea: the record line declares 2 signals but 1 signal lines follow"},
       {"# only a comment\n", 0, "db/rec.hea: no record line"},
       {"rec 1\nd.dat\n", 0, "line 2: signal line without a format"},
+      // A header may only name files in its own folder.
+      {"rec 1\n/etc/passwd 16\n", 0, "line 2: signal file \"/etc/passwd\" is outside the header's folder"},
+      {"rec 1\n../d.dat 16\n", 0, "line 2: signal file \"../d.dat\" is outside the header's folder"},
   };
   for (const auto& c : cases) {
     const std::string message = decode_error(c.header, files, true, c.claimed_size);

@@ -19,6 +19,7 @@ namespace {
 struct Beat {
   double time, rr, deltaRR, rate;
   bool included, normal;
+  long tick;
 };
 
 // beats.csv as rows of the columns the statistics need.
@@ -40,22 +41,31 @@ std::vector<Beat> read_beats(const std::filesystem::path& path) {
     auto number = [](const std::string& s) { return s.empty() ? std::nan("") : std::stod(s); };
     const unsigned flags = std::stoul(cells[12], nullptr, 16);
     const bool included = (flags & 0x300) == 0x300;
-    beats.push_back({number(cells[3]), number(cells[4]), number(cells[5]), number(cells[6]), included, (flags & 0xFF) == 0});
+    beats.push_back({number(cells[3]), number(cells[4]), number(cells[5]), number(cells[6]), included, (flags & 0xFF) == 0,
+                     std::stol(cells[2])});
   }
   return beats;
 }
 
 // The statistics recomputed from the included beats with textbook formulas: sample standard
-// deviations (n − 1), RMSSD over n, pRRx with a strict threshold, the median of the sorted RR.
+// deviations (n − 1), RMSSD over n, the median of the sorted RR, and pRRx counted exactly in
+// whole samples: |(t[i] − t[i−1]) − (t[i−1] − t[i−2])| · 1000 > threshold in ms · rate in Hz.
 void expect_statistics_match(const std::vector<Beat>& beats, const nlohmann::json& results) {
   std::vector<double> rr, d, rate;
-  std::size_t normal = 0;
-  for (const auto& b : beats)
-    if (b.included) {
+  std::size_t normal = 0, over = 0;
+  const long thresholdMs = std::lround(1000 * results["time_domain"]["prr_threshold_s"].get<double>());
+  for (std::size_t i = 0; i < beats.size(); ++i)
+    if (beats[i].included) {
+      const Beat& b = beats[i];
       rr.push_back(b.rr);
       d.push_back(b.deltaRR);
       rate.push_back(b.rate);
       normal += b.normal;
+      ASSERT_GE(i, 2u);
+      const long ticks = b.tick - beats[i - 1].tick, difference = ticks - (beats[i - 1].tick - beats[i - 2].tick);
+      const long rateHz = std::lround(ticks / b.rr);
+      ASSERT_NEAR(rateHz * b.rr, ticks, 1e-6) << "a whole number of samples per second";
+      over += std::labs(difference) * 1000 > thresholdMs * rateHz;
     }
   const double n = static_cast<double>(rr.size());
   ASSERT_GT(n, 10);
@@ -71,12 +81,7 @@ void expect_statistics_match(const std::vector<Beat>& beats, const nlohmann::jso
   const std::size_t k = sorted.size();
   const double median = k % 2 ? sorted[k / 2] : 0.5 * (sorted[k / 2 - 1] + sorted[k / 2]);
   double squares = 0;
-  std::size_t over = 0;
-  const double threshold = results["time_domain"]["prr_threshold_s"];
-  for (double v : d) {
-    squares += v * v;
-    over += std::abs(v) > threshold;
-  }
+  for (double v : d) squares += v * v;
   const auto& t = results["time_domain"];
   // Relative 1e-9: the tool sums in a different order (running means), nothing else differs.
   auto near = [](double expected, const nlohmann::json& got, const char* name) {
@@ -112,6 +117,12 @@ void expect_rr_export_matches(const std::vector<Beat>& beats, const std::string&
 }
 
 TEST(AnalyzeCommand, StatisticsAndTheRRExportAgreeWithAnIndependentComputationFromBeatsCsv) {
+  HRV_REQUIRE_SHARED(record103, "mitdb/103.hea");
+  const auto out103 = cli::fresh_folder("mitdb103");
+  // 42 of its differences are 18 samples, 50 ms exactly: pRR50 must not count them.
+  ASSERT_EQ(cli::run("analyze '" + record103.string() + "' --out '" + out103.string() + "'").status, 0);
+  expect_statistics_match(read_beats(out103 / "beats.csv"), nlohmann::json::parse(cli::read_file(out103 / "results.json")));
+
   HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
   const auto out = cli::fresh_folder("mitdb100");
   // A classifier box around this record's rhythm, so that most beats take part.

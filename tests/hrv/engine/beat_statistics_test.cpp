@@ -119,6 +119,34 @@ TEST(BeatStatistics, ThresholdCountsOnlyDifferencesStrictlyBeyondIt) {
   EXPECT_DOUBLE_EQ(PRRx(s), 100.0 * 2 / 6);
 }
 
+// At 360 Hz a difference of 18 samples is 50 ms exactly; formed from ticks as the
+// classifier forms it, it lands a few ulps either side of 0.05 s, yet it never counts as
+// beyond a 50 ms threshold, while 19 samples always does. Also while sampling.
+TEST(BeatStatistics, ThresholdTiesInWholeSamplesNeverCount) {
+  const double dt = 1.0 / 360;
+  for (std::int32_t samples : {18, 19, -18, -19}) {
+    std::vector<FiducialEvent> beats;
+    for (std::int32_t k = 0; k < 300; ++k) {
+      const std::int32_t before = 250 + k, after = before + samples;
+      const double rrBefore = (before - 0.0) * dt, rr = (after - 0.0) * dt;
+      beats.push_back(event(1000 * (k + 1), rr, rr - rrBefore));
+    }
+    BeatStatistics batch;
+    batch.Reset();
+    batch.grid = SampleGrid(dt);
+    for (const FiducialEvent& e : beats) batch.Take(e, 0, time_of);
+    batch.Recompute(kEverything, StatisticsOptions{});
+    BeatStatistics online;
+    online.Reset();
+    online.grid = SampleGrid(dt);
+    online.StartIncremental(StatisticsOptions{}, 0.0);
+    for (const FiducialEvent& e : beats) online.Take(e, 0, time_of), online.FoldInLastBeat();
+    const std::uint32_t expected = std::abs(samples) > 18 ? 300u : 0u;
+    EXPECT_EQ(batch.overThresholdCount, expected) << samples << " samples";
+    EXPECT_EQ(online.overThresholdCount, expected) << samples << " samples, online";
+  }
+}
+
 TEST(BeatStatistics, HistogramsUseTheFixedWidthOrScottsRule) {
   const std::vector<double> rr = intervals(1000, 5);
   const std::vector<FiducialEvent> beats = beats_of(rr);

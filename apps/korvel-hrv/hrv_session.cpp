@@ -148,6 +148,16 @@ void HrvSession::apply_settings(const nlohmann::json& values) {
     throw UsageError("the HRV document has no settings");
   auto settings = persist.query<IPersistPropertyBag>();
   if (!settings) throw UsageError("the HRV settings cannot be set by name");
+  // A name the settings do not save is a mistake (a misspelt key), not a value to ignore.
+  auto known = make_com<PropertyBag>();
+  if (FAILED(settings->Save(known.get(), VARIANT_FALSE))) throw UsageError("the HRV settings cannot be read by name");
+  const nlohmann::ordered_json names = known->to_json();
+  for (const auto& [name, value] : values.items())
+    if (!names.contains(name)) {
+      std::string list;
+      for (const auto& [k, v] : names.items()) list += (list.empty() ? "" : ", ") + k;
+      throw UsageError("unknown setting \"" + name + "\"; the settings are Polarity, " + list);
+    }
   auto bag = make_com<PropertyBag>();
   try {
     bag->set_json(values);
@@ -173,16 +183,16 @@ TickPosition position_of(const korvel::doc::Document& d, double seconds) {
     if (tick > d.record_length(r)) break;
     return {static_cast<std::int32_t>(tick), r};
   }
-  throw UsageError("time " + std::to_string(seconds) + " s lies outside the recording");
+  throw UsageError("time " + shortest_text(seconds) + " s lies outside the recording");
 }
 
 }  // namespace
 
 void HrvSession::select_seconds(double from, double to, int signal) {
-  if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= --from < --to");
+  if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= start < end");
   if (to > duration_seconds() + 1e-9)
-    throw UsageError("--to " + std::to_string(to) + " s lies beyond the end of the recording (" +
-                     std::to_string(duration_seconds()) + " s)");
+    throw UsageError("the range " + shortest_text(from) + " s to " + shortest_text(to) +
+                     " s ends beyond the end of the recording (" + shortest_text(duration_seconds()) + " s)");
   const auto& d = frame_->data().document();
   frame_->chart_view().select_range(position_of(d, from), position_of(d, to), ChannelId{signal, ChannelId::kDefaultKind});
 }
@@ -301,7 +311,7 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, in
   return out;
 }
 
-std::string HrvSession::channel_calculation_csv(int parameter) {
+void HrvSession::add_channel_calculation(int parameter) {
   // The calculation's settings stream: format version 1, the parameter, guide lines on,
   // interpolation off (booleans as 16-bit values).
   std::vector<std::uint8_t> settings;
@@ -312,12 +322,20 @@ std::string HrvSession::channel_calculation_csv(int parameter) {
   put(parameter, 4);
   put(1, 2);
   put(0, 2);
-  ChannelId channel;
   try {
-    channel = korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
+    korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
   } catch (const std::exception& e) {
     throw UsageError(std::string("cannot add the HRV calculation channel: ") + e.what());
   }
+}
+
+std::optional<std::string> HrvSession::channel_calculation_csv() {
+  const auto& calculated = frame_->calculated_channels();
+  const auto found = std::find_if(calculated.begin(), calculated.end(), [](const korvel::services::CalculatedChannel& c) {
+    return c.class_id == kHrvChannelCalculationClass;
+  });
+  if (found == calculated.end()) return std::nullopt;
+  const ChannelId channel = found->channel;
   std::string out = "record,tick,time_s,value\n";
   auto& data = frame_->data();
   TickPosition end;

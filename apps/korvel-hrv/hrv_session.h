@@ -72,8 +72,11 @@ class HrvSession {
   // on `signal`, as CSV: start_s,end_s, then one column per function ("name (unit)").
   std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
-  // 5 complexity) and returns its per-beat values as CSV: record,tick,time_s,value.
-  std::string channel_calculation_csv(int parameter);
+  // 3 activity, 4 mobility, 5 complexity).
+  void add_channel_calculation(int parameter);
+  // The per-beat values of the document's HRV Calculation channel as CSV
+  // (record,tick,time_s,value); nothing when the document has none.
+  std::optional<std::string> channel_calculation_csv();
 
   // Opens the report and the six plot views through the HRV menu, as the user would, and
   // writes what they showed: DIR/report.html (the report page), DIR/markup/<view>.txt (the

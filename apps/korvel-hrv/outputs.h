@@ -15,8 +15,14 @@ namespace korvel_hrv {
 // Throws std::runtime_error naming the file.
 void write_file_atomically(const std::filesystem::path& path, const std::string& contents);
 
-// A short human-readable summary of a results.json text.
+// The shortest text that reads back as `value` ("0.1", "1805.5555555555557", "1e-07").
+std::string shortest_text(double value);
+
+// A short human-readable summary of a results.json text; an undefined value shows as
+// "n/a (reason)".
 std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir);
+// The warnings of a results.json text on stderr, one line each.
+void print_warnings(const std::string& resultsJson);
 
 // Shows "<label>... N s" on stderr while work that takes more than a second runs, when
 // stderr is a terminal; nothing otherwise. The line is cleared when the work ends.

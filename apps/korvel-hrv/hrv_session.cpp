@@ -259,49 +259,63 @@ void HrvSession::export_rr_intervals(const std::filesystem::path& path) {
 }
 
 namespace {
+
+// Numbers in the shortest form that reads back exactly; an empty cell for no value.
 void append_cell(std::string& out, const korvel::services::TabuletCell& cell) {
   if (cell.status != S_OK) return;
   if (const auto* i = std::get_if<std::int32_t>(&cell.value)) {
     out += std::to_string(*i);
   } else if (const auto* d = std::get_if<double>(&cell.value)) {
-    if (!std::isfinite(*d)) return;
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, *d);
-    out.append(buffer, end);
+    if (std::isfinite(*d)) out += shortest_text(*d);
   } else if (const auto* t = std::get_if<std::string>(&cell.value)) {
     out += *t;
   }
 }
+
+// A column title as CSV wants it: ASCII units ("ms2", not "ms²") and quoted when it needs to be.
+std::string csv_title(std::string name) {
+  for (std::size_t at; (at = name.find("\u00b2")) != std::string::npos;) name.replace(at, 2, "2");
+  if (name.find(',') == std::string::npos && name.find('"') == std::string::npos) return name;
+  std::string quoted = "\"";
+  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 }  // namespace
 
 std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal) {
-  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw UsageError("--window and --step must be positive");
+  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
   korvel::services::Tabulet table(*frame_);
-  for (const auto& key : korvel::services::Tabulet::available(session_->application())) table.add_column(key);
+  // The Tabulet's "Analysis Start" and "Analysis End" give the document's whole analysis
+  // region on every row; the table's first two columns are each row's own window instead.
+  const std::string kRegionKeys[] = {"AnalysisStart", "AnalysisEnd"};
+  for (const auto& key : korvel::services::Tabulet::available(session_->application()))
+    if (std::find(std::begin(kRegionKeys), std::end(kRegionKeys), key) == std::end(kRegionKeys)) table.add_column(key);
   const auto& d = frame_->data().document();
   const double total = duration_seconds();
+  auto seconds_of = [&](TickPosition p) { return d.record_start(p.record) + p.tick * d.tick_interval(p.record); };
   std::vector<std::pair<double, double>> windows;
-  for (double start = 0; start + windowSeconds <= total + 1e-9; start += stepSeconds) {
-    windows.emplace_back(start, start + windowSeconds);
-    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, position_of(d, start), position_of(d, start + windowSeconds)});
+  for (std::size_t k = 0;; ++k) {
+    const double start = k * stepSeconds;  // not a running sum: no drift over many rows
+    if (start + windowSeconds > total + 1e-9) break;
+    const TickPosition from = position_of(d, start), to = position_of(d, start + windowSeconds);
+    windows.emplace_back(seconds_of(from), seconds_of(to));
+    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, from, to});
   }
-  if (windows.empty()) throw UsageError("the recording is shorter than one window");
-  std::string out = "start_s,end_s";
+  if (windows.empty())
+    throw UsageError("the recording (" + shortest_text(total) + " s) is shorter than one window of " +
+                     shortest_text(windowSeconds) + " s");
+  // pRRx is titled by its threshold, as the report titles its row: "pRR50 (%)".
+  const double threshold = nlohmann::json::parse(results_json())["settings"]["PRRThresholdSec"].get<double>();
+  std::string out = "Analysis Start (s),Analysis End (s)";
   for (const auto& column : table.columns()) {
-    std::string name = column.name + (column.unit.empty() ? "" : " (" + column.unit + ")");
-    if (name.find(',') != std::string::npos || name.find('"') != std::string::npos) {
-      std::string quoted = "\"";
-      for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      name = quoted + "\"";
-    }
-    out += "," + name;
+    std::string name = column.key == "pNNx" ? "pRR" + shortest_text(std::round(threshold * 1e6) / 1e3) : column.name;
+    out += "," + csv_title(name + (column.unit.empty() ? "" : " (" + column.unit + ")"));
   }
   out += "\n";
   const auto cells = table.evaluate();
   for (std::size_t r = 0; r < windows.size(); ++r) {
-    char bounds[64];
-    std::snprintf(bounds, sizeof bounds, "%g,%g", windows[r].first, windows[r].second);
-    out += bounds;
+    out += shortest_text(windows[r].first) + "," + shortest_text(windows[r].second);
     for (const auto& cell : cells[r]) {
       out += ',';
       append_cell(out, cell);

@@ -68,8 +68,10 @@ class HrvSession {
 
   // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
   void export_rr_intervals(const std::filesystem::path& path);
-  // Every Tabulet function over consecutive windows of `windowSeconds`, `stepSeconds` apart,
-  // on `signal`, as CSV: start_s,end_s, then one column per function ("name (unit)").
+  // The Tabulet functions over consecutive windows of `windowSeconds`, `stepSeconds` apart,
+  // on `signal`, as CSV: each row's window ("Analysis Start (s)", "Analysis End (s)"), then
+  // one column per statistic ("name (unit)", units in ASCII: "ms2"; "pRR50 (%)" for a 50 ms
+  // threshold), numbers in the shortest form that reads back exactly.
   std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
   // 3 activity, 4 mobility, 5 complexity).

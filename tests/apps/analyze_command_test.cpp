@@ -290,8 +290,11 @@ TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
   };
   const auto names = split(header);
   const auto cells = split(row);
-  ASSERT_EQ(names.size(), 29u);  // start, end and 27 functions
-  ASSERT_EQ(cells[0], "120");
+  // The row's own window, then the 25 statistics; ASCII titles that say the pRR threshold.
+  ASSERT_EQ(names.size(), 27u);
+  EXPECT_EQ(names[0] + "," + names[1], "Analysis Start (s),Analysis End (s)");
+  ASSERT_EQ(cells[0] + "," + cells[1], "120,240");
+  EXPECT_TRUE(std::all_of(header.begin(), header.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) << header;
   auto column = [&](const std::string& name) {
     const auto it = std::find(names.begin(), names.end(), name);
     EXPECT_NE(it, names.end()) << name;
@@ -308,6 +311,8 @@ TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
   EXPECT_NEAR(std::stod(column("RMSSD (ms)")), 1000 * results["time_domain"]["rmssd_s"].get<double>(), 1e-9);
   EXPECT_NEAR(std::stod(column("Average Rate (BPM)")), results["time_domain"]["mean_rate_bpm"].get<double>(), 1e-9);
   EXPECT_NEAR(std::stod(column("LF/HF")), results["frequency"]["lf_hf"].get<double>(), 1e-9);
+  EXPECT_EQ(std::stod(column("pRR50 (%)")), results["time_domain"]["prrx_pct"].get<double>());
+  EXPECT_EQ(std::stod(column("HF Power (ms2)")), 1e6 * results["frequency"]["hf_power_s2"].get<double>());
 }
 
 }  // namespace

@@ -245,29 +245,113 @@ TEST(EditCommand, EditsSurviveReopeningTheDocument) {
   EXPECT_EQ(std::count_if(reopened.begin(), reopened.end(), [](const Beat& b) { return b.time >= 10 && b.time < 20; }), 1);
   const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
   EXPECT_FALSE(results["settings"]["ShowMarkers"].get<bool>());
+  // Every output of the analysis shows the edited beats.
+  const std::string total = std::to_string(results["beats"]["total"].get<int>());
+  const std::string rr = cli::read_file(out / "rr.txt");
+  EXPECT_EQ(std::to_string(std::count(rr.begin(), rr.end(), '\n')), total);
+  EXPECT_EQ(std::to_string(nlohmann::json::parse(cli::read_file(out / "views" / "tachogram.json"))["series"].begin()->size()), total);
+  EXPECT_NE(cli::read_file(out / "report.html").find("<td class=\"value\">" + total + "</td>"), std::string::npos);
+
+  // New settings redo the analysis; all-normal says what became of the box. The study
+  // folder, moved as a whole, still opens.
+  const auto moved = cli::fresh_folder("edit-moved");
+  std::filesystem::remove(moved);
+  std::filesystem::rename(out, moved);
+  std::ofstream(moved / "threshold.json") << R"({"PRRThresholdSec": 0.02})";
+  const auto settings = cli::run("edit '" + (moved / "document.korvel").string() + "' --settings '" + (moved / "threshold.json").string() + "'");
+  ASSERT_EQ(settings.status, 0) << settings.output;
+  EXPECT_NE(settings.output.find("pRR20 "), std::string::npos) << settings.output;
+  const auto normal = cli::run("edit '" + (moved / "document.korvel").string() + "' all-normal");
+  ASSERT_EQ(normal.status, 0) << normal.output;
+  const auto box = nlohmann::json::parse(cli::read_file(moved / "results.json"))["settings"];
+  char said[128];
+  std::snprintf(said, sizeof said, "classifier box now RR %.4g-%.4g s", box["MinRR"].get<double>(), box["MaxRR"].get<double>());
+  EXPECT_NE(normal.output.find(said), std::string::npos) << normal.output;
 }
 
-TEST(Commands, BadInputGivesAMessageANonZeroStatusAndNoOutput) {
+// Every error exits 1 and a command line written wrong 2, each with a message that names
+// what was typed and never a library's own text; a failed analysis writes nothing.
+TEST(Commands, BadInputGivesAMessageItsExitStatusAndNoOutput) {
   HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
   const auto out = cli::fresh_folder("errors");
-  const auto bad = out / "bad.json";
-  std::ofstream(bad) << R"({"LowPassHz": 500})";
+  auto file = [&](const char* name, const char* text) {
+    std::ofstream(out / name) << text;
+    return "'" + (out / name).string() + "'";
+  };
+  const std::string r = "analyze '" + record.string() + "' --out '" + (out / "results").string() + "' ";
+  const std::string edit = "edit '" + (out / "document.korvel").string() + "' ";
   struct Case {
-    std::string arguments, message;
+    std::string arguments;
+    int status;
+    std::string message;
   } cases[] = {
-      {"analyze /no/such/file.hea", "file not found"},
-      {"analyze '" + record.string() + "' --signal 7", "signal 7 does not exist"},
-      {"analyze '" + record.string() + "' --from 10 --to 5000", "beyond the end of the recording"},
-      {"analyze '" + record.string() + "' --settings '" + bad.string() + "'", "LowPassHz 500 is outside the range 10 to 200"},
-      {"analyze '" + record.string() + "' --preset Hamster", "unknown preset"},
-      {"analyze '" + out.string() + "/bad.json'", "bad.json"},
+      {"analyze /no/such/file.hea", 1, "file not found"},
+      {r + "--signal 7", 1, "signal 7 does not exist"},
+      {r + "--from 10 --to 5000", 1, "beyond the end of the recording"},
+      {r + "--settings " + file("range.json", R"({"LowPassHz": 500})"), 1, "LowPassHz 500 is outside the range 10 to 200"},
+      {r + "--settings " + file("array.json", "[1,2]"), 1, "array.json: settings must be a JSON object"},
+      {r + "--settings " + file("inner.json", R"({"settings": [1,2]})"), 1, "\"settings\" must be a JSON object"},
+      {r + "--settings " + file("text.json", R"({"MinRR": "0.5"})"), 1, "\"MinRR\" must be a number (or true/false), not a string"},
+      {r + "--settings " + file("typo.json", R"({"MinRRR": 0.5})"), 1, "unknown setting \"MinRRR\""},
+      {r + "--settings " + file("broken.json", "{"), 1, "broken.json: not valid JSON"},
+      {r + "--settings " + file("human.json", R"({"Preset": "Human"})") + " --preset Rat", 2, "both choose a preset"},
+      {r + "--preset Hamster", 2, "unknown preset"},
+      {r + "--from 20 --to 10", 2, "--from 20 --to 10: a range needs 0 <= --from < --to"},
+      {r + "--from 5", 2, "--from and --to go together"},
+      {"analyze", 2, "RECORDING is required"},
+      {"frobnicate", 2, "A subcommand is required"},
+      {"analyze " + file("bad.json", "{}"), 1, "bad.json"},
+      {"compare-beats " + file("beats.csv", "time_s\n1\n") + " '" + record.string() + "'", 1,
+       "100.hea: neither a WFDB annotation file"},
+      {edit + "delete-beats 20 10", 2, "edit \"delete-beats 20 10\": FROM must come before TO"},
+      {edit + "add-beat", 2, "edit \"add-beat\": it is written \"add-beat SEC\""},
+      {edit + "frobnicate", 2, "unknown edit \"frobnicate\""},
+      {edit, 2, "edit needs an ACTION"},
+      {edit + "clear", 1, "document.korvel"},
+      {"compare-beats " + file("none.csv", "time_s\n") + " '" + (record.parent_path() / "100.atr").string() + "'", 0,
+       "positive predictivity n/a (no detected beats)\nmedian offset n/a (no matched beats)"},
   };
   for (const auto& c : cases) {
-    const auto run = cli::run(c.arguments + " --out '" + (out / "results").string() + "'");
-    EXPECT_NE(run.status, 0) << c.arguments;
+    const auto run = cli::run(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
     EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n" << run.output;
+    if (c.arguments.find("--from") == std::string::npos) {
+      EXPECT_EQ(run.output.find("--from"), std::string::npos) << "an option the user did not type: " << run.output;
+    }
+    EXPECT_EQ(run.output.find("json.exception"), std::string::npos) << run.output;
   }
   EXPECT_FALSE(std::filesystem::exists(out / "results")) << "a failed analysis must write nothing";
+  const auto version = cli::run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.rfind("korvel-hrv ", 0), 0u) << version.output;
+}
+
+// One analysed beat has a mean but no spread; each undefined value is null in results.json
+// with its reason, and the summary says "n/a" with that reason. Beats that cover a third of
+// the recording give band powers with a warning.
+TEST(AnalyzeCommand, UndefinedValuesAreNullWithTheirReasonAndThinlyCoveredPowersWarn) {
+  HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
+  const auto out = cli::fresh_folder("undefined");
+  const auto one = cli::run("analyze '" + record.string() + "' --from 0 --to 2 --preset Human --out '" + (out / "one").string() + "'");
+  ASSERT_EQ(one.status, 0) << one.output;
+  const auto results = nlohmann::json::parse(cli::read_file(out / "one" / "results.json"));
+  ASSERT_EQ(results["beats"]["total"], 1);
+  EXPECT_TRUE(results["time_domain"]["mean_rr_s"].is_number());
+  for (const char* key : {"sdrr_s", "rmssd_s", "prrx_pct", "sdarr_s"}) {
+    EXPECT_TRUE(results["time_domain"][key].is_null()) << key;
+    EXPECT_TRUE(results["undefined"].contains(key)) << key;
+  }
+  EXPECT_TRUE(results["frequency"]["total_power_s2"].is_null());
+  EXPECT_NE(one.output.find("SDRR n/a (" + results["undefined"]["sdrr_s"].get<std::string>() + ")"), std::string::npos)
+      << one.output;
+
+  const auto all = cli::run("analyze '" + record.string() + "' --out '" + (out / "all").string() + "'");
+  ASSERT_EQ(all.status, 0) << all.output;
+  const auto warned = nlohmann::json::parse(cli::read_file(out / "all" / "results.json"));
+  ASSERT_EQ(warned["warnings"].size(), 1u);
+  EXPECT_TRUE(warned["frequency"]["total_power_s2"].is_number());
+  EXPECT_NE(all.output.find("warning: " + warned["warnings"][0].get<std::string>()), std::string::npos) << all.output;
+  EXPECT_NE(cli::read_file(out / "all" / "report.html").find("Warning: "), std::string::npos);
 }
 
 TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {

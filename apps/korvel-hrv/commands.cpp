@@ -185,7 +185,8 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
-    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal);
+    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal,
+                              [&](double fraction) { progress.done(fraction); });
   }
   if (out)
     write_file_atomically(*out, csv);
@@ -269,7 +270,7 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   session.run_macro("HRV_ToggleOnlineMode");
   {
     Progress progress("sampling " + recording.filename().string());
-    session.sample(data, blockSeconds);
+    session.sample(data, blockSeconds, [&](double fraction) { progress.done(fraction); });
   }
   // Recording is over: the user switches analysis while sampling off again, so that the
   // saved settings are those the analysis was asked with.

@@ -230,13 +230,17 @@ bool HrvSession::run_menu(const std::string& path) {
   throw UsageError("no menu item " + path);
 }
 
-void HrvSession::sample(const korvel::io::Recording& recording, double blockSeconds) {
-  if (!(blockSeconds > 0)) throw UsageError("--block must be a positive number of seconds");
+void HrvSession::sample(const korvel::io::Recording& recording, double blockSeconds, const std::function<void(double)>& done) {
+  if (!(blockSeconds > 0)) throw CommandLineError("--block must be a positive number of seconds");
+  std::size_t total = 0, before = 0;
+  for (const auto& record : recording.records) total += record.length();
   for (const auto& record : recording.records) {
     korvel::services::SamplingOptions options;
     options.block_ticks = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::round(blockSeconds / record.tick_interval_s)));
+    options.on_block = [&](std::int64_t ticks) { done(static_cast<double>(before + static_cast<std::size_t>(ticks)) / static_cast<double>(total)); };
     const auto outcome = korvel::services::sample_record(*frame_, record, options);
     if (!outcome.started) throw UsageError("sampling was refused");
+    before += record.length();
   }
 }
 
@@ -283,24 +287,23 @@ std::string csv_title(std::string name) {
 
 }  // namespace
 
-std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal) {
+std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal,
+                                    const std::function<void(double)>& done) {
   if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
-  korvel::services::Tabulet table(*frame_);
   // The Tabulet's "Analysis Start" and "Analysis End" give the document's whole analysis
   // region on every row; the table's first two columns are each row's own window instead.
   const std::string kRegionKeys[] = {"AnalysisStart", "AnalysisEnd"};
+  std::vector<std::string> keys;
   for (const auto& key : korvel::services::Tabulet::available(session_->application()))
-    if (std::find(std::begin(kRegionKeys), std::end(kRegionKeys), key) == std::end(kRegionKeys)) table.add_column(key);
+    if (std::find(std::begin(kRegionKeys), std::end(kRegionKeys), key) == std::end(kRegionKeys)) keys.push_back(key);
   const auto& d = frame_->data().document();
   const double total = duration_seconds();
   auto seconds_of = [&](TickPosition p) { return d.record_start(p.record) + p.tick * d.tick_interval(p.record); };
-  std::vector<std::pair<double, double>> windows;
+  std::vector<std::pair<TickPosition, TickPosition>> windows;
   for (std::size_t k = 0;; ++k) {
     const double start = k * stepSeconds;  // not a running sum: no drift over many rows
     if (start + windowSeconds > total + 1e-9) break;
-    const TickPosition from = position_of(d, start), to = position_of(d, start + windowSeconds);
-    windows.emplace_back(seconds_of(from), seconds_of(to));
-    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, from, to});
+    windows.emplace_back(position_of(d, start), position_of(d, start + windowSeconds));
   }
   if (windows.empty())
     throw UsageError("the recording (" + shortest_text(total) + " s) is shorter than one window of " +
@@ -308,19 +311,27 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, in
   // pRRx is titled by its threshold, as the report titles its row: "pRR50 (%)".
   const double threshold = nlohmann::json::parse(results_json())["settings"]["PRRThresholdSec"].get<double>();
   std::string out = "Analysis Start (s),Analysis End (s)";
-  for (const auto& column : table.columns()) {
-    std::string name = column.key == "pNNx" ? "pRR" + shortest_text(std::round(threshold * 1e6) / 1e3) : column.name;
-    out += "," + csv_title(name + (column.unit.empty() ? "" : " (" + column.unit + ")"));
-  }
-  out += "\n";
-  const auto cells = table.evaluate();
+  // One table per row, so that the rows done can be counted.
   for (std::size_t r = 0; r < windows.size(); ++r) {
-    out += shortest_text(windows[r].first) + "," + shortest_text(windows[r].second);
-    for (const auto& cell : cells[r]) {
+    korvel::services::Tabulet table(*frame_);
+    for (const auto& key : keys) table.add_column(key);
+    if (r == 0) {
+      for (const auto& column : table.columns()) {
+        std::string name = column.key == "pNNx" ? "pRR" + shortest_text(std::round(threshold * 1e6) / 1e3) : column.name;
+        out += "," + csv_title(name + (column.unit.empty() ? "" : " (" + column.unit + ")"));
+      }
+      out += "\n";
+    }
+    const auto [from, to] = windows[r];
+    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, from, to});
+    out += shortest_text(seconds_of(from)) + "," + shortest_text(seconds_of(to));
+    const auto cells = table.evaluate();
+    for (const auto& cell : cells.front()) {
       out += ',';
       append_cell(out, cell);
     }
     out += '\n';
+    done(static_cast<double>(r + 1) / static_cast<double>(windows.size()));
   }
   return out;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,7 +65,8 @@ class HrvSession {
   bool run_menu(const std::string& path);
 
   // Feeds `recording` into the open document in blocks of `blockSeconds`, as if sampled.
-  void sample(const korvel::io::Recording& recording, double blockSeconds);
+  // `done` hears the fraction of the recording fed so far.
+  void sample(const korvel::io::Recording& recording, double blockSeconds, const std::function<void(double)>& done);
 
   // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
   void export_rr_intervals(const std::filesystem::path& path);
@@ -72,7 +74,8 @@ class HrvSession {
   // on `signal`, as CSV: each row's window ("Analysis Start (s)", "Analysis End (s)"), then
   // one column per statistic ("name (unit)", units in ASCII: "ms2"; "pRR50 (%)" for a 50 ms
   // threshold), numbers in the shortest form that reads back exactly.
-  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
+  // `done` hears the fraction of the rows written so far.
+  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal, const std::function<void(double)>& done);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
   // 3 activity, 4 mobility, 5 complexity).
   void add_channel_calculation(int parameter);

@@ -85,11 +85,15 @@ Progress::Progress(std::string label) : label_(std::move(label)) {
   thread_ = std::thread([this] {
     const auto start = std::chrono::steady_clock::now();
     bool shown = false;
-    while (!done_) {
+    while (!finished_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      if (seconds < 1.0 || done_) continue;
-      std::fprintf(stderr, "\r%s... %.0f s ", label_.c_str(), std::floor(seconds));
+      if (seconds < 1.0 || finished_) continue;
+      const double fraction = fraction_;
+      if (fraction >= 0)
+        std::fprintf(stderr, "\r%s... %.0f %% %.0f s ", label_.c_str(), std::floor(100 * fraction), std::floor(seconds));
+      else
+        std::fprintf(stderr, "\r%s... %.0f s ", label_.c_str(), std::floor(seconds));
       std::fflush(stderr);
       shown = true;
     }
@@ -98,7 +102,7 @@ Progress::Progress(std::string label) : label_(std::move(label)) {
 }
 
 Progress::~Progress() {
-  done_ = true;
+  finished_ = true;
   if (thread_.joinable()) thread_.join();
 }
 

@@ -24,8 +24,9 @@ std::string summary_of(const std::string& resultsJson, const std::filesystem::pa
 // The warnings of a results.json text on stderr, one line each.
 void print_warnings(const std::string& resultsJson);
 
-// Shows "<label>... N s" on stderr while work that takes more than a second runs, when
-// stderr is a terminal; nothing otherwise. The line is cleared when the work ends.
+// Shows "<label>... 42 % N s" (or "<label>... N s" while the fraction done is unknown) on
+// stderr while work that takes more than a second runs, when stderr is a terminal; nothing
+// otherwise. The line is cleared when the work ends.
 class Progress {
  public:
   explicit Progress(std::string label);
@@ -33,9 +34,13 @@ class Progress {
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
+  // The fraction of the work done, 0..1, from the thread doing it.
+  void done(double fraction) noexcept { fraction_ = fraction; }
+
  private:
   std::string label_;
-  std::atomic<bool> done_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<double> fraction_{-1.0};  // below 0: unknown
   std::thread thread_;
 };
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
@@ -38,9 +39,11 @@ inline std::string read_file(const std::filesystem::path& path) {
   return text.str();
 }
 
-// A fresh, empty folder under the system's temporary folder.
+// A fresh, empty folder under the system's temporary folder, one per build of the tool, so
+// that builds tested at once on one machine do not share folders.
 inline std::filesystem::path fresh_folder(const std::string& name) {
-  auto path = std::filesystem::temp_directory_path() / ("korvel-hrv-test-" + name);
+  const std::string build = std::to_string(std::hash<std::string>{}(KORVEL_HRV_TOOL) % 100000);
+  auto path = std::filesystem::temp_directory_path() / ("korvel-hrv-test-" + build + "-" + name);
   std::filesystem::remove_all(path);
   std::filesystem::create_directories(path);
   return path;

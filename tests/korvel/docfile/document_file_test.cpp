@@ -106,23 +106,19 @@ TEST_F(DocumentFileTest, ADocumentSavedAndReloadedIsTheSameDocument) {
   EXPECT_EQ(encode_document(contents_of(loaded, folder.file(""))), file_bytes(path));
 }
 
-// The recording lies beside the document, so the file names it relatively; the folder
-// moved as a whole opens from its new place, as does one whose file named it absolutely.
+// A file that named its recording absolutely opens from a moved study folder holding both;
+// saved inside the folder, it names the recording relatively.
 TEST_F(DocumentFileTest, AStudyFolderOpensWhereverItIsMoved) {
-  DocumentContents absolute = contents_of(*saved);
-  ASSERT_TRUE(absolute.recordings[0].path.is_absolute());
-  folder.write("absolute.kvdoc", encode_document(absolute));
-  save_document(*saved, folder.file("study.kvdoc"));
-  EXPECT_EQ(decode_document(file_bytes(folder.file("study.kvdoc"))).recordings[0].path, csv.filename());
+  ASSERT_TRUE(contents_of(*saved).recordings[0].path.is_absolute());
   const std::filesystem::path moved = folder.file("moved");
   std::filesystem::create_directory(moved);
-  for (const char* name : {"study.kvdoc", "absolute.kvdoc"}) std::filesystem::rename(folder.file(name), moved / name);
+  std::filesystem::rename(folder.write("study.kvdoc", encode_document(contents_of(*saved))), moved / "study.kvdoc");
   std::filesystem::rename(csv, moved / csv.filename());
-  for (const char* name : {"study.kvdoc", "absolute.kvdoc"}) {
-    services::DocumentFrame& loaded = load_document(*session, moved / name);
-    EXPECT_EQ(loaded.sources()[0].path, moved / csv.filename()) << name;
-    EXPECT_EQ(loaded.data().document().record_length(0), 6000) << name;
-  }
+  services::DocumentFrame& loaded = load_document(*session, moved / "study.kvdoc");
+  EXPECT_EQ(loaded.sources()[0].path, moved / csv.filename());
+  EXPECT_EQ(loaded.data().document().record_length(0), 6000);
+  save_document(loaded, moved / "study.kvdoc");
+  EXPECT_EQ(decode_document(file_bytes(moved / "study.kvdoc")).recordings[0].path, csv.filename());
 }
 
 TEST_F(DocumentFileTest, ATruncatedOrDamagedFileIsRefusedAndLeftAsItWas) {

@@ -87,13 +87,13 @@ Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& fil
   throw UsageError("unknown polarity \"" + name + "\"; it is auto, positive or negative");
 }
 
-// The named settings of one run: a settings file (a bare object of values, or a results.json
-// whose "settings" it takes), then the preset, the analysed source and the selection flag.
 // The settings that say what is analysed: the region (from the data and the selection,
 // never from a file), the source channel and the polarity that makes it.
 constexpr const char* kPlaceSettings[] = {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity",
                                           "SourceChannel", "SourceKind", "AnalyseSelection"};
 
+// The named settings of one run: a settings file (a bare object of values, or a results.json
+// whose "settings" it takes), then the preset, the analysed source and the selection flag.
 nlohmann::json settings_for(const AnalyzeOptions& options, nlohmann::json values, ChannelId source, bool selection) {
   for (const char* key : kPlaceSettings) values.erase(key);
   if (options.preset) values["Preset"] = preset_index(*options.preset);

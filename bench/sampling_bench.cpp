@@ -80,7 +80,7 @@ void BM_SampleWithDetectionChain(benchmark::State& state) {
     auto sink = make_com<EventSink>(ComPtr<IDocumentData>::retain(frame.data_object().get()), det);
     frame.sampling_manager()->AddSink(sink.get());
     state.ResumeTiming();
-    korvel::services::sample_record(frame, recording.records[0], {static_cast<std::int32_t>(state.range(0))});
+    korvel::services::sample_record(frame, recording.records[0], {static_cast<std::int32_t>(state.range(0)), {}});
     events = sink->events;
   }
   state.counters["events"] = static_cast<double>(events);

@@ -17,7 +17,7 @@ build = sys.argv[1]
 targets = sys.argv[2:] or ['hrv_engine_test']
 # Each fault: what it is, the file, the exact text it replaces and the faulty text.
 M = [
- ('flipped comparison: pRRx counts ties', 'hrv/engine/beat_statistics.cpp', 'return std::abs(deltaRR) > threshold;', 'return std::abs(deltaRR) >= threshold;'),
+ ('flipped comparison: pRRx counts ties', 'hrv/engine/beat_statistics.cpp', 'return grid.above(std::abs(deltaRR), threshold);', 'return !grid.below(std::abs(deltaRR), threshold);'),
  ('dropped divisor: RMSSD without /n', 'hrv/engine/statistics.cpp', 'std::sqrt(r.deltaRR.sumSquares / r.beatCount)', 'std::sqrt(r.deltaRR.sumSquares)'),
  ('wrong divisor: variance over n', 'hrv/engine/statistics.cpp', 'corrected / (n - 1); }', 'corrected / n; }'),
  ('wrong SD2 formula', 'hrv/engine/statistics.cpp', '2.0 * varRR - 0.5 * varDelta', '2.0 * varRR - varDelta'),
@@ -25,7 +25,7 @@ M = [
  ('wrong taper coefficient (Hamming)', 'hrv/engine/lomb_scargle.cpp', '0.54 - 0.46 * std::cos', '0.54 - 0.44 * std::cos'),
  ('band edge rounded the other way', 'hrv/engine/lomb_scargle.cpp', 'edge_bin(std::ceil(high / spectrum.df', 'edge_bin(std::floor(high / spectrum.df'),
  ("Scott's rule constant", 'hrv/engine/value_histogram.cpp', '3.5 * sd / std::cbrt(n)', '3.49 * sd / std::cbrt(n)'),
- ('classifier box edge inclusive', 'hrv/engine/classifier.cpp', 'if (beat.rr < box_.minRR || beat.rr > box_.maxRR)', 'if (beat.rr <= box_.minRR || beat.rr > box_.maxRR)'),
+ ('classifier box edge inclusive', 'hrv/engine/classifier.cpp', 'if (grid_.below(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR))', 'if (!grid_.above(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR))'),
  ('off-by-one search window edge', 'hrv/engine/fiducial_search.cpp', 'std::int64_t{s} + params_.width;', 'std::int64_t{s} + params_.width - 1;'),
  ('user-removed beat not skipped', 'hrv/engine/fiducial_search.cpp', 'removed && *removed == here) continue;', 'removed && *removed == here && false) continue;'),
  ('SDARR boundary reached one step late', 'hrv/engine/group_averager.cpp', 'while (boundary <= t) boundary += groupLength;', 'while (boundary < t) boundary += groupLength;'),

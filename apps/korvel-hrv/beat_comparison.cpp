@@ -48,6 +48,7 @@ BeatComparison compare_beats(std::vector<double> detected, std::vector<double> r
   result.truePositives = offsets.size();
   result.falseNegatives = reference.size() - offsets.size();
   result.falsePositives = detected.size() - offsets.size();
+  result.medianOffsetSec = std::numeric_limits<double>::quiet_NaN();
   if (!offsets.empty()) {
     std::sort(offsets.begin(), offsets.end());
     const std::size_t n = offsets.size();
@@ -93,10 +94,36 @@ std::vector<double> read_csv_times(const std::filesystem::path& file) {
   return times;
 }
 
+// What a file of beats is, by its content: text whose first line names a time_s column is
+// a beats.csv; a WFDB annotation file is binary and ends with its zero end word.
+enum class BeatFile { BeatsCsv, Annotations, Other };
+
+BeatFile kind_of(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error(file.string() + ": cannot open the file");
+  std::string first;
+  std::getline(in, first);
+  if (first.find("time_s") != std::string::npos && first.find('\0') == std::string::npos) return BeatFile::BeatsCsv;
+  in.clear();
+  in.seekg(0, std::ios::end);
+  const std::streamoff size = in.tellg();
+  if (size < 2 || size % 2 != 0) return BeatFile::Other;
+  char end[2];
+  in.seekg(size - 2);
+  in.read(end, 2);
+  return in && end[0] == 0 && end[1] == 0 ? BeatFile::Annotations : BeatFile::Other;
+}
+
 }  // namespace
 
 std::vector<double> read_beat_times(const std::filesystem::path& file) {
-  if (file.extension() == ".csv") return read_csv_times(file);
+  switch (kind_of(file)) {
+    case BeatFile::BeatsCsv: return read_csv_times(file);
+    case BeatFile::Annotations: break;
+    case BeatFile::Other:
+      throw std::runtime_error(file.string() +
+                               ": neither a WFDB annotation file (such as 100.atr) nor a beats.csv with a time_s column");
+  }
   const korvel::io::AnnotationSet set = korvel::io::read_wfdb_annotations(file);
   if (set.time_base_hz <= 0) throw std::runtime_error(file.string() + ": the annotations have no time base");
   std::vector<double> times;

@@ -21,22 +21,56 @@ namespace {
 
 enum class Polarity { Auto, Positive, Negative };
 
-nlohmann::json settings_file(const AnalyzeOptions& options) {
-  if (!options.settings) return nlohmann::json::object();
-  std::ifstream in(*options.settings);
-  if (!in) throw UsageError(options.settings->string() + ": cannot open the settings file");
+// A settings file's values by name, with "Preset" as its index; --preset given beside a
+// file's "Preset" is a conflict. Every refusal names the file and the key.
+nlohmann::json settings_file(const std::optional<std::filesystem::path>& path, const std::optional<std::string>& preset) {
+  if (!path) return nlohmann::json::object();
+  const std::string name = path->string();
+  std::ifstream in(*path);
+  if (!in) throw UsageError(name + ": cannot open the settings file");
+  nlohmann::json values;
   try {
-    nlohmann::json values = nlohmann::json::parse(in);
-    if (!values.is_object()) throw UsageError(options.settings->string() + ": settings must be a JSON object");
-    // A results.json gives its settings and the polarity it was analysed with.
-    if (values.contains("settings")) {
-      nlohmann::json settings = values["settings"];
-      if (values.contains("polarity") && settings.is_object()) settings["Polarity"] = values["polarity"];
-      values = settings;
+    values = nlohmann::json::parse(in);
+  } catch (const nlohmann::json::parse_error& e) {
+    // The parser's own words, without its "[json.exception...]" tag.
+    const std::string what = e.what();
+    const auto tag = what.find("] ");
+    throw UsageError(name + ": not valid JSON: " + (tag == std::string::npos ? what : what.substr(tag + 2)));
+  }
+  const char* example = " (for example {\"Preset\": \"Human\", \"MinRR\": 0.5})";
+  if (!values.is_object()) throw UsageError(name + ": settings must be a JSON object of named values" + example);
+  // A results.json gives its settings and the polarity it was analysed with.
+  if (values.contains("settings")) {
+    nlohmann::json settings = values["settings"];
+    if (!settings.is_object()) throw UsageError(name + ": \"settings\" must be a JSON object of named values" + example);
+    if (values.contains("polarity")) settings["Polarity"] = values["polarity"];
+    values = std::move(settings);
+  }
+  if (values.contains("Preset")) {
+    if (preset)
+      throw CommandLineError("--preset " + *preset + " and \"Preset\" in " + name +
+                             " both choose a preset: give it in one place only");
+    auto& p = values["Preset"];
+    if (p.is_string()) {
+      try {
+        p = preset_index(p.get<std::string>());
+      } catch (const UsageError& e) {
+        throw UsageError(name + ": " + e.what());
+      }
+    } else if (!p.is_number_integer()) {
+      throw UsageError(name + ": setting \"Preset\" must be a preset name such as \"Human\" or its number from 0");
     }
-    return values;
-  } catch (const nlohmann::json::exception& e) {
-    throw UsageError(options.settings->string() + ": not valid JSON (" + e.what() + ")");
+  }
+  return values;
+}
+
+// Hands the settings to the document; a refusal names the settings file they came from.
+void apply_settings(HrvSession& session, const nlohmann::json& values, const std::optional<std::filesystem::path>& file) {
+  try {
+    session.apply_settings(values);
+  } catch (const UsageError& e) {
+    if (!file) throw;
+    throw UsageError(file->string() + ": " + e.what());
   }
 }
 
@@ -53,12 +87,15 @@ Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& fil
   throw UsageError("unknown polarity \"" + name + "\"; it is auto, positive or negative");
 }
 
+// The settings that say what is analysed: the region (from the data and the selection,
+// never from a file), the source channel and the polarity that makes it.
+constexpr const char* kPlaceSettings[] = {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity",
+                                          "SourceChannel", "SourceKind", "AnalyseSelection"};
+
 // The named settings of one run: a settings file (a bare object of values, or a results.json
 // whose "settings" it takes), then the preset, the analysed source and the selection flag.
 nlohmann::json settings_for(const AnalyzeOptions& options, nlohmann::json values, ChannelId source, bool selection) {
-  // The region comes from the data and the selection, never from a file; the source is
-  // the signal asked for, as the polarity makes it.
-  for (const char* key : {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity", "SourceKind"}) values.erase(key);
+  for (const char* key : kPlaceSettings) values.erase(key);
   if (options.preset) values["Preset"] = preset_index(*options.preset);
   values["SourceChannel"] = source.index;
   values["SourceKind"] = source.kind;
@@ -84,38 +121,47 @@ void check_signal(const HrvSession& session, int signal) {
                      std::to_string(session.channel_count()) + " signal(s), numbered from 0");
 }
 
-// Writes results.json, beats.csv and the document file, then prints the summary.
-int finish(HrvSession& session, const AnalyzeOptions& options) {
-  std::filesystem::create_directories(options.out);
+// Writes every output of an analysis into `dir` (results.json, beats.csv, rr.txt, the
+// report and the views, channel_calc.csv when the document has that channel) and saves the
+// document to `document`, then prints the summary or results.json. analyze, sample and edit
+// all finish here, so an edit leaves no output of the analysis before it.
+int finish(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document, bool json) {
+  std::filesystem::create_directories(dir);
   const std::string results = session.results_json();
-  write_file_atomically(options.out / "results.json", results);
-  write_file_atomically(options.out / "beats.csv", session.beats_csv());
-  session.export_rr_intervals(options.out / "rr.txt");
-  session.write_views(options.out);
-  if (options.channelCalc)
-    write_file_atomically(options.out / "channel_calc.csv", session.channel_calculation_csv(*options.channelCalc));
-  session.save_document(options.out / kDocumentFileName);
-  if (options.json)
-    std::fputs(results.c_str(), stdout);
-  else
-    std::fputs(summary_of(results, options.out).c_str(), stdout);
+  write_file_atomically(dir / "results.json", results);
+  write_file_atomically(dir / "beats.csv", session.beats_csv());
+  session.export_rr_intervals(dir / "rr.txt");
+  session.write_views(dir);
+  if (const auto calculation = session.channel_calculation_csv()) write_file_atomically(dir / "channel_calc.csv", *calculation);
+  session.save_document(document);
+  const std::string summary = summary_of(results, dir);
+  std::fputs(json ? results.c_str() : summary.c_str(), stdout);
+  print_warnings(results);
   return 0;
+}
+
+int finish(HrvSession& session, const AnalyzeOptions& options) {
+  if (options.channelCalc) session.add_channel_calculation(*options.channelCalc);
+  return finish(session, options.out, options.out / kDocumentFileName, options.json);
 }
 
 }  // namespace
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
-  if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
+  if (options.from.has_value() != options.to.has_value()) throw CommandLineError("--from and --to go together");
+  if (options.from && !(*options.from >= 0 && *options.from < *options.to))
+    throw CommandLineError("--from " + shortest_text(*options.from) + " --to " + shortest_text(*options.to) +
+                           ": a range needs 0 <= --from < --to (seconds from the start of the recording)");
   HrvSession session;
   korvel::io::LoadOptions load;
   load.sampling_rate_hz = options.csvRateHz;
   session.open_recording(recording, load);
   check_signal(session, options.signal);
   const bool selection = options.from.has_value();
-  const nlohmann::json file = settings_file(options);
+  const nlohmann::json file = settings_file(options.settings, options.preset);
   const auto [samples, dt] = session.signal_samples(options.signal);
   const ChannelId source = orient(session, options, file, samples, dt);
-  session.apply_settings(settings_for(options, file, source, selection));
+  apply_settings(session, settings_for(options, file, source, selection), options.settings);
   if (selection) session.select_seconds(*options.from, *options.to, options.signal);
   {
     Progress progress("analysing " + recording.filename().string());
@@ -131,15 +177,16 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
   load.sampling_rate_hz = options.csvRateHz;
   session.open_recording(recording, load);
   check_signal(session, options.signal);
-  const nlohmann::json file = settings_file(options);
+  const nlohmann::json file = settings_file(options.settings, options.preset);
   const auto [samples, dt] = session.signal_samples(options.signal);
-  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
+  apply_settings(session, settings_for(options, file, orient(session, options, file, samples, dt), false), options.settings);
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
-    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal);
+    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal,
+                              [&](double fraction) { progress.done(fraction); });
   }
   if (out)
     write_file_atomically(*out, csv);
@@ -172,8 +219,8 @@ int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options)
 
 int synthesize(const std::filesystem::path& header, const std::string& species, double minutes, double rateHz,
                std::uint32_t seed) {
-  if (header.extension() != ".hea") throw UsageError(header.string() + ": a WFDB header file ends in .hea");
-  if (!(minutes > 0) || minutes > 48 * 60) throw UsageError("--minutes must be more than 0 and at most 2880");
+  if (header.extension() != ".hea") throw CommandLineError(header.string() + ": a WFDB header file ends in .hea");
+  if (!(minutes > 0) || minutes > 48 * 60) throw CommandLineError("--minutes must be more than 0 and at most 2880");
   Species kind = find_species(species);
   if (rateHz > 0) kind.sampleRateHz = rateHz;
   const SyntheticEcg ecg = make_synthetic_ecg(kind, minutes * 60, seed);
@@ -203,7 +250,7 @@ int synthesize(const std::filesystem::path& header, const std::string& species, 
 }
 
 int sample(const std::filesystem::path& recording, double blockSeconds, const AnalyzeOptions& options) {
-  if (options.from || options.to) throw UsageError("sampling records the whole file: --from and --to do not apply");
+  if (options.from || options.to) throw CommandLineError("sampling records the whole file: --from and --to do not apply");
   korvel::io::Recording data;
   try {
     data = korvel::io::load_recording(recording);
@@ -214,16 +261,16 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   session.open_for_sampling(data, recording);
   check_signal(session, options.signal);
   // The file being replayed decides the polarity, as a recording of the same signal would.
-  const nlohmann::json file = settings_file(options);
+  const nlohmann::json file = settings_file(options.settings, options.preset);
   std::vector<std::span<const float>> samples;
   for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
   const double dt = data.records.front().tick_interval_s;
-  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
+  apply_settings(session, settings_for(options, file, orient(session, options, file, samples, dt), false), options.settings);
   // "Analyze while Sampling", as the user switches it on before recording.
   session.run_macro("HRV_ToggleOnlineMode");
   {
     Progress progress("sampling " + recording.filename().string());
-    session.sample(data, blockSeconds);
+    session.sample(data, blockSeconds, [&](double fraction) { progress.done(fraction); });
   }
   // Recording is over: the user switches analysis while sampling off again, so that the
   // saved settings are those the analysis was asked with.
@@ -231,19 +278,74 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   return finish(session, options);
 }
 
+namespace {
+
+// What each edit takes: the names of its times, in order.
+struct EditAction {
+  const char* name;
+  std::vector<const char*> times;
+};
+const EditAction kEditActions[] = {
+    {"add-beat", {"SEC"}}, {"delete-beats", {"FROM", "TO"}}, {"all-normal", {}},
+    {"clear", {}},         {"reanalyze", {}},               {"toggle-markers", {}},
+};
+
+// The edit as the user typed it, for messages: "delete-beats 20 10".
+std::string typed(const EditOptions& options) {
+  std::string text = options.action;
+  for (double t : options.times) text += " " + shortest_text(t);
+  return text;
+}
+
+// Refuses an edit the command line gets wrong, naming what was typed.
+void check_edit(const EditOptions& options) {
+  const bool changesSettings = options.settings || options.preset;
+  if (options.macro && !options.action.empty())
+    throw CommandLineError("edit \"" + typed(options) + "\" and --macro: give one of them");
+  if (options.macro || (options.action.empty() && changesSettings)) return;
+  if (options.action.empty()) throw CommandLineError("edit needs an ACTION, --macro FILE, or --settings/--preset");
+  const auto action = std::find_if(std::begin(kEditActions), std::end(kEditActions),
+                                   [&](const EditAction& a) { return options.action == a.name; });
+  if (action == std::end(kEditActions))
+    throw CommandLineError("unknown edit \"" + options.action +
+                           "\"; the edits are add-beat SEC, delete-beats FROM TO, all-normal, clear, reanalyze, toggle-markers");
+  if (options.times.size() != action->times.size()) {
+    std::string form = action->name;
+    for (const char* t : action->times) form += std::string(" ") + t;
+    throw CommandLineError("edit \"" + typed(options) + "\": it is written \"" + form + "\"" +
+                           (action->times.empty() ? "" : " (seconds from the start of the recording)"));
+  }
+  for (double t : options.times)
+    if (!(t >= 0)) throw CommandLineError("edit \"" + typed(options) + "\": times are seconds from the start, 0 or more");
+  if (options.action == "delete-beats" && !(options.times[0] < options.times[1]))
+    throw CommandLineError("edit \"" + typed(options) + "\": FROM must come before TO");
+}
+
+}  // namespace
+
 int edit(const std::filesystem::path& document, const EditOptions& options) {
+  check_edit(options);
   HrvSession session;
   session.open_document(document);
   const int signal = nlohmann::json::parse(session.results_json())["signal"].get<int>();
+  if (options.settings || options.preset) {
+    // New settings, then the analysis again with them; the document keeps its signal,
+    // polarity and region.
+    nlohmann::json values = settings_file(options.settings, options.preset);
+    for (const char* key : kPlaceSettings) values.erase(key);
+    if (options.preset) values["Preset"] = preset_index(*options.preset);
+    apply_settings(session, values, options.settings);
+    session.run_macro("HRV_Analyze");
+  }
   const std::string& a = options.action;
   bool done = true;
   if (options.macro) {
     session.replay_macro_file(*options.macro);
   } else if (a == "add-beat") {
-    session.select_point_seconds(options.at, signal);
+    session.select_point_seconds(options.times[0], signal);
     done = session.run_menu("HRV|AddMarker");
   } else if (a == "delete-beats") {
-    session.select_seconds(options.at, options.to, signal);
+    session.select_seconds(options.times[0], options.times[1], signal);
     done = session.run_menu("HRV|RemoveMarker");
   } else if (a == "all-normal") {
     done = session.run_menu("HRV|AllBeatsNormal");
@@ -253,22 +355,19 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
     session.run_macro("HRV_Analyze");
   } else if (a == "toggle-markers") {
     session.run_macro("HRV_ToggleEventMarkers");
-  } else {
-    throw UsageError("unknown edit \"" + a + "\"");
   }
-  if (!done) throw UsageError("\"" + a + "\" is not possible now (is there an analysis?)");
-  AnalyzeOptions out;
-  out.out = document.parent_path().empty() ? std::filesystem::path(".") : document.parent_path();
-  out.json = options.json;
-  std::filesystem::create_directories(out.out);
-  const std::string results = session.results_json();
-  write_file_atomically(out.out / "results.json", results);
-  write_file_atomically(out.out / "beats.csv", session.beats_csv());
-  // The plots and the report show the edited analysis too.
-  session.write_views(out.out);
-  session.save_document(document);
-  std::fputs(options.json ? results.c_str() : summary_of(results, out.out).c_str(), stdout);
-  return 0;
+  if (!done) throw UsageError("edit \"" + typed(options) + "\" is not possible now: the document holds no analysis");
+  if (a == "all-normal") {
+    // The box is a setting: say what it became, since every later analysis uses it.
+    const auto settings = nlohmann::json::parse(session.results_json())["settings"];
+    char text[200];
+    std::snprintf(text, sizeof text, "all-normal: classifier box now RR %.4g-%.4g s, FF %.4g-%.4g (it is saved with the document)\n",
+                  settings["MinRR"].get<double>(), settings["MaxRR"].get<double>(), settings["MinFF"].get<double>(),
+                  settings["MaxFF"].get<double>());
+    std::fputs(text, stderr);
+  }
+  const std::filesystem::path dir = document.parent_path().empty() ? std::filesystem::path(".") : document.parent_path();
+  return finish(session, dir, document, options.json);
 }
 
 }  // namespace korvel_hrv

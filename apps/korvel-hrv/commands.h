@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace korvel_hrv {
 
@@ -41,13 +42,16 @@ int synthesize(const std::filesystem::path& header, const std::string& species, 
                std::uint32_t seed);
 
 struct EditOptions {
-  std::string action;  // add-beat, delete-beats, all-normal, clear, reanalyze, toggle-markers
-  double at = 0, to = 0;
+  std::string action;          // add-beat, delete-beats, all-normal, clear, reanalyze, toggle-markers
+  std::vector<double> times;   // the seconds the action takes, as typed
   std::optional<std::filesystem::path> macro;
+  std::optional<std::filesystem::path> settings;  // as analyze takes them; the analysis is redone
+  std::optional<std::string> preset;
   bool json = false;
 };
-// Applies one edit (or replays a macro) to a saved document, saves it and rewrites its
-// results beside it.
+// Applies new settings, then one edit or a macro, to a saved document; saves it and
+// rewrites every output of the analysis beside it. CommandLineError for an edit written
+// wrong, naming what was typed.
 int edit(const std::filesystem::path& document, const EditOptions& options);
 
 // The document file an analysis writes into its output folder.

@@ -148,6 +148,16 @@ void HrvSession::apply_settings(const nlohmann::json& values) {
     throw UsageError("the HRV document has no settings");
   auto settings = persist.query<IPersistPropertyBag>();
   if (!settings) throw UsageError("the HRV settings cannot be set by name");
+  // A name the settings do not save is a mistake (a misspelt key), not a value to ignore.
+  auto known = make_com<PropertyBag>();
+  if (FAILED(settings->Save(known.get(), VARIANT_FALSE))) throw UsageError("the HRV settings cannot be read by name");
+  const nlohmann::ordered_json names = known->to_json();
+  for (const auto& [name, value] : values.items())
+    if (!names.contains(name)) {
+      std::string list;
+      for (const auto& [k, v] : names.items()) list += (list.empty() ? "" : ", ") + k;
+      throw UsageError("unknown setting \"" + name + "\"; the settings are Polarity, " + list);
+    }
   auto bag = make_com<PropertyBag>();
   try {
     bag->set_json(values);
@@ -173,16 +183,16 @@ TickPosition position_of(const korvel::doc::Document& d, double seconds) {
     if (tick > d.record_length(r)) break;
     return {static_cast<std::int32_t>(tick), r};
   }
-  throw UsageError("time " + std::to_string(seconds) + " s lies outside the recording");
+  throw UsageError("time " + shortest_text(seconds) + " s lies outside the recording");
 }
 
 }  // namespace
 
 void HrvSession::select_seconds(double from, double to, int signal) {
-  if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= --from < --to");
+  if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= start < end");
   if (to > duration_seconds() + 1e-9)
-    throw UsageError("--to " + std::to_string(to) + " s lies beyond the end of the recording (" +
-                     std::to_string(duration_seconds()) + " s)");
+    throw UsageError("the range " + shortest_text(from) + " s to " + shortest_text(to) +
+                     " s ends beyond the end of the recording (" + shortest_text(duration_seconds()) + " s)");
   const auto& d = frame_->data().document();
   frame_->chart_view().select_range(position_of(d, from), position_of(d, to), ChannelId{signal, ChannelId::kDefaultKind});
 }
@@ -220,13 +230,17 @@ bool HrvSession::run_menu(const std::string& path) {
   throw UsageError("no menu item " + path);
 }
 
-void HrvSession::sample(const korvel::io::Recording& recording, double blockSeconds) {
-  if (!(blockSeconds > 0)) throw UsageError("--block must be a positive number of seconds");
+void HrvSession::sample(const korvel::io::Recording& recording, double blockSeconds, const std::function<void(double)>& done) {
+  if (!(blockSeconds > 0)) throw CommandLineError("--block must be a positive number of seconds");
+  std::size_t total = 0, before = 0;
+  for (const auto& record : recording.records) total += record.length();
   for (const auto& record : recording.records) {
     korvel::services::SamplingOptions options;
     options.block_ticks = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::round(blockSeconds / record.tick_interval_s)));
+    options.on_block = [&](std::int64_t ticks) { done(static_cast<double>(before + static_cast<std::size_t>(ticks)) / static_cast<double>(total)); };
     const auto outcome = korvel::services::sample_record(*frame_, record, options);
     if (!outcome.started) throw UsageError("sampling was refused");
+    before += record.length();
   }
 }
 
@@ -249,59 +263,80 @@ void HrvSession::export_rr_intervals(const std::filesystem::path& path) {
 }
 
 namespace {
+
+// Numbers in the shortest form that reads back exactly; an empty cell for no value.
 void append_cell(std::string& out, const korvel::services::TabuletCell& cell) {
   if (cell.status != S_OK) return;
   if (const auto* i = std::get_if<std::int32_t>(&cell.value)) {
     out += std::to_string(*i);
   } else if (const auto* d = std::get_if<double>(&cell.value)) {
-    if (!std::isfinite(*d)) return;
-    char buffer[32];
-    auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, *d);
-    out.append(buffer, end);
+    if (std::isfinite(*d)) out += shortest_text(*d);
   } else if (const auto* t = std::get_if<std::string>(&cell.value)) {
     out += *t;
   }
 }
+
+// A column title as CSV wants it: ASCII units ("ms2", not "ms²") and quoted when it needs to be.
+std::string csv_title(std::string name) {
+  for (std::size_t at; (at = name.find("\u00b2")) != std::string::npos;) name.replace(at, 2, "2");
+  if (name.find(',') == std::string::npos && name.find('"') == std::string::npos) return name;
+  std::string quoted = "\"";
+  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return quoted + "\"";
+}
+
 }  // namespace
 
-std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal) {
-  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw UsageError("--window and --step must be positive");
-  korvel::services::Tabulet table(*frame_);
-  for (const auto& key : korvel::services::Tabulet::available(session_->application())) table.add_column(key);
+std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal,
+                                    const std::function<void(double)>& done) {
+  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
+  // The Tabulet's "Analysis Start" and "Analysis End" give the document's whole analysis
+  // region on every row; the table's first two columns are each row's own window instead.
+  const std::string kRegionKeys[] = {"AnalysisStart", "AnalysisEnd"};
+  std::vector<std::string> keys;
+  for (const auto& key : korvel::services::Tabulet::available(session_->application()))
+    if (std::find(std::begin(kRegionKeys), std::end(kRegionKeys), key) == std::end(kRegionKeys)) keys.push_back(key);
   const auto& d = frame_->data().document();
   const double total = duration_seconds();
-  std::vector<std::pair<double, double>> windows;
-  for (double start = 0; start + windowSeconds <= total + 1e-9; start += stepSeconds) {
-    windows.emplace_back(start, start + windowSeconds);
-    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, position_of(d, start), position_of(d, start + windowSeconds)});
+  auto seconds_of = [&](TickPosition p) { return d.record_start(p.record) + p.tick * d.tick_interval(p.record); };
+  std::vector<std::pair<TickPosition, TickPosition>> windows;
+  for (std::size_t k = 0;; ++k) {
+    const double start = k * stepSeconds;  // not a running sum: no drift over many rows
+    if (start + windowSeconds > total + 1e-9) break;
+    windows.emplace_back(position_of(d, start), position_of(d, start + windowSeconds));
   }
-  if (windows.empty()) throw UsageError("the recording is shorter than one window");
-  std::string out = "start_s,end_s";
-  for (const auto& column : table.columns()) {
-    std::string name = column.name + (column.unit.empty() ? "" : " (" + column.unit + ")");
-    if (name.find(',') != std::string::npos || name.find('"') != std::string::npos) {
-      std::string quoted = "\"";
-      for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      name = quoted + "\"";
-    }
-    out += "," + name;
-  }
-  out += "\n";
-  const auto cells = table.evaluate();
+  if (windows.empty())
+    throw UsageError("the recording (" + shortest_text(total) + " s) is shorter than one window of " +
+                     shortest_text(windowSeconds) + " s");
+  // pRRx is titled by its threshold, as the report titles its row: "pRR50 (%)".
+  const double threshold = nlohmann::json::parse(results_json())["settings"]["PRRThresholdSec"].get<double>();
+  std::string out = "Analysis Start (s),Analysis End (s)";
+  // One table per row, so that the rows done can be counted.
   for (std::size_t r = 0; r < windows.size(); ++r) {
-    char bounds[64];
-    std::snprintf(bounds, sizeof bounds, "%g,%g", windows[r].first, windows[r].second);
-    out += bounds;
-    for (const auto& cell : cells[r]) {
+    korvel::services::Tabulet table(*frame_);
+    for (const auto& key : keys) table.add_column(key);
+    if (r == 0) {
+      for (const auto& column : table.columns()) {
+        std::string name = column.key == "pNNx" ? "pRR" + shortest_text(std::round(threshold * 1e6) / 1e3) : column.name;
+        out += "," + csv_title(name + (column.unit.empty() ? "" : " (" + column.unit + ")"));
+      }
+      out += "\n";
+    }
+    const auto [from, to] = windows[r];
+    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, from, to});
+    out += shortest_text(seconds_of(from)) + "," + shortest_text(seconds_of(to));
+    const auto cells = table.evaluate();
+    for (const auto& cell : cells.front()) {
       out += ',';
       append_cell(out, cell);
     }
     out += '\n';
+    done(static_cast<double>(r + 1) / static_cast<double>(windows.size()));
   }
   return out;
 }
 
-std::string HrvSession::channel_calculation_csv(int parameter) {
+void HrvSession::add_channel_calculation(int parameter) {
   // The calculation's settings stream: format version 1, the parameter, guide lines on,
   // interpolation off (booleans as 16-bit values).
   std::vector<std::uint8_t> settings;
@@ -312,12 +347,20 @@ std::string HrvSession::channel_calculation_csv(int parameter) {
   put(parameter, 4);
   put(1, 2);
   put(0, 2);
-  ChannelId channel;
   try {
-    channel = korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
+    korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
   } catch (const std::exception& e) {
     throw UsageError(std::string("cannot add the HRV calculation channel: ") + e.what());
   }
+}
+
+std::optional<std::string> HrvSession::channel_calculation_csv() {
+  const auto& calculated = frame_->calculated_channels();
+  const auto found = std::find_if(calculated.begin(), calculated.end(), [](const korvel::services::CalculatedChannel& c) {
+    return c.class_id == kHrvChannelCalculationClass;
+  });
+  if (found == calculated.end()) return std::nullopt;
+  const ChannelId channel = found->channel;
   std::string out = "record,tick,time_s,value\n";
   auto& data = frame_->data();
   TickPosition end;

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -64,16 +65,23 @@ class HrvSession {
   bool run_menu(const std::string& path);
 
   // Feeds `recording` into the open document in blocks of `blockSeconds`, as if sampled.
-  void sample(const korvel::io::Recording& recording, double blockSeconds);
+  // `done` hears the fraction of the recording fed so far.
+  void sample(const korvel::io::Recording& recording, double blockSeconds, const std::function<void(double)>& done);
 
   // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
   void export_rr_intervals(const std::filesystem::path& path);
-  // Every Tabulet function over consecutive windows of `windowSeconds`, `stepSeconds` apart,
-  // on `signal`, as CSV: start_s,end_s, then one column per function ("name (unit)").
-  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
+  // The Tabulet functions over consecutive windows of `windowSeconds`, `stepSeconds` apart,
+  // on `signal`, as CSV: each row's window ("Analysis Start (s)", "Analysis End (s)"), then
+  // one column per statistic ("name (unit)", units in ASCII: "ms2"; "pRR50 (%)" for a 50 ms
+  // threshold), numbers in the shortest form that reads back exactly.
+  // `done` hears the fraction of the rows written so far.
+  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal, const std::function<void(double)>& done);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
-  // 5 complexity) and returns its per-beat values as CSV: record,tick,time_s,value.
-  std::string channel_calculation_csv(int parameter);
+  // 3 activity, 4 mobility, 5 complexity).
+  void add_channel_calculation(int parameter);
+  // The per-beat values of the document's HRV Calculation channel as CSV
+  // (record,tick,time_s,value); nothing when the document has none.
+  std::optional<std::string> channel_calculation_csv();
 
   // Opens the report and the six plot views through the HRV menu, as the user would, and
   // writes what they showed: DIR/report.html (the report page), DIR/markup/<view>.txt (the

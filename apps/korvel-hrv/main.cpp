@@ -9,24 +9,48 @@
 
 #include "apps/korvel-hrv/beat_comparison.h"
 #include "apps/korvel-hrv/commands.h"
+#include "apps/korvel-hrv/hrv_session.h"
 #include "apps/korvel-hrv/usage_error.h"
 
 namespace {
 
+// Exit statuses: success, every error, and errors of the command line itself.
+constexpr int kSuccess = 0, kFailure = 1, kCommandLineFailure = 2;
+
+// `value` × `scale` with `decimals` and `unit`, or "n/a (why)" when it is undefined.
+std::string figure(double value, double scale, int decimals, const char* unit, const char* why) {
+  if (!std::isfinite(value)) return std::string("n/a (") + why + ")";
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f%s", decimals, value * scale, unit);
+  return text;
+}
+
 int run_compare_beats(const std::string& test, const std::string& reference, double window) {
   const auto result = korvel_hrv::compare_beats(korvel_hrv::read_beat_times(test), korvel_hrv::read_beat_times(reference), window);
   std::printf("TP %zu\nFN %zu\nFP %zu\n", result.truePositives, result.falseNegatives, result.falsePositives);
-  std::printf("sensitivity %.2f %%\npositive predictivity %.2f %%\n", 100.0 * result.sensitivity(),
-              100.0 * result.positivePredictivity());
-  std::printf("median offset %.1f ms\n", 1000.0 * result.medianOffsetSec);
-  return 0;
+  std::printf("sensitivity %s\npositive predictivity %s\nmedian offset %s\n",
+              figure(result.sensitivity(), 100, 2, " %", "no reference beats").c_str(),
+              figure(result.positivePredictivity(), 100, 2, " %", "no detected beats").c_str(),
+              figure(result.medianOffsetSec, 1000, 1, " ms", "no matched beats").c_str());
+  return kSuccess;
+}
+
+// --preset NAME: one of the species presets, checked while the options are parsed.
+std::string check_preset(const std::string& name) {
+  try {
+    korvel_hrv::preset_index(name);
+    return {};
+  } catch (const std::exception& e) {
+    return e.what();
+  }
 }
 
 // The options analyze, demo and sample share.
 void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool range) {
   command->add_option("--signal", o.signal, "signal (channel) to analyse, from 0")->capture_default_str();
-  command->add_option("--preset", o.preset, "species preset: Human, \"Large Dog\", \"Small Dog\", \"Guinea Pig\", Mouse, Pig, Rabbit, Rat, Custom");
-  command->add_option("--settings", o.settings, "JSON file of settings by name (or a results.json)")->check(CLI::ExistingFile);
+  command->add_option("--preset", o.preset, "species preset: Human, \"Large Dog\", \"Small Dog\", \"Guinea Pig\", Mouse, Pig, Rabbit, Rat, Custom")
+      ->check(check_preset);
+  command->add_option("--settings", o.settings, "JSON file of settings by name (or a results.json)");
   command->add_option("--out", o.out, "output folder")->capture_default_str();
   command->add_flag("--json", o.json, "print results.json instead of the summary");
   command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column");
@@ -43,6 +67,7 @@ void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool
 int main(int argc, char** argv) {
   CLI::App app{"korvel-hrv: heart-rate-variability analysis of recordings"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "korvel-hrv " KORVEL_HRV_VERSION);
 
   korvel_hrv::AnalyzeOptions analyzeOptions;
   std::string recording;
@@ -50,7 +75,9 @@ int main(int argc, char** argv) {
   analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file")->required();
   add_analysis_options(analyze, analyzeOptions, true);
   analyze->add_option("--channel-calc", analyzeOptions.channelCalc,
-                      "add an HRV Calculation channel: 0 beat period, 1 change in beat period, 2 beat rate, 5 complexity")
+                      "add an HRV Calculation channel: 0 beat period (s), 1 change in beat period (s), 2 beat rate (BPM), "
+                      "3 activity (variance of the beat's complexity segment, signal unit squared), 4 mobility (1/s), "
+                      "5 complexity FF")
       ->check(CLI::IsMember({0, 1, 2, 3, 4, 5}));
 
   korvel_hrv::AnalyzeOptions tableOptions;
@@ -62,8 +89,8 @@ int main(int argc, char** argv) {
   table->add_option("--step", tableStep, "distance between window starts in seconds (default: the window)");
   table->add_option("--out", tableOut, "CSV file to write (default: standard output)");
   table->add_option("--signal", tableOptions.signal, "signal (channel) to analyse, from 0")->capture_default_str();
-  table->add_option("--preset", tableOptions.preset, "species preset");
-  table->add_option("--settings", tableOptions.settings, "JSON file of settings by name")->check(CLI::ExistingFile);
+  table->add_option("--preset", tableOptions.preset, "species preset")->check(check_preset);
+  table->add_option("--settings", tableOptions.settings, "JSON file of settings by name");
   table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column");
   table->add_option("--polarity", tableOptions.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
@@ -95,23 +122,37 @@ int main(int argc, char** argv) {
 
   korvel_hrv::EditOptions editOptions;
   std::string document;
-  std::vector<double> editArguments;
-  auto* edit = app.add_subcommand("edit", "Edit the beats of a saved analysis");
-  edit->add_option("DOCUMENT", document, "document file written by analyze")->required()->check(CLI::ExistingFile);
-  edit->add_option("ACTION", editOptions.action, "add-beat SEC | delete-beats FROM TO | all-normal | clear | reanalyze | toggle-markers");
-  edit->add_option("SECONDS", editArguments, "times the action needs");
-  edit->add_option("--macro", editOptions.macro, "replay a recorded macro of HRV commands instead")->check(CLI::ExistingFile);
+  auto* edit = app.add_subcommand("edit", "Edit a saved analysis; every output of analyze beside the document is written again");
+  edit->footer(
+      "Actions (times in seconds from the start of the recording):\n"
+      "  add-beat SEC         a beat placed by hand at SEC (kept through later edits, not through reanalyze)\n"
+      "  delete-beats FROM TO every beat in [FROM, TO) removed (kept through later edits, not through reanalyze)\n"
+      "  all-normal           the classifier box widened to hold every beat, so that all are normal;\n"
+      "                       the new box is printed and saved as the document's setting\n"
+      "  clear                the analysis removed; the settings stay\n"
+      "  reanalyze            beats detected and analysed again with the document's settings (box included);\n"
+      "                       beats added or deleted by hand are dropped\n"
+      "  toggle-markers       beat markers on the signal shown or hidden\n"
+      "--settings/--preset change the settings (as analyze takes them; the signal, polarity and region stay)\n"
+      "and redo the analysis before the action. --macro replays a macro file (see the README).");
+  edit->add_option("DOCUMENT", document, "document file written by analyze")->required();
+  edit->add_option("ACTION", editOptions.action, "add-beat | delete-beats | all-normal | clear | reanalyze | toggle-markers");
+  edit->add_option("SECONDS", editOptions.times, "the times the action takes");
+  edit->add_option("--macro", editOptions.macro, "replay a macro file of HRV commands instead of an action");
+  edit->add_option("--settings", editOptions.settings, "JSON file of settings by name (or a results.json)");
+  edit->add_option("--preset", editOptions.preset, "species preset")->check(check_preset);
   edit->add_flag("--json", editOptions.json, "print results.json instead of the summary");
 
   std::string test, reference;
   double window = 0.15;
   auto* compare = app.add_subcommand("compare-beats", "Compare detected beats with reference beats, one to one within a window");
-  compare->add_option("TEST", test, "beats.csv of an analysis, or a WFDB annotation file")->required()->check(CLI::ExistingFile);
-  compare->add_option("REFERENCE", reference, "reference beats: WFDB annotation file or beats.csv")->required()->check(CLI::ExistingFile);
+  compare->add_option("TEST", test, "beats.csv of an analysis, or a WFDB annotation file")->required();
+  compare->add_option("REFERENCE", reference, "reference beats: WFDB annotation file or beats.csv")->required();
   compare->add_option("--window", window, "matching window in seconds")->check(CLI::PositiveNumber)->capture_default_str();
 
-  CLI11_PARSE(app, argc, argv);
+  // The one place where failures become exit statuses.
   try {
+    app.parse(argc, argv);
     if (*analyze) return korvel_hrv::analyze(recording, analyzeOptions);
     if (*demo) return korvel_hrv::demo(species, seed, demoOptions);
     if (*sample) return korvel_hrv::sample(recording, block, sampleOptions);
@@ -121,22 +162,17 @@ int main(int argc, char** argv) {
       return korvel_hrv::table(recording, tableWindow, tableStep, tableOptions, out);
     }
     if (*synth) return korvel_hrv::synthesize(synthHeader, synthSpecies, synthMinutes, synthRate, synthSeed);
-    if (*edit) {
-      if (!editOptions.macro) {
-        const auto& a = editOptions.action;
-        const std::size_t needed = a == "add-beat" ? 1 : a == "delete-beats" ? 2 : 0;
-        if (a.empty()) throw korvel_hrv::UsageError("edit needs an ACTION or --macro");
-        if (editArguments.size() != needed)
-          throw korvel_hrv::UsageError("\"" + a + "\" takes " + std::to_string(needed) + " time(s) in seconds");
-        if (needed >= 1) editOptions.at = editArguments[0];
-        if (needed == 2) editOptions.to = editArguments[1];
-      }
-      return korvel_hrv::edit(document, editOptions);
-    }
+    if (*edit) return korvel_hrv::edit(document, editOptions);
     if (*compare) return run_compare_beats(test, reference, window);
+  } catch (const CLI::ParseError& e) {
+    // --help and --version end parsing with status 0; anything else is a usage error.
+    return app.exit(e) == 0 ? kSuccess : kCommandLineFailure;
+  } catch (const korvel_hrv::CommandLineError& e) {
+    std::fprintf(stderr, "korvel-hrv: %s\nRun with --help for more information.\n", e.what());
+    return kCommandLineFailure;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvel-hrv: %s\n", e.what());
-    return 1;
+    return kFailure;
   }
-  return 0;
+  return kSuccess;
 }

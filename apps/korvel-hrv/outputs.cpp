@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <fstream>
@@ -34,38 +35,49 @@ void write_file_atomically(const std::filesystem::path& path, const std::string&
   }
 }
 
-namespace {
-
-std::string value(const nlohmann::json& j, double scale, int precision, const char* unit) {
-  if (!j.is_number()) return "n/a";
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%.*f%s", precision, j.get<double>() * scale, unit);
-  return buffer;
+std::string shortest_text(double value) {
+  char buffer[32];
+  const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, end);
 }
-
-}  // namespace
 
 std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir) {
   const auto r = nlohmann::json::parse(resultsJson);
   const auto& t = r["time_domain"];
   const auto& f = r["frequency"];
   const auto& b = r["beats"];
+  // A value of block `j` by key, scaled, or "n/a" with the reason results.json gives.
+  auto value = [&](const nlohmann::json& j, const char* key, double scale, int precision, const char* unit) -> std::string {
+    if (!j.contains(key) || !j[key].is_number()) {
+      const auto& why = r.contains("undefined") ? r["undefined"] : nlohmann::json::object();
+      return why.contains(key) ? "n/a (" + why[key].get<std::string>() + ")" : "n/a";
+    }
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f%s", precision, j[key].get<double>() * scale, unit);
+    return buffer;
+  };
   std::ostringstream out;
   out << "recording " << r["recording"].get<std::string>() << ", signal " << r["signal"];
   if (r.contains("polarity")) out << ", " << r["polarity"].get<std::string>() << " deflection analysed";
   out << "\n";
   out << "beats: " << b["detected"] << " detected, " << b["total"] << " analysed (" << b["normal"] << " normal, "
       << b["ectopic"] << " ectopic)\n";
-  out << "mean RR " << value(t["mean_rr_s"], 1000, 1, " ms") << ", mean rate " << value(t["mean_rate_bpm"], 1, 1, " bpm")
-      << ", SDRR " << value(t["sdrr_s"], 1000, 1, " ms") << ", RMSSD " << value(t["rmssd_s"], 1000, 1, " ms") << ", pRR"
-      << value(t["prr_threshold_s"], 1000, 0, "") << " " << value(t["prrx_pct"], 1, 1, " %") << "\n";
-  out << "SD1 " << value(r["nonlinear"]["sd1_s"], 1000, 1, " ms") << ", SD2 " << value(r["nonlinear"]["sd2_s"], 1000, 1, " ms")
-      << ", SDARR " << value(t["sdarr_s"], 1000, 1, " ms") << "\n";
-  out << "power: total " << value(f["total_power_s2"], 1e6, 1, " ms2") << ", VLF " << value(f["vlf_power_s2"], 1e6, 1, " ms2")
-      << ", LF " << value(f["lf_power_s2"], 1e6, 1, " ms2") << ", HF " << value(f["hf_power_s2"], 1e6, 1, " ms2")
-      << ", LF/HF " << value(f["lf_hf"], 1, 2, "") << "\n";
+  out << "mean RR " << value(t, "mean_rr_s", 1000, 1, " ms") << ", mean rate " << value(t, "mean_rate_bpm", 1, 1, " bpm")
+      << ", SDRR " << value(t, "sdrr_s", 1000, 1, " ms") << ", RMSSD " << value(t, "rmssd_s", 1000, 1, " ms") << ", pRR"
+      << value(t, "prr_threshold_s", 1000, 0, "") << " " << value(t, "prrx_pct", 1, 2, " %") << "\n";
+  out << "SD1 " << value(r["nonlinear"], "sd1_s", 1000, 1, " ms") << ", SD2 " << value(r["nonlinear"], "sd2_s", 1000, 1, " ms")
+      << ", SDARR " << value(t, "sdarr_s", 1000, 1, " ms") << "\n";
+  out << "power: total " << value(f, "total_power_s2", 1e6, 1, " ms2") << ", VLF " << value(f, "vlf_power_s2", 1e6, 1, " ms2")
+      << ", LF " << value(f, "lf_power_s2", 1e6, 1, " ms2") << ", HF " << value(f, "hf_power_s2", 1e6, 1, " ms2")
+      << ", LF/HF " << value(f, "lf_hf", 1, 2, "") << "\n";
   out << "written to " << outDir.string() << "\n";
   return out.str();
+}
+
+void print_warnings(const std::string& resultsJson) {
+  const auto r = nlohmann::json::parse(resultsJson);
+  if (!r.contains("warnings")) return;
+  for (const auto& w : r["warnings"]) std::fprintf(stderr, "korvel-hrv: warning: %s\n", w.get<std::string>().c_str());
 }
 
 Progress::Progress(std::string label) : label_(std::move(label)) {
@@ -73,11 +85,15 @@ Progress::Progress(std::string label) : label_(std::move(label)) {
   thread_ = std::thread([this] {
     const auto start = std::chrono::steady_clock::now();
     bool shown = false;
-    while (!done_) {
+    while (!finished_) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      if (seconds < 1.0 || done_) continue;
-      std::fprintf(stderr, "\r%s... %.0f s ", label_.c_str(), std::floor(seconds));
+      if (seconds < 1.0 || finished_) continue;
+      const double fraction = fraction_;
+      if (fraction >= 0)
+        std::fprintf(stderr, "\r%s... %.0f %% %.0f s ", label_.c_str(), std::floor(100 * fraction), std::floor(seconds));
+      else
+        std::fprintf(stderr, "\r%s... %.0f s ", label_.c_str(), std::floor(seconds));
       std::fflush(stderr);
       shown = true;
     }
@@ -86,7 +102,7 @@ Progress::Progress(std::string label) : label_(std::move(label)) {
 }
 
 Progress::~Progress() {
-  done_ = true;
+  finished_ = true;
   if (thread_.joinable()) thread_.join();
 }
 

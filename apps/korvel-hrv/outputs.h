@@ -15,11 +15,18 @@ namespace korvel_hrv {
 // Throws std::runtime_error naming the file.
 void write_file_atomically(const std::filesystem::path& path, const std::string& contents);
 
-// A short human-readable summary of a results.json text.
-std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir);
+// The shortest text that reads back as `value` ("0.1", "1805.5555555555557", "1e-07").
+std::string shortest_text(double value);
 
-// Shows "<label>... N s" on stderr while work that takes more than a second runs, when
-// stderr is a terminal; nothing otherwise. The line is cleared when the work ends.
+// A short human-readable summary of a results.json text; an undefined value shows as
+// "n/a (reason)".
+std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir);
+// The warnings of a results.json text on stderr, one line each.
+void print_warnings(const std::string& resultsJson);
+
+// Shows "<label>... 42 % N s" (or "<label>... N s" while the fraction done is unknown) on
+// stderr while work that takes more than a second runs, when stderr is a terminal; nothing
+// otherwise. The line is cleared when the work ends.
 class Progress {
  public:
   explicit Progress(std::string label);
@@ -27,9 +34,13 @@ class Progress {
   Progress(const Progress&) = delete;
   Progress& operator=(const Progress&) = delete;
 
+  // The fraction of the work done, 0..1, from the thread doing it.
+  void done(double fraction) noexcept { fraction_ = fraction; }
+
  private:
   std::string label_;
-  std::atomic<bool> done_{false};
+  std::atomic<bool> finished_{false};
+  std::atomic<double> fraction_{-1.0};  // below 0: unknown
   std::thread thread_;
 };
 

@@ -24,7 +24,8 @@ void PropertyBag::set_json(const nlohmann::json& object) {
   for (const auto& [name, value] : object.items()) {
     if (value.is_boolean()) set_number(name, value.get<bool>() ? 1 : 0);
     else if (value.is_number()) set_number(name, value.get<double>());
-    else throw std::invalid_argument("setting \"" + name + "\" is not a number or a boolean");
+    else throw std::invalid_argument("setting \"" + name + "\" must be a number (or true/false), not " +
+                                     (value.is_null() ? "null" : std::string("a") + (value.is_array() || value.is_object() ? "n " : " ") + value.type_name()));
   }
 }
 

@@ -20,7 +20,7 @@ class PropertyBag final : public ComObject<IPropertyBag, IErrorLog> {
 
   void set_number(const std::string& name, double value);
   // Every number and boolean of a JSON object; throws std::invalid_argument naming a value
-  // of another type.
+  // of another type and the type expected.
   void set_json(const nlohmann::json& object);
   // The values as a JSON object, numbers as they came.
   nlohmann::ordered_json to_json() const;

@@ -96,6 +96,7 @@ void AnalysisResults::collect(IDocumentData* data, const SettingsFields& setting
   TickPosition end = settings.region_end();
   if (end.record == TickPosition::kOpenEndRecord) check_hresult(data->GetEndOfData(&end), "end of data");
   startTime = times.time_of(start);
+  grid = SampleGrid(times.sample_interval());
   endTime = times.time_of(end);
 
   std::int32_t recordCount = 0;
@@ -129,6 +130,7 @@ HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& 
     TimeBase times(data, fiducialChannel);
     const TickPosition from = resume_.is_set() ? resume_ : settings.region_start();
     const double regionStart = times.time_of(settings.region_start());
+    grid = SampleGrid(times.sample_interval());
     const double now = times.time_of(from);
     HRESULT failure = E_FAIL;
     ComPtr<IEventReader> reader = open_beat_reader(*data, fiducialChannel, from, settings.region_end(), &failure);

@@ -59,6 +59,8 @@ class AnalysisResults : public BeatStatistics {
     TimeBase() = default;
     TimeBase(IDocumentData* data, ChannelId channel) noexcept : data_(data), channel_(channel) {}
     double time_of(TickPosition position);
+    // The sample interval of the record time_of last asked about, s.
+    double sample_interval() const noexcept { return sampleInterval_; }
 
    private:
     IDocumentData* data_ = nullptr;

@@ -24,8 +24,11 @@ double sorted_median(std::vector<double> values) {
   return n % 2 == 1 ? values[n / 2] : 0.5 * (values[(n - 1) / 2] + values[n / 2]);
 }
 
-// pRRx counts differences strictly beyond the threshold; one equal to it does not count.
-bool over_threshold(double deltaRR, double threshold) noexcept { return std::abs(deltaRR) > threshold; }
+// pRRx counts differences strictly beyond the threshold; one equal to it in whole samples
+// does not count.
+bool over_threshold(double deltaRR, double threshold, const SampleGrid& grid) noexcept {
+  return grid.above(std::abs(deltaRR), threshold);
+}
 
 }  // namespace
 
@@ -104,7 +107,7 @@ void BeatStatistics::build_histograms(const StatisticsOptions& options) {
 
 void BeatStatistics::count_over_threshold() {
   overThresholdCount = static_cast<std::uint32_t>(
-      std::count_if(deltaRRSeries.begin(), deltaRRSeries.end(), [&](double d) { return over_threshold(d, threshold); }));
+      std::count_if(deltaRRSeries.begin(), deltaRRSeries.end(), [&](double d) { return over_threshold(d, threshold, grid); }));
 }
 
 void BeatStatistics::update_spectrum(std::uint32_t mask, const StatisticsOptions& o) {
@@ -144,7 +147,7 @@ void BeatStatistics::FoldInLastBeat() {
   rate.add(r, beatCount);
   rrHistogram.insert(x);
   deltaRRHistogram.insert(d);
-  if (over_threshold(d, threshold)) ++overThresholdCount;
+  if (over_threshold(d, threshold, grid)) ++overThresholdCount;
   groups.add(t, x);
 }
 

@@ -23,6 +23,7 @@
 #include "lomb_scargle.h"
 #include "plot_point.h"
 #include "recalc_mask.h"
+#include "sample_grid.h"
 #include "statistics.h"
 #include "value_histogram.h"
 
@@ -50,6 +51,7 @@ class BeatStatistics {
   std::uint32_t beatCount = 0;      // n: included beats
   std::uint32_t overThresholdCount = 0;  // included beats with |delta-RR| > threshold
   double threshold = 0.05;          // s (the pRR threshold setting)
+  SampleGrid grid;                  // the beats' sampling grid, on which threshold ties are decided
   double medianRR = 0.0;            // s
   GroupAverager groups;             // SDARR
   PowerSpectrum spectrum;

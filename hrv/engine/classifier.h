@@ -9,6 +9,7 @@
 #include <span>
 
 #include "fiducial_event.h"
+#include "sample_grid.h"
 
 namespace HRV {
 
@@ -40,7 +41,8 @@ struct SampleRange {
 // `available`, the number of samples the record holds.
 SampleRange complexity_segment(std::int32_t tick, std::int32_t width, std::int32_t available);
 
-// The classifier box. Edges belong to the inside.
+// The classifier box. Edges belong to the inside; an RR equal to an edge in whole samples is
+// on it.
 struct ClassifierBox {
   double minRR = 0.8;  // s
   double maxRR = 1.2;  // s
@@ -70,6 +72,7 @@ class BeatClassifier {
   bool exclude_ectopic_;
   std::int32_t smoothing_;
   double dt_;
+  SampleGrid grid_;
 
   std::int32_t previous_tick_ = FiducialEvent::kEmptyTick;  // kEmptyTick: no previous beat
   float previous_fraction_ = 0.0f;

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "statistics.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "beat_statistics.h"
 #include "lomb_scargle.h"
@@ -10,8 +12,8 @@ namespace HRV {
 
 namespace {
 
-// Sample variance M2 / (n - 1); 0 below two values.
-double sample_variance(double corrected, std::uint32_t n) noexcept { return n < 2 ? 0.0 : corrected / (n - 1); }
+// Sample variance M2 / (n - 1); undefined below two values.
+double sample_variance(double corrected, std::uint32_t n) noexcept { return n < 2 ? kUndefinedStatistic : corrected / (n - 1); }
 
 }  // namespace
 
@@ -29,16 +31,16 @@ void Moments::add(double x, std::uint32_t count) noexcept {
   corrected += (x - meanAfter) * (x - meanBefore);
 }
 
-double MeanRR(const BeatStatistics& r) noexcept { return r.beatCount == 0 ? 0.0 : r.rr.sum / r.beatCount; }
+double MeanRR(const BeatStatistics& r) noexcept { return r.beatCount == 0 ? kUndefinedStatistic : r.rr.sum / r.beatCount; }
 
-double MedianRR(const BeatStatistics& r) noexcept { return r.medianRR; }
+double MedianRR(const BeatStatistics& r) noexcept { return r.beatCount == 0 ? kUndefinedStatistic : r.medianRR; }
 
 double SDRR(const BeatStatistics& r) noexcept { return std::sqrt(sample_variance(r.rr.corrected, r.beatCount)); }
 
 double CVRR(const BeatStatistics& r) noexcept { return SDRR(r) / MeanRR(r); }
 
 double MeanRate(const BeatStatistics& r) noexcept {
-  return r.beatCount == 0 ? 0.0 : 60.0 * r.rate.sum / r.beatCount;
+  return r.beatCount == 0 ? kUndefinedStatistic : 60.0 * r.rate.sum / r.beatCount;
 }
 
 double SDRate(const BeatStatistics& r) noexcept {
@@ -50,11 +52,11 @@ double SDSD(const BeatStatistics& r) noexcept {
 }
 
 double RMSSD(const BeatStatistics& r) noexcept {
-  return r.beatCount == 0 ? 0.0 : std::sqrt(r.deltaRR.sumSquares / r.beatCount);
+  return r.beatCount < 2 ? kUndefinedStatistic : std::sqrt(r.deltaRR.sumSquares / r.beatCount);
 }
 
 double PRRx(const BeatStatistics& r) noexcept {
-  return r.beatCount == 0 ? 0.0 : 100.0 * r.overThresholdCount / r.beatCount;
+  return r.beatCount < 2 ? kUndefinedStatistic : 100.0 * r.overThresholdCount / r.beatCount;
 }
 
 double SD1(const BeatStatistics& r) noexcept {
@@ -69,6 +71,39 @@ double SD2(const BeatStatistics& r) noexcept {
 
 double SDARR(const BeatStatistics& r) noexcept {
   return std::sqrt(sample_variance(r.groups.means.corrected, r.groups.groupCount));
+}
+
+const char* WhyUndefined(const BeatStatistics& r, Needs needs) noexcept {
+  if (r.beatCount == 0) return "no analysed beats";
+  switch (needs) {
+    case Needs::OneBeat: return "";
+    case Needs::TwoBeats: return r.beatCount < 2 ? "one analysed beat; it needs two" : "";
+    case Needs::TwoSdarrGroups:
+      return r.groups.groupCount < 2 ? "it needs two complete SDARR periods with beats" : "";
+    case Needs::Spectrum: return HasSpectrum(r) ? "" : "no spectrum: it needs two analysed beats";
+  }
+  return "";
+}
+
+bool HasSpectrum(const BeatStatistics& r) noexcept { return r.beatCount >= 2 && !r.spectrum.power.empty(); }
+
+double IncludedCoverage(const BeatStatistics& r) noexcept {
+  const double span = r.endTime - r.startTime;
+  return span > 0.0 && r.beatCount > 0 ? std::min(1.0, r.rr.sum / span) : 0.0;
+}
+
+std::vector<std::string> Warnings(const BeatStatistics& r) {
+  std::vector<std::string> warnings;
+  const double coverage = IncludedCoverage(r);
+  if (HasSpectrum(r) && coverage < 0.5) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "the band powers come from analysed beats that cover only %.0f %% of the analysed %.0f s; "
+                  "they describe fragments, not the whole recording",
+                  100.0 * coverage, r.endTime - r.startTime);
+    warnings.emplace_back(text);
+  }
+  return warnings;
 }
 
 std::uint32_t TotalBeats(const BeatStatistics& r) noexcept { return r.normalCount + r.ectopicCount; }

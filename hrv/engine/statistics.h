@@ -7,6 +7,9 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
 
 namespace HRV {
 
@@ -25,28 +28,49 @@ struct Moments {
   void add(double x, std::uint32_t count) noexcept;
 };
 
+// Undefined values are NaN (kUndefinedStatistic); WhyUndefined says why. A mean needs one
+// included beat; a spread (n − 1 divisor) and the statistics of successive differences
+// (RMSSD, pRRx: one difference says nothing of its variability) need two; SDARR needs two
+// SDARR groups.
+inline constexpr double kUndefinedStatistic = std::numeric_limits<double>::quiet_NaN();
+
 // Time domain.
-double MeanRR(const BeatStatistics& r) noexcept;    // s: ΣRR / n; 0 when n = 0
+double MeanRR(const BeatStatistics& r) noexcept;    // s: ΣRR / n
 double MedianRR(const BeatStatistics& r) noexcept;  // s: the stored median (sorted batch, histogram estimate online)
-double SDRR(const BeatStatistics& r) noexcept;      // s: sqrt(M2RR / (n - 1)); 0 when n < 2
-double CVRR(const BeatStatistics& r) noexcept;      // ratio SDRR / MeanRR; NaN (0/0) when n = 0
+double SDRR(const BeatStatistics& r) noexcept;      // s: sqrt(M2RR / (n - 1))
+double CVRR(const BeatStatistics& r) noexcept;      // ratio SDRR / MeanRR
 // Beats per minute: 60 × Σrate / n, the mean of the instantaneous rates 1/RR (not
-// 60 / MeanRR); 0 when n = 0.
+// 60 / MeanRR).
 double MeanRate(const BeatStatistics& r) noexcept;
-double SDRate(const BeatStatistics& r) noexcept;  // beats per minute: 60 × sqrt(M2rate / (n - 1)); 0 when n < 2
-double SDSD(const BeatStatistics& r) noexcept;    // s: sqrt(M2deltaRR / (n - 1)); 0 when n < 2
-double RMSSD(const BeatStatistics& r) noexcept;   // s: sqrt(ΣdeltaRR² / n), divisor n; 0 when n = 0
-// Percent of included beats with |deltaRR| above the threshold: 100 × count / n; 0 when n = 0.
+double SDRate(const BeatStatistics& r) noexcept;  // beats per minute: 60 × sqrt(M2rate / (n - 1))
+double SDSD(const BeatStatistics& r) noexcept;    // s: sqrt(M2deltaRR / (n - 1))
+double RMSSD(const BeatStatistics& r) noexcept;   // s: sqrt(ΣdeltaRR² / n), divisor n
+// Percent of included beats with |deltaRR| above the threshold: 100 × count / n.
 double PRRx(const BeatStatistics& r) noexcept;
 
 // Poincaré plot.
-double SD1(const BeatStatistics& r) noexcept;  // s: SDSD / √2; 0 when n < 2
-// s: sqrt(2·M2RR/(n-1) - 0.5·M2deltaRR/(n-1)), both variances 0 when n < 2; NaN when the
-// difference is negative.
+double SD1(const BeatStatistics& r) noexcept;  // s: SDSD / √2
+// s: sqrt(2·M2RR/(n-1) - 0.5·M2deltaRR/(n-1)); also NaN when the difference is negative.
 double SD2(const BeatStatistics& r) noexcept;
 
-// s: sqrt(M2 of the SDARR group means / (g - 1)), g the number of groups; 0 when g < 2.
+// s: sqrt(M2 of the SDARR group means / (g - 1)), g the number of groups.
 double SDARR(const BeatStatistics& r) noexcept;
+
+// What a statistic needs to be defined.
+enum class Needs { OneBeat, TwoBeats, TwoSdarrGroups, Spectrum };
+// Why a statistic that needs `needs` is undefined over `r` ("no analysed beats", ...);
+// empty when `r` has what it needs.
+const char* WhyUndefined(const BeatStatistics& r, Needs needs) noexcept;
+
+// Whether the spectrum was computed: two included beats at least.
+bool HasSpectrum(const BeatStatistics& r) noexcept;
+// The share of the analysis region (endTime − startTime) that the included beats' RR
+// intervals cover, 0..1: ΣRR / region length; 0 for an empty region.
+double IncludedCoverage(const BeatStatistics& r) noexcept;
+
+// Warnings about how far the results can be trusted, as sentences: the band powers when the
+// included beats cover less than half of the analysis region.
+std::vector<std::string> Warnings(const BeatStatistics& r);
 
 // Beat counts, of included beats only.
 std::uint32_t TotalBeats(const BeatStatistics& r) noexcept;  // normal + ectopic

@@ -11,9 +11,13 @@ namespace HRV {
 
 namespace {
 
-// floor(v / width) as a bin index, or nothing when it does not fit (or v is NaN).
+// floor(v / width) as a bin index, or nothing when it does not fit (or v is NaN). A
+// quotient within 1e-9 of a whole number is that number: an interval on a bin edge, such as
+// 290 samples at 1 kHz with 10 ms bins, comes out of (a − b)·dt a few ulps either side of it
+// and still opens its bin.
 std::optional<std::int32_t> bin_index(double value, double width) noexcept {
-  const double k = std::floor(value / width);
+  const double q = value / width, whole = std::nearbyint(q);
+  const double k = std::abs(q - whole) <= 1e-9 ? whole : std::floor(q);
   if (!(k >= std::numeric_limits<std::int32_t>::min() && k <= std::numeric_limits<std::int32_t>::max()))
     return std::nullopt;
   return static_cast<std::int32_t>(k);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A histogram of RR or delta-RR values with a fixed bin width. Bin k holds the values v with
-// k·width <= v < (k+1)·width, k = floor(v / width); only the bins from the smallest to the
-// largest value seen are stored.
+// k·width <= v < (k+1)·width, k = floor(v / width), v on an edge to within 1e-9 of a bin
+// counted on it; only the bins from the smallest to the largest value seen are stored.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "hrv/views/report.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include <boost/format.hpp>
@@ -38,22 +39,40 @@ std::string build_report(const AnalysisResults& r, const SettingsFields& setting
   if (r.rrSeries.size() < kReportMinimumBeats) return std::string(LoadString(kTooFewBeatsText));
 
   const PowerSpectrum& p = r.spectrum;
+  // A value in its format, or "n/a" with the reason results.json gives for it.
+  auto cell = [&](double x, Needs needs, std::string shown, const char* otherwise = "undefined for these beats") {
+    if (std::isfinite(x)) return shown;
+    const char* why = WhyUndefined(r, needs);
+    return "n/a (" + html_text(*why ? why : otherwise) + ")";
+  };
+  const auto seconds = [](double x) { return Eng4(x, "s"); };
+  std::string warnings;
+  for (const std::string& w : Warnings(r)) warnings += "<p class=\"warning\">Warning: " + html_text(w) + "</p>";
   boost::format page{std::string(report_template())};
-  // General.
-  page % html_text(place.documentName) % place.startBlock % html_text(place.startTime) % place.endBlock %
+  // General: the region's records are numbered from 0, as in results.json and beats.csv.
+  page % html_text(place.documentName) % place.startRecord % html_text(place.startTime) % place.endRecord %
       html_text(place.endTime) % TotalBeats(r) % NormalBeats(r) % EctopicBeats(r);
   // Time domain; the threshold titles its row in ms ("pRR50").
-  page % Eng4(MeanRR(r), "s") % Eng4(MedianRR(r), "s") % Eng4(SDRR(r), "s") % Eng4(SDARR(r), "s") %
-      Eng4(CVRR(r), "") % Sig4(MeanRate(r), "BPM") % Sig4(SDRate(r), "BPM") % Eng4(SDSD(r), "s") %
-      Eng4(RMSSD(r), "s") % Eng4(r.threshold * 1000.0, "") % Sig4(PRRx(r), "%");
-  // Frequency domain: the band edges as set, the powers in ms².
+  page % cell(MeanRR(r), Needs::OneBeat, seconds(MeanRR(r))) % cell(MedianRR(r), Needs::OneBeat, seconds(MedianRR(r))) %
+      cell(SDRR(r), Needs::TwoBeats, seconds(SDRR(r))) % cell(SDARR(r), Needs::TwoSdarrGroups, seconds(SDARR(r))) %
+      cell(CVRR(r), Needs::TwoBeats, Eng4(CVRR(r), "")) % cell(MeanRate(r), Needs::OneBeat, Sig4(MeanRate(r), "BPM")) %
+      cell(SDRate(r), Needs::TwoBeats, Sig4(SDRate(r), "BPM")) % cell(SDSD(r), Needs::TwoBeats, seconds(SDSD(r))) %
+      cell(RMSSD(r), Needs::TwoBeats, seconds(RMSSD(r))) % Eng4(r.threshold * 1000.0, "") %
+      cell(PRRx(r), Needs::TwoBeats, Sig4(PRRx(r), "%"));
+  // Frequency domain: the band edges as set, the powers in ms2 (the unit's ASCII spelling,
+  // as the summary and the tables write it, with the 2 raised).
   page % Sig4(settings.VLFLowHz) % Sig4(settings.VLFHighHz, "Hz") % Sig4(settings.LFLowHz) %
-      Sig4(settings.LFHighHz, "Hz") % Sig4(settings.HFLowHz) % Sig4(settings.HFHighHz, "Hz") % "ms\u00b2";
-  page % Sig4Micro(p.totalPower) % Sig4Micro(p.vlfPower) % Eng4(VLFPercent(p), "") % Sig4Micro(p.lfPower) %
-      Eng4(LFPercent(p), "") % Eng4(LFnu(p), "") % Sig4Micro(p.hfPower) % Eng4(HFPercent(p), "") %
-      Eng4(HFnu(p), "") % Sig4(LFHFRatio(p));
+      Sig4(settings.LFHighHz, "Hz") % Sig4(settings.HFLowHz) % Sig4(settings.HFHighHz, "Hz") % "ms<sup>2</sup>";
+  const char* zero = "its denominator power is 0";
+  auto power = [&](double x) { return cell(HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum, Sig4Micro(x)); };
+  auto share = [&](double x) { return cell(HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum, Eng4(x, ""), zero); };
+  page % power(p.totalPower) % power(p.vlfPower) % share(VLFPercent(p)) % power(p.lfPower) % share(LFPercent(p)) %
+      share(LFnu(p)) % power(p.hfPower) % share(HFPercent(p)) % share(HFnu(p)) %
+      cell(HasSpectrum(r) ? LFHFRatio(p) : kUndefinedStatistic, Needs::Spectrum, Sig4(LFHFRatio(p)), zero);
   // Nonlinear.
-  page % Eng4(SD1(r), "s") % Eng4(SD2(r), "s");
+  page % cell(SD1(r), Needs::TwoBeats, seconds(SD1(r))) %
+      cell(SD2(r), Needs::TwoBeats, seconds(SD2(r)), "the delta-RR variance outweighs the RR variance");
+  page % warnings;
   return page.str();
 }
 

@@ -14,12 +14,12 @@
 namespace HRV {
 
 // What the host says about the analysed data: its document name and the region's ends as
-// block numbers (record + 1) with the host's time text of each.
+// record numbers (from 0, as results.json numbers them) with the host's time text of each.
 struct ReportPlace {
   std::string documentName;
-  std::int32_t startBlock = 0;
+  std::int32_t startRecord = 0;
   std::string startTime;
-  std::int32_t endBlock = 0;
+  std::int32_t endRecord = 0;
   std::string endTime;
 };
 

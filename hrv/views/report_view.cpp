@@ -77,9 +77,9 @@ ReportPlace ReportView::Place() const {
   TickPosition end = s.region_end();
   // A region still open while sampling ends where the recorded data end now.
   if (end.tick == TickPosition::kUnset && data) data->GetEndOfData(&end);
-  place.startBlock = s.StartRecord + 1;
+  place.startRecord = s.StartRecord;
   place.startTime = PositionText(s.region_start());
-  place.endBlock = end.record + 1;
+  place.endRecord = end.record;
   place.endTime = PositionText(end);
   return place;
 }

@@ -13,10 +13,10 @@
 namespace korvel::docfile {
 namespace {
 
-io::Recording read_joined(const std::vector<services::RecordingSource>& sources, const std::filesystem::path& folder) {
+io::Recording read_joined(const std::vector<services::RecordingSource>& sources) {
   io::Recording joined;
   for (const services::RecordingSource& s : sources) {
-    io::Recording r = io::load_recording(s.path.is_relative() ? folder / s.path : s.path, s.options);
+    io::Recording r = io::load_recording(s.path, s.options);
     if (joined.records.empty() && joined.name.empty()) {
       joined.name = r.name;
       joined.source = r.source;
@@ -24,6 +24,27 @@ io::Recording read_joined(const std::vector<services::RecordingSource>& sources,
     std::move(r.records.begin(), r.records.end(), std::back_inserter(joined.records));
   }
   return joined;
+}
+
+// Where a document file in `folder` finds a recording it names: a relative path from the
+// folder; an absolute path as it is, or, when nothing is there any more, the file of that
+// name in the folder (a study folder moved with its recordings).
+std::filesystem::path resolve(const std::filesystem::path& named, const std::filesystem::path& folder) {
+  if (named.is_relative()) return (std::filesystem::absolute(folder) / named).lexically_normal();
+  std::error_code ec;
+  if (std::filesystem::exists(named, ec)) return named;
+  const std::filesystem::path beside = std::filesystem::absolute(folder) / named.filename();
+  return std::filesystem::exists(beside, ec) ? beside : named;
+}
+
+// How a document file in `folder` names a recording: relative to the folder when the
+// recording lies inside it, so that the folder can move as a whole; absolute otherwise.
+std::filesystem::path reference_from(const std::filesystem::path& folder, const std::filesystem::path& recording) {
+  const std::filesystem::path path = std::filesystem::absolute(recording).lexically_normal();
+  if (folder.empty()) return path;
+  const std::filesystem::path relative = path.lexically_relative(std::filesystem::absolute(folder).lexically_normal());
+  if (relative.empty() || *relative.begin() == "..") return path;
+  return relative;
 }
 
 // Defines the channels as extensions do, through the interfaces: each gets a host
@@ -73,15 +94,15 @@ std::vector<std::uint8_t> read_file(const std::filesystem::path& path) {
 
 services::DocumentFrame& open_recordings(services::Session& session, const std::vector<services::RecordingSource>& sources,
                                          const services::FrameOptions& options) {
-  services::DocumentFrame& frame = session.open(doc::Document(read_joined(sources, std::filesystem::current_path())), options);
+  services::DocumentFrame& frame = session.open(doc::Document(read_joined(sources)), options);
   frame.set_sources(sources);
   return frame;
 }
 
-DocumentContents contents_of(const services::DocumentFrame& frame) {
+DocumentContents contents_of(const services::DocumentFrame& frame, const std::filesystem::path& folder) {
   DocumentContents c;
   for (services::RecordingSource s : frame.sources()) {
-    s.path = std::filesystem::absolute(s.path);
+    s.path = reference_from(folder, s.path);
     c.recordings.push_back(std::move(s));
   }
   auto& f = const_cast<services::DocumentFrame&>(frame);
@@ -102,7 +123,7 @@ DocumentContents contents_of(const services::DocumentFrame& frame) {
 void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path) {
   std::vector<std::uint8_t> bytes;
   try {
-    bytes = encode_document(contents_of(frame));
+    bytes = encode_document(contents_of(frame, path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path()));
   } catch (const HResultError& e) {
     throw DocumentFileError(std::string("the document cannot be saved: ") + e.what());
   }
@@ -152,9 +173,11 @@ services::DocumentFrame& load_document(services::Session& session, const std::fi
       throw DocumentFileError(name + "channel '" + c.channel + "' needs the extension whose calculation class is " +
                               to_string(c.class_id) + ", which is not loaded");
 
+  const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
+  for (services::RecordingSource& s : contents.recordings) s.path = resolve(s.path, folder);
   io::Recording recording;
   try {
-    recording = read_joined(contents.recordings, path.parent_path());
+    recording = read_joined(contents.recordings);
   } catch (const io::ImportError& e) {
     throw DocumentFileError(name + "a recording of the document cannot be read: " + e.what());
   }

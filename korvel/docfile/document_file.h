@@ -19,10 +19,11 @@ namespace korvel::docfile {
 services::DocumentFrame& open_recordings(services::Session& session, const std::vector<services::RecordingSource>& sources,
                                          const services::FrameOptions& options = {});
 
-// What a file keeps of `frame`: its sources with absolute paths, its computed channels in
+// What a file in `folder` keeps of `frame`: its sources (relative to the folder when they
+// lie inside it, else absolute; all absolute without a folder), its computed channels in
 // index order, and its extension documents' persisted items. Throws HResultError when an
 // item cannot be saved.
-DocumentContents contents_of(const services::DocumentFrame& frame);
+DocumentContents contents_of(const services::DocumentFrame& frame, const std::filesystem::path& folder = {});
 
 // Writes `frame` to `path` through a temporary file beside it that then replaces `path`,
 // so that a failure leaves any earlier file whole; then tells the persisted items that
@@ -30,7 +31,8 @@ DocumentContents contents_of(const services::DocumentFrame& frame);
 void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path);
 
 // Reads and checks the whole file, reads its recordings (relative paths are taken from the
-// file's folder), defines its computed channels, opens the document with its persisted
+// file's folder; an absolute path where nothing is left, from the file of that name in the
+// folder, if there is one), defines its computed channels, opens the document with its persisted
 // items loaded, and gives the channels their extension calculations. Throws
 // DocumentFileError saying why, after which nothing is open and the file is as it was.
 services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,

@@ -71,6 +71,7 @@ SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, co
     ++out.blocks;
     out.ticks = static_cast<std::int64_t>(to);
     for (const auto& s : sinks) count(s->OnlineData(d.record_length(out.record)));
+    if (options.on_block) options.on_block(out.ticks);
   }
   d.end_sampling();
   for (const auto& s : sinks) count(s->SamplingEnding(out.record, d.record_length(out.record)));

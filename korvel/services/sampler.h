@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "korvel/doc/document.h"
@@ -21,6 +22,8 @@ class DocumentFrame;
 
 struct SamplingOptions {
   std::int32_t block_ticks = 1000;  // ticks per block, one OnlineData each
+  // Called after each block with the ticks of the record sampled so far; may be empty.
+  std::function<void(std::int64_t)> on_block;
 };
 
 struct SamplingOutcome {

@@ -19,6 +19,7 @@ namespace {
 struct Beat {
   double time, rr, deltaRR, rate;
   bool included, normal;
+  long tick;
 };
 
 // beats.csv as rows of the columns the statistics need.
@@ -40,22 +41,31 @@ std::vector<Beat> read_beats(const std::filesystem::path& path) {
     auto number = [](const std::string& s) { return s.empty() ? std::nan("") : std::stod(s); };
     const unsigned flags = std::stoul(cells[12], nullptr, 16);
     const bool included = (flags & 0x300) == 0x300;
-    beats.push_back({number(cells[3]), number(cells[4]), number(cells[5]), number(cells[6]), included, (flags & 0xFF) == 0});
+    beats.push_back({number(cells[3]), number(cells[4]), number(cells[5]), number(cells[6]), included, (flags & 0xFF) == 0,
+                     std::stol(cells[2])});
   }
   return beats;
 }
 
 // The statistics recomputed from the included beats with textbook formulas: sample standard
-// deviations (n − 1), RMSSD over n, pRRx with a strict threshold, the median of the sorted RR.
+// deviations (n − 1), RMSSD over n, the median of the sorted RR, and pRRx counted exactly in
+// whole samples: |(t[i] − t[i−1]) − (t[i−1] − t[i−2])| · 1000 > threshold in ms · rate in Hz.
 void expect_statistics_match(const std::vector<Beat>& beats, const nlohmann::json& results) {
   std::vector<double> rr, d, rate;
-  std::size_t normal = 0;
-  for (const auto& b : beats)
-    if (b.included) {
+  std::size_t normal = 0, over = 0;
+  const long thresholdMs = std::lround(1000 * results["time_domain"]["prr_threshold_s"].get<double>());
+  for (std::size_t i = 0; i < beats.size(); ++i)
+    if (beats[i].included) {
+      const Beat& b = beats[i];
       rr.push_back(b.rr);
       d.push_back(b.deltaRR);
       rate.push_back(b.rate);
       normal += b.normal;
+      ASSERT_GE(i, 2u);
+      const long ticks = b.tick - beats[i - 1].tick, difference = ticks - (beats[i - 1].tick - beats[i - 2].tick);
+      const long rateHz = std::lround(ticks / b.rr);
+      ASSERT_NEAR(rateHz * b.rr, ticks, 1e-6) << "a whole number of samples per second";
+      over += std::labs(difference) * 1000 > thresholdMs * rateHz;
     }
   const double n = static_cast<double>(rr.size());
   ASSERT_GT(n, 10);
@@ -71,12 +81,7 @@ void expect_statistics_match(const std::vector<Beat>& beats, const nlohmann::jso
   const std::size_t k = sorted.size();
   const double median = k % 2 ? sorted[k / 2] : 0.5 * (sorted[k / 2 - 1] + sorted[k / 2]);
   double squares = 0;
-  std::size_t over = 0;
-  const double threshold = results["time_domain"]["prr_threshold_s"];
-  for (double v : d) {
-    squares += v * v;
-    over += std::abs(v) > threshold;
-  }
+  for (double v : d) squares += v * v;
   const auto& t = results["time_domain"];
   // Relative 1e-9: the tool sums in a different order (running means), nothing else differs.
   auto near = [](double expected, const nlohmann::json& got, const char* name) {
@@ -112,6 +117,12 @@ void expect_rr_export_matches(const std::vector<Beat>& beats, const std::string&
 }
 
 TEST(AnalyzeCommand, StatisticsAndTheRRExportAgreeWithAnIndependentComputationFromBeatsCsv) {
+  HRV_REQUIRE_SHARED(record103, "mitdb/103.hea");
+  const auto out103 = cli::fresh_folder("mitdb103");
+  // 42 of its differences are 18 samples, 50 ms exactly: pRR50 must not count them.
+  ASSERT_EQ(cli::run("analyze '" + record103.string() + "' --out '" + out103.string() + "'").status, 0);
+  expect_statistics_match(read_beats(out103 / "beats.csv"), nlohmann::json::parse(cli::read_file(out103 / "results.json")));
+
   HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
   const auto out = cli::fresh_folder("mitdb100");
   // A classifier box around this record's rhythm, so that most beats take part.
@@ -234,29 +245,106 @@ TEST(EditCommand, EditsSurviveReopeningTheDocument) {
   EXPECT_EQ(std::count_if(reopened.begin(), reopened.end(), [](const Beat& b) { return b.time >= 10 && b.time < 20; }), 1);
   const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
   EXPECT_FALSE(results["settings"]["ShowMarkers"].get<bool>());
+  // Every output of the analysis shows the edited beats.
+  const std::string total = std::to_string(results["beats"]["total"].get<int>());
+  const std::string rr = cli::read_file(out / "rr.txt");
+  EXPECT_EQ(std::to_string(std::count(rr.begin(), rr.end(), '\n')), total);
+  EXPECT_EQ(std::to_string(nlohmann::json::parse(cli::read_file(out / "views" / "tachogram.json"))["series"].begin()->size()), total);
+  EXPECT_NE(cli::read_file(out / "report.html").find("<td class=\"value\">" + total + "</td>"), std::string::npos);
+
+  // New settings redo the analysis; all-normal says what became of the box. The study
+  // folder, moved as a whole, still opens.
+  const auto moved = cli::fresh_folder("edit-moved");
+  std::filesystem::remove(moved);
+  std::filesystem::rename(out, moved);
+  std::ofstream(moved / "threshold.json") << R"({"PRRThresholdSec": 0.02})";
+  const auto settings = cli::run("edit '" + (moved / "document.korvel").string() + "' --settings '" + (moved / "threshold.json").string() + "'");
+  ASSERT_EQ(settings.status, 0) << settings.output;
+  EXPECT_NE(settings.output.find("pRR20 "), std::string::npos) << settings.output;
+  const auto normal = cli::run("edit '" + (moved / "document.korvel").string() + "' all-normal");
+  ASSERT_EQ(normal.status, 0) << normal.output;
+  const auto box = nlohmann::json::parse(cli::read_file(moved / "results.json"))["settings"];
+  char said[64];
+  std::snprintf(said, sizeof said, "box now RR %.4g-%.4g s", box["MinRR"].get<double>(), box["MaxRR"].get<double>());
+  EXPECT_NE(normal.output.find(said), std::string::npos) << normal.output;
 }
 
-TEST(Commands, BadInputGivesAMessageANonZeroStatusAndNoOutput) {
+// Every error exits 1 and a command line written wrong 2, each with a message that names
+// what was typed and never a library's own text; a failed analysis writes nothing.
+TEST(Commands, BadInputGivesAMessageItsExitStatusAndNoOutput) {
   HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
   const auto out = cli::fresh_folder("errors");
-  const auto bad = out / "bad.json";
-  std::ofstream(bad) << R"({"LowPassHz": 500})";
+  auto file = [&](const char* name, const char* text) {
+    std::ofstream(out / name) << text;
+    return "'" + (out / name).string() + "'";
+  };
+  const std::string r = "analyze '" + record.string() + "' --out '" + (out / "results").string() + "' ";
+  const std::string edit = "edit '" + (out / "document.korvel").string() + "' ";
   struct Case {
-    std::string arguments, message;
+    std::string arguments;
+    int status;
+    std::string message;
   } cases[] = {
-      {"analyze /no/such/file.hea", "file not found"},
-      {"analyze '" + record.string() + "' --signal 7", "signal 7 does not exist"},
-      {"analyze '" + record.string() + "' --from 10 --to 5000", "beyond the end of the recording"},
-      {"analyze '" + record.string() + "' --settings '" + bad.string() + "'", "LowPassHz 500 is outside the range 10 to 200"},
-      {"analyze '" + record.string() + "' --preset Hamster", "unknown preset"},
-      {"analyze '" + out.string() + "/bad.json'", "bad.json"},
+      {"analyze /no/such/file.hea", 1, "file not found"},
+      {r + "--signal 7", 1, "signal 7 does not exist"},
+      {r + "--from 10 --to 5000", 1, "beyond the end of the recording"},
+      {r + "--settings " + file("range.json", R"({"LowPassHz": 500})"), 1, "LowPassHz 500 is outside the range 10 to 200"},
+      {r + "--settings " + file("array.json", "[1,2]"), 1, "array.json: settings must be a JSON object"},
+      {r + "--settings " + file("inner.json", R"({"settings": [1,2]})"), 1, "\"settings\" must be a JSON object"},
+      {r + "--settings " + file("text.json", R"({"MinRR": "0.5"})"), 1, "\"MinRR\" must be a number (or true/false), not a string"},
+      {r + "--settings " + file("typo.json", R"({"MinRRR": 0.5})"), 1, "unknown setting \"MinRRR\""},
+      {r + "--settings " + file("broken.json", "{"), 1, "broken.json: not valid JSON"},
+      {r + "--settings " + file("human.json", R"({"Preset": "Human"})") + " --preset Rat", 2, "both choose a preset"},
+      {r + "--preset Hamster", 2, "unknown preset"},
+      {r + "--from 20 --to 10", 2, "--from 20 --to 10: a range needs 0 <= --from < --to"},
+      {r + "--from 5", 2, "--from and --to go together"},
+      {"analyze", 2, "RECORDING is required"},
+      {"frobnicate", 2, "A subcommand is required"},
+      {"analyze " + file("bad.json", "{}"), 1, "bad.json"},
+      {"compare-beats " + file("beats.csv", "time_s\n1\n") + " '" + record.string() + "'", 1,
+       "100.hea: neither a WFDB annotation file"},
+      {edit + "delete-beats 20 10", 2, "edit \"delete-beats 20 10\": FROM must come before TO"},
+      {edit + "add-beat", 2, "edit \"add-beat\": it is written \"add-beat SEC\""},
+      {edit + "frobnicate", 2, "unknown edit \"frobnicate\""},
+      {edit, 2, "edit needs an ACTION"},
+      {edit + "clear", 1, "document.korvel"},
+      {"compare-beats " + file("none.csv", "time_s\n") + " '" + (record.parent_path() / "100.atr").string() + "'", 0,
+       "positive predictivity n/a (no detected beats)\nmedian offset n/a (no matched beats)"},
   };
   for (const auto& c : cases) {
-    const auto run = cli::run(c.arguments + " --out '" + (out / "results").string() + "'");
-    EXPECT_NE(run.status, 0) << c.arguments;
+    const auto run = cli::run(c.arguments);
+    EXPECT_EQ(run.status, c.status) << c.arguments << "\n" << run.output;
     EXPECT_NE(run.output.find(c.message), std::string::npos) << c.arguments << "\n" << run.output;
+    if (c.arguments.find("--from") == std::string::npos) {
+      EXPECT_EQ(run.output.find("--from"), std::string::npos) << "an option the user did not type: " << run.output;
+    }
+    EXPECT_EQ(run.output.find("json.exception"), std::string::npos) << run.output;
   }
   EXPECT_FALSE(std::filesystem::exists(out / "results")) << "a failed analysis must write nothing";
+  const auto version = cli::run("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output.rfind("korvel-hrv ", 0), 0u) << version.output;
+}
+
+// One analysed beat has a mean but no spread: each undefined value is null with its reason,
+// which the summary repeats. Beats covering a third of the recording give powers with a warning.
+TEST(AnalyzeCommand, UndefinedValuesAreNullWithTheirReasonAndThinlyCoveredPowersWarn) {
+  HRV_REQUIRE_SHARED(record, "mitdb/100.hea");
+  const auto out = cli::fresh_folder("undefined");
+  for (const char* range : {"--from 0 --to 2", ""}) {
+    const auto run = cli::run("analyze '" + record.string() + "' " + range + " --out '" + out.string() + "'");
+    ASSERT_EQ(run.status, 0) << run.output;
+    const auto results = nlohmann::json::parse(cli::read_file(out / "results.json"));
+    if (*range) {
+      ASSERT_EQ(results["beats"]["total"], 1);
+      EXPECT_TRUE(results["time_domain"]["mean_rr_s"].is_number());
+      for (const char* key : {"sdrr_s", "rmssd_s", "prrx_pct", "sdarr_s"}) EXPECT_TRUE(results["undefined"].contains(key)) << key;
+      EXPECT_NE(run.output.find("SDRR n/a (" + results["undefined"]["sdrr_s"].get<std::string>() + ")"), std::string::npos);
+    } else {
+      ASSERT_EQ(results["warnings"].size(), 1u);
+      EXPECT_NE(run.output.find("warning: " + results["warnings"][0].get<std::string>()), std::string::npos) << run.output;
+    }
+  }
 }
 
 TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
@@ -279,8 +367,11 @@ TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
   };
   const auto names = split(header);
   const auto cells = split(row);
-  ASSERT_EQ(names.size(), 29u);  // start, end and 27 functions
-  ASSERT_EQ(cells[0], "120");
+  // The row's own window, then the 25 statistics; ASCII titles that say the pRR threshold.
+  ASSERT_EQ(names.size(), 27u);
+  EXPECT_EQ(names[0] + "," + names[1], "Analysis Start (s),Analysis End (s)");
+  ASSERT_EQ(cells[0] + "," + cells[1], "120,240");
+  EXPECT_TRUE(std::all_of(header.begin(), header.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) << header;
   auto column = [&](const std::string& name) {
     const auto it = std::find(names.begin(), names.end(), name);
     EXPECT_NE(it, names.end()) << name;
@@ -297,6 +388,8 @@ TEST(TableCommand, ARowEqualsTheAnalysisOfItsWindow) {
   EXPECT_NEAR(std::stod(column("RMSSD (ms)")), 1000 * results["time_domain"]["rmssd_s"].get<double>(), 1e-9);
   EXPECT_NEAR(std::stod(column("Average Rate (BPM)")), results["time_domain"]["mean_rate_bpm"].get<double>(), 1e-9);
   EXPECT_NEAR(std::stod(column("LF/HF")), results["frequency"]["lf_hf"].get<double>(), 1e-9);
+  EXPECT_EQ(std::stod(column("pRR50 (%)")), results["time_domain"]["prrx_pct"].get<double>());
+  EXPECT_EQ(std::stod(column("HF Power (ms2)")), 1e6 * results["frequency"]["hf_power_s2"].get<double>());
 }
 
 }  // namespace

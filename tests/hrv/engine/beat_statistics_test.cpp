@@ -106,17 +106,30 @@ TEST(BeatStatistics, TakeSortsBeatsIntoNothingClassifierPointsAndIncludedBeats) 
 TEST(BeatStatistics, MedianIsTheMiddleValueOrTheMeanOfTheTwoMiddleOnes) {
   EXPECT_DOUBLE_EQ(MedianRR(analysed(beats_of({1.0, 0.7, 0.9, 0.75}))), 0.825);
   EXPECT_DOUBLE_EQ(MedianRR(analysed(beats_of({1.0, 0.7, 0.9, 0.75, 0.95}))), 0.9);
-  EXPECT_EQ(MedianRR(analysed({})), 0.0);
+  EXPECT_TRUE(std::isnan(MedianRR(analysed({}))));
 }
 
-TEST(BeatStatistics, ThresholdCountsOnlyDifferencesStrictlyBeyondIt) {
+// pRRx counts differences strictly beyond the threshold. At 360 Hz a difference of 18
+// samples is 50 ms exactly; formed from ticks as the classifier forms them, such ties land a
+// few ulps either side of 0.05 s, yet none counts, in a batch or while sampling, while every
+// difference of 19 samples does.
+TEST(BeatStatistics, ThresholdCountsOnlyDifferencesStrictlyBeyondItTiesInWholeSamplesExactly) {
+  const double dt = 1.0 / 360;
+  const std::int32_t differences[] = {18, -18, 19, -19};
   std::vector<FiducialEvent> beats;
-  for (double d : {0.05, -0.05, 0.0501, -0.0501, 0.02, 0.0}) beats.push_back(event(1000 * static_cast<std::int32_t>(beats.size() + 1), 0.8, d));
-  StatisticsOptions o;
-  o.prrThreshold = 0.05;
-  const BeatStatistics s = analysed(beats, o);
-  EXPECT_EQ(s.overThresholdCount, 2u);
-  EXPECT_DOUBLE_EQ(PRRx(s), 100.0 * 2 / 6);
+  for (std::int32_t k = 0; k < 400; ++k) {
+    const double rrBefore = (250 + k) * dt, rr = (250 + k + differences[k % 4]) * dt;
+    beats.push_back(event(1000 * (k + 1), rr, rr - rrBefore));
+  }
+  BeatStatistics batch, online;
+  for (BeatStatistics* s : {&batch, &online}) s->Reset(), s->grid = SampleGrid(dt);
+  for (const FiducialEvent& e : beats) batch.Take(e, 0, time_of);
+  batch.Recompute(kEverything, StatisticsOptions{});
+  online.StartIncremental(StatisticsOptions{}, 0.0);
+  for (const FiducialEvent& e : beats) online.Take(e, 0, time_of), online.FoldInLastBeat();
+  EXPECT_EQ(batch.overThresholdCount, 200u);
+  EXPECT_EQ(online.overThresholdCount, 200u);
+  EXPECT_DOUBLE_EQ(PRRx(batch), 50.0);
 }
 
 TEST(BeatStatistics, HistogramsUseTheFixedWidthOrScottsRule) {

@@ -217,6 +217,7 @@ TEST(BeatClassifier, RunsOfBeatsGetTheirIntervalsAndFlags) {
                                     {612, ClassUnknown, kNone, kNone, false, false, 0.0f, true}, {868, UseRR, 1.0, kNone}});
 }
 
+// An RR equal to an edge in whole samples lies on it, however the seconds round.
 TEST(BeatClassifier, BoxEdgesCountAsInside) {
   const double rr = 205.0 / 256.0, ff = normal_ff(), up = std::numeric_limits<double>::infinity();
   struct Case {
@@ -226,9 +227,11 @@ TEST(BeatClassifier, BoxEdgesCountAsInside) {
   };
   const Case cases[] = {
       {"MinRR at rr", {rr, 1.2, 0.0, 10.0}, 0},
-      {"MinRR just above rr", {std::nextafter(rr, up), 1.2, 0.0, 10.0}, ClassOutsideRR},
+      {"MinRR a rounding error above rr", {std::nextafter(rr, up), 1.2, 0.0, 10.0}, 0},
+      {"MinRR a thousandth of a sample above rr", {rr + kDt / 1000, 1.2, 0.0, 10.0}, ClassOutsideRR},
       {"MaxRR at rr", {0.0, rr, 0.0, 10.0}, 0},
-      {"MaxRR just below rr", {0.0, std::nextafter(rr, -up), 0.0, 10.0}, ClassOutsideRR},
+      {"MaxRR a rounding error below rr", {0.0, std::nextafter(rr, -up), 0.0, 10.0}, 0},
+      {"MaxRR a thousandth of a sample below rr", {0.0, rr - kDt / 1000, 0.0, 10.0}, ClassOutsideRR},
       {"MinFF at ff", {0.0, 60.0, ff, 10.0}, 0},
       {"MinFF just above ff", {0.0, 60.0, std::nextafter(ff, up), 10.0}, ClassOutsideFF},
       {"MaxFF at ff", {0.0, 60.0, 0.0, ff}, 0},

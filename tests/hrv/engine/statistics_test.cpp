@@ -87,18 +87,24 @@ TEST(Statistics, SpreadsUseTheirOwnDivisors) {
   EXPECT_NEAR(CVRR(r), two_pass_sd(rr) / 0.85, tol);
 }
 
-TEST(Statistics, EqualOrFewBeatsGiveZerosAndNoBeatsAnUndefinedCoefficientOfVariation) {
+// Means need a beat, spreads and the statistics of successive differences two; equal
+// beats have a spread of 0.
+TEST(Statistics, TooFewBeatsLeaveStatisticsUndefinedAndSayWhyEqualBeatsGiveZeros) {
   const std::vector<double> equal{1.0, 1.0, 1.0}, zeros{0.0, 0.0, 0.0}, rr{0.9}, delta{-0.02};
   const BeatStatistics none, one = record_of(rr, delta), same = record_of(equal, zeros);
-  for (auto [name, value] : {Named{"mean RR", MeanRR(none)}, {"mean rate", MeanRate(none)}, {"RMSSD", RMSSD(none)},
-                             {"pRRx", PRRx(none)}, {"SDRR", SDRR(none)}, {"SDRR of one", SDRR(one)}, {"SDSD of one", SDSD(one)},
+  for (auto [name, value] : {Named{"mean RR", MeanRR(none)}, {"median RR", MedianRR(none)}, {"mean rate", MeanRate(none)},
+                             {"CVRR", CVRR(none)}, {"SDRR of one", SDRR(one)}, {"SDSD of one", SDSD(one)},
                              {"SD rate of one", SDRate(one)}, {"SD1 of one", SD1(one)}, {"SD2 of one", SD2(one)},
-                             {"CVRR of one", CVRR(one)}, {"SDRR", SDRR(same)}, {"SDSD", SDSD(same)}, {"RMSSD", RMSSD(same)},
-                             {"SD1", SD1(same)}, {"SD2", SD2(same)}, {"CVRR", CVRR(same)}, {"SD rate", SDRate(same)}})
+                             {"CVRR of one", CVRR(one)}, {"RMSSD of one", RMSSD(one)}, {"pRRx of one", PRRx(one)},
+                             {"SDARR of one", SDARR(one)}})
+    EXPECT_TRUE(std::isnan(value)) << name << " = " << value;
+  for (auto [name, value] : {Named{"SDRR", SDRR(same)}, {"SDSD", SDSD(same)}, {"RMSSD", RMSSD(same)}, {"SD1", SD1(same)},
+                             {"SD2", SD2(same)}, {"CVRR", CVRR(same)}, {"SD rate", SDRate(same)}, {"pRRx", PRRx(same)}})
     EXPECT_EQ(value, 0.0) << name;
-  EXPECT_TRUE(std::isnan(CVRR(none)));  // 0 / 0
-  EXPECT_NEAR(RMSSD(one), 0.02, 1e-17);
-  EXPECT_EQ(MeanRate(same), 60.0);
+  EXPECT_EQ(MeanRR(one), 0.9);
+  // A reason exactly where a value is missing.
+  EXPECT_TRUE(*WhyUndefined(none, Needs::OneBeat) && !*WhyUndefined(one, Needs::OneBeat) && *WhyUndefined(one, Needs::TwoBeats) &&
+              !*WhyUndefined(same, Needs::TwoBeats) && *WhyUndefined(same, Needs::TwoSdarrGroups));
 }
 
 TEST(Statistics, SD2IsNaNWhenTheSuccessiveDifferencesOutweighTheSpread) {
@@ -110,7 +116,7 @@ TEST(Statistics, SDARRIsTheSpreadOfTheGroupMeans) {
   BeatStatistics r;
   r.groups.groupCount = 1;
   r.groups.means.add(0.8, 1);
-  EXPECT_EQ(SDARR(r), 0.0);  // one group: no spread
+  EXPECT_TRUE(std::isnan(SDARR(r)));  // one group: no spread to speak of
   r.groups.groupCount = 3;
   r.groups.means.add(0.9, 2);
   r.groups.means.add(1.0, 3);

@@ -29,6 +29,21 @@ TEST(ValueHistogram, BuildsTheBinsFromTheSmallestToTheLargestValue) {
   EXPECT_EQ(h.total(), 5.0);
 }
 
+// 290 and 580 samples at 1 kHz lie on 10 ms edges, though formed as ticks × dt their
+// quotients by 0.01 land just below 29 and 58; they open those bins, built or inserted.
+TEST(ValueHistogram, IntervalsOnAnEdgeInWholeSamplesOpenTheirBin) {
+  const std::vector<double> values{290 * 0.001, 580 * 0.001};
+  ValueHistogram built, inserted;
+  built.build(values, 0.01);
+  inserted.clear(0.01);
+  for (double v : values) inserted.insert(v);
+  for (const ValueHistogram* h : {&built, &inserted}) {
+    EXPECT_EQ(h->firstBin, 29);
+    ASSERT_EQ(h->counts.size(), 30u);
+    EXPECT_EQ(h->counts.back(), 1.0);
+  }
+}
+
 TEST(ValueHistogram, InsertionGrowsAtBothEndsLikeABuild) {
   std::mt19937_64 gen(2);
   std::normal_distribution<double> rr(0.8, 0.1);

@@ -104,7 +104,10 @@ TEST_F(TabuletTest, ARowEqualsTheDocumentsAnalysisOfTheSameWindow) {
       {"LFPowerNU", HRV::LFnu(r.spectrum)}, {"HFPowerPercent", HRV::HFPercent(r.spectrum)},
       {"HFPowerNU", HRV::HFnu(r.spectrum)}, {"LFHFRatio", HRV::LFHFRatio(r.spectrum)},
   };
-  for (const auto& [key, value] : expected) EXPECT_DOUBLE_EQ(number(key, from, to), value) << key;
+  for (const auto& [key, value] : expected) {
+    if (std::isnan(value)) EXPECT_TRUE(std::isnan(number(key, from, to))) << key;  // SDARR of 35 s: an empty cell
+    else EXPECT_DOUBLE_EQ(number(key, from, to), value) << key;
+  }
 }
 
 TEST_F(TabuletTest, CellsStayEmptyWithoutBeatsForAnotherDocumentOrWithoutADataSource) {

@@ -55,8 +55,8 @@ TEST(ReportTemplate, IsAsciiWithCrLfLineEndsAndEveryPercentSignIsAPlaceholderOrD
     if (inside.empty()) ++literal; else placeholders.insert(std::stoi(inside));
     i = close + 1;
   }
-  EXPECT_EQ(placeholders.size(), 38u);
-  EXPECT_EQ(*placeholders.begin() + *placeholders.rbegin(), 1 + 38) << "placeholders %1% to %38%";
+  EXPECT_EQ(placeholders.size(), 39u);
+  EXPECT_EQ(*placeholders.begin() + *placeholders.rbegin(), 1 + 39) << "placeholders %1% to %39%";
   EXPECT_GE(literal, 1) << "the power column's title is Power(%%)";
 }
 
@@ -96,7 +96,7 @@ TEST_F(ReportTest, WithoutAnAnalysisOrWithTwoBeatsThePageIsAMessage) {
 TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
   add_varied_beats(200, 17);  // a few ectopic beats
   analyse_whole_channel();
-  const std::string page = HRV::build_report(doc().results(), doc().settings(), {"Run <7>", 1, "0.000 s", 2, "120.000 s"});
+  const std::string page = HRV::build_report(doc().results(), doc().settings(), {"Run <7>", 0, "0.000 s", 1, "120.000 s"});
   const auto json = nlohmann::json::parse(HRV::results_json(doc()));
   const auto& td = json["time_domain"];
   const auto& f = json["frequency"];
@@ -105,8 +105,8 @@ TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
   ASSERT_GT(b["ectopic"].get<int>(), 0);
 
   EXPECT_NE(page.find("<title>Run &lt;7&gt;</title>"), std::string::npos);
-  EXPECT_EQ(row(page, "Analysis Start"), (std::vector<std::string>{"Block: 1, 0.000 s"}));
-  EXPECT_EQ(row(page, "Analysis End"), (std::vector<std::string>{"Block: 2, 120.000 s"}));
+  EXPECT_EQ(row(page, "Analysis Start"), (std::vector<std::string>{"Record 0, 0.000 s"}));
+  EXPECT_EQ(row(page, "Analysis End"), (std::vector<std::string>{"Record 1, 120.000 s"}));
   EXPECT_EQ(row(page, "Total Included Beats")[0], std::to_string(b["total"].get<int>()));
   EXPECT_EQ(row(page, "Included Normal Beats")[0], std::to_string(b["normal"].get<int>()));
   EXPECT_EQ(row(page, "Included Ectopic Beats")[0], std::to_string(b["ectopic"].get<int>()));
@@ -115,7 +115,6 @@ TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
   EXPECT_EQ(row(page, "Average RR")[0], seconds("mean_rr_s"));
   EXPECT_EQ(row(page, "Median RR")[0], seconds("median_rr_s"));
   EXPECT_EQ(row(page, "SDRR")[0], seconds("sdrr_s"));
-  EXPECT_EQ(row(page, "SDARR")[0], seconds("sdarr_s"));
   EXPECT_EQ(row(page, "CVRR")[0], HRV::Eng4(td["cvrr"].get<double>(), ""));
   EXPECT_EQ(row(page, "Average Rate")[0], HRV::Sig4(td["mean_rate_bpm"].get<double>(), "BPM"));
   EXPECT_EQ(row(page, "SD Rate")[0], HRV::Sig4(td["sd_rate_bpm"].get<double>(), "BPM"));
@@ -128,7 +127,7 @@ TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
   EXPECT_EQ(row(page, "VLF Band"), (std::vector<std::string>{"0 - 0.04 Hz"}));
   EXPECT_EQ(row(page, "LF Band"), (std::vector<std::string>{"0.04 - 0.15 Hz"}));
   EXPECT_EQ(row(page, "HF Band"), (std::vector<std::string>{"0.15 - 0.45 Hz"}));
-  EXPECT_NE(page.find("Power(ms\u00b2)"), std::string::npos);
+  EXPECT_NE(page.find("Power(ms<sup>2</sup>)"), std::string::npos);
   EXPECT_NE(page.find("Power(%)"), std::string::npos);
   auto number = [&](const char* key) { return f[key].get<double>(); };
   EXPECT_EQ(row(page, "Total"), (std::vector<std::string>{HRV::Sig4Micro(number("total_power_s2"))}));
@@ -140,6 +139,17 @@ TEST_F(ReportTest, ValuesAreThoseOfResultsJsonInTheirFormats) {
                                                         HRV::Eng4(number("hf_pct"), ""), HRV::Eng4(number("hf_nu"), "")}));
   EXPECT_EQ(row(page, "LF/HF"), (std::vector<std::string>{HRV::Sig4(number("lf_hf"))}));
   EXPECT_EQ(page.find('%' + std::string("1%")), std::string::npos) << "a placeholder was left unfilled";
+}
+
+TEST_F(ReportTest, UndefinedValuesAndWarningsSayWhyAsResultsJsonDoes) {
+  add_varied_beats(40);  // 32 s of beats in a region of 120 s, less than two SDARR periods
+  analyse_whole_channel();
+  const std::string page = HRV::build_report(doc().results(), doc().settings(), place());
+  const auto json = nlohmann::json::parse(HRV::results_json(doc()));
+  ASSERT_TRUE(json["time_domain"]["sdarr_s"].is_null());
+  EXPECT_EQ(row(page, "SDARR")[0], "n/a (" + json["undefined"]["sdarr_s"].get<std::string>() + ")");
+  ASSERT_EQ(json["warnings"].size(), 1u);
+  EXPECT_NE(page.find("Warning: " + json["warnings"][0].get<std::string>()), std::string::npos) << page;
 }
 
 TEST_F(ReportTest, ThePRRRowIsTitledByTheThresholdInMilliseconds) {

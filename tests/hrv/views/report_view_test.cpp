@@ -50,7 +50,7 @@ TEST_F(ReportViewTest, ShowsTheMessageUntilAnAnalysisThenTheReportAndCopiesItInT
   ASSERT_EQ(page->shown.size(), 2u);
   EXPECT_EQ(page->shown[1], view.text());
   // Without display preferences the positions are seconds on the document's time axis.
-  EXPECT_NE(view.text().find("Block: 2, 120.000 s"), std::string::npos);
+  EXPECT_NE(view.text().find("Record 1, 120.000 s"), std::string::npos);
   EXPECT_NE(view.text().find("<td class=\"value\">1 s</td>"), std::string::npos) << "average RR of 1 s beats";
   view.OnDataNotification(4);
   view.OnDataNotification(2);

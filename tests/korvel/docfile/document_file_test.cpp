@@ -103,7 +103,22 @@ TEST_F(DocumentFileTest, ADocumentSavedAndReloadedIsTheSameDocument) {
   EXPECT_EQ(crossings(loaded), crossings(*saved));
   EXPECT_GT(crossings(loaded), 8u);
   // Saved again, it makes the same file.
-  EXPECT_EQ(encode_document(contents_of(loaded)), file_bytes(path));
+  EXPECT_EQ(encode_document(contents_of(loaded, folder.file(""))), file_bytes(path));
+}
+
+// A file that named its recording absolutely opens from a moved study folder holding both;
+// saved inside the folder, it names the recording relatively.
+TEST_F(DocumentFileTest, AStudyFolderOpensWhereverItIsMoved) {
+  ASSERT_TRUE(contents_of(*saved).recordings[0].path.is_absolute());
+  const std::filesystem::path moved = folder.file("moved");
+  std::filesystem::create_directory(moved);
+  std::filesystem::rename(folder.write("study.kvdoc", encode_document(contents_of(*saved))), moved / "study.kvdoc");
+  std::filesystem::rename(csv, moved / csv.filename());
+  services::DocumentFrame& loaded = load_document(*session, moved / "study.kvdoc");
+  EXPECT_EQ(loaded.sources()[0].path, moved / csv.filename());
+  EXPECT_EQ(loaded.data().document().record_length(0), 6000);
+  save_document(loaded, moved / "study.kvdoc");
+  EXPECT_EQ(decode_document(file_bytes(moved / "study.kvdoc")).recordings[0].path, csv.filename());
 }
 
 TEST_F(DocumentFileTest, ATruncatedOrDamagedFileIsRefusedAndLeftAsItWas) {

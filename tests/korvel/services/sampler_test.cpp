@@ -28,7 +28,9 @@ class SamplerTest : public ProbeSession {
 };
 
 TEST_F(SamplerTest, CallsTheSinksInTheDocumentedOrderWhileTheRecordGrows) {
-  const SamplingOutcome out = sample_record(*sampled, source.records[0], {2500});
+  std::vector<std::int64_t> told;  // what the caller hears after each block
+  const SamplingOutcome out = sample_record(*sampled, source.records[0], {2500, [&](std::int64_t ticks) { told.push_back(ticks); }});
+  EXPECT_EQ(told, (std::vector<std::int64_t>{2500, 5000, 7500, 10000}));
   EXPECT_TRUE(out.started);
   EXPECT_EQ(std::tuple(out.record, out.blocks, out.ticks, out.sink_failures), std::tuple(0, std::size_t{4}, std::int64_t{10000}, std::size_t{0}));
 
@@ -52,7 +54,7 @@ TEST_F(SamplerTest, EachRecordOfARecordingIsOneRunIntoItsOwnRecord) {
   io::Recording two = source;
   two.records.push_back(source.records[0]);
   two.records[1].start_time_s = 30.0;
-  const auto outcomes = sample_recording(*sampled, two, {5000});
+  const auto outcomes = sample_recording(*sampled, two, {5000, {}});
   ASSERT_EQ(outcomes.size(), 2u);
   EXPECT_EQ(outcomes[1].record, 1);
   EXPECT_EQ(sampled->data().document().record_count(), 2);
@@ -66,7 +68,7 @@ TEST_F(SamplerTest, RefusesSourcesThatDoNotFitBeforeAnySinkHearsOfIt) {
   ragged.channels[1].samples.resize(10);
   EXPECT_THROW(sample_record(*sampled, narrow), std::invalid_argument);
   EXPECT_THROW(sample_record(*sampled, ragged), std::invalid_argument);
-  EXPECT_THROW(sample_record(*sampled, source.records[0], {0}), std::invalid_argument);
+  EXPECT_THROW(sample_record(*sampled, source.records[0], {0, {}}), std::invalid_argument);
   EXPECT_TRUE(journal_of(*listener).empty());
 
   DocumentFrame& mute = session->open(sampling_document(source), FrameOptions{false, true});

@@ -53,12 +53,37 @@ Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& fil
   throw UsageError("unknown polarity \"" + name + "\"; it is auto, positive or negative");
 }
 
+// Whether the classifier box is to be fitted to the recording: the option, else the
+// settings file's "ClassifierBox", else not.
+bool box_fitted(const AnalyzeOptions& options, const nlohmann::json& file) {
+  std::string name = options.box.value_or("preset");
+  if (!options.box && file.contains("ClassifierBox")) {
+    if (!file["ClassifierBox"].is_string()) throw UsageError("setting \"ClassifierBox\" must be \"auto\" or \"preset\"");
+    name = file["ClassifierBox"].get<std::string>();
+  }
+  if (name != "auto" && name != "preset")
+    throw UsageError("unknown classifier box \"" + name + "\"; it is auto (fitted to the recording) or preset");
+  return name == "auto";
+}
+
+// Fits the classifier box to the analysed beats ("Fit Classifier Box to Beats", which
+// analyses again). Warns on stderr when the beats describe no cluster.
+void fit_box(HrvSession& session) {
+  const std::string before = classifier_box_text(session.results_json());
+  if (!session.run_menu("HRV|FitClassifierBox") || classifier_box_text(session.results_json()) == before)
+    std::fprintf(stderr,
+                 "korvel-hrv: warning: --box auto found no main cluster of beats to fit (it needs at least 20 beats whose "
+                 "interval is within 15 %% of both neighbouring intervals); the box stays %s\n",
+                 before.c_str());
+}
+
 // The named settings of one run: a settings file (a bare object of values, or a results.json
 // whose "settings" it takes), then the preset, the analysed source and the selection flag.
 nlohmann::json settings_for(const AnalyzeOptions& options, nlohmann::json values, ChannelId source, bool selection) {
   // The region comes from the data and the selection, never from a file; the source is
   // the signal asked for, as the polarity makes it.
-  for (const char* key : {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity", "SourceKind"}) values.erase(key);
+  for (const char* key : {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity", "SourceKind", "ClassifierBox"})
+    values.erase(key);
   if (options.preset) values["Preset"] = preset_index(*options.preset);
   values["SourceChannel"] = source.index;
   values["SourceKind"] = source.kind;
@@ -84,8 +109,9 @@ void check_signal(const HrvSession& session, int signal) {
                      std::to_string(session.channel_count()) + " signal(s), numbered from 0");
 }
 
-// Writes results.json, beats.csv and the document file, then prints the summary.
-int finish(HrvSession& session, const AnalyzeOptions& options) {
+// Writes results.json, beats.csv and the document file, then prints the summary (and
+// a warning when the statistics leave many of the detected beats out).
+int finish(HrvSession& session, const AnalyzeOptions& options, bool fitted) {
   std::filesystem::create_directories(options.out);
   const std::string results = session.results_json();
   write_file_atomically(options.out / "results.json", results);
@@ -98,7 +124,8 @@ int finish(HrvSession& session, const AnalyzeOptions& options) {
   if (options.json)
     std::fputs(results.c_str(), stdout);
   else
-    std::fputs(summary_of(results, options.out).c_str(), stdout);
+    std::fputs(summary_of(results, options.out, fitted).c_str(), stdout);
+  if (const auto warning = exclusion_warning(results, fitted)) std::fprintf(stderr, "korvel-hrv: warning: %s\n", warning->c_str());
   return 0;
 }
 
@@ -117,11 +144,13 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
   const ChannelId source = orient(session, options, file, samples, dt);
   session.apply_settings(settings_for(options, file, source, selection));
   if (selection) session.select_seconds(*options.from, *options.to, options.signal);
+  const bool fitted = box_fitted(options, file);
   {
     Progress progress("analysing " + recording.filename().string());
     session.run_macro("HRV_Analyze");
+    if (fitted) fit_box(session);
   }
-  return finish(session, options);
+  return finish(session, options, fitted);
 }
 
 int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
@@ -139,6 +168,7 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
+    if (box_fitted(options, file)) fit_box(session);
     csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal);
   }
   if (out)
@@ -228,7 +258,9 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   // Recording is over: the user switches analysis while sampling off again, so that the
   // saved settings are those the analysis was asked with.
   session.run_macro("HRV_ToggleOnlineMode");
-  return finish(session, options);
+  const bool fitted = box_fitted(options, file);
+  if (fitted) fit_box(session);
+  return finish(session, options, fitted);
 }
 
 int edit(const std::filesystem::path& document, const EditOptions& options) {
@@ -267,7 +299,7 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   // The plots and the report show the edited analysis too.
   session.write_views(out.out);
   session.save_document(document);
-  std::fputs(options.json ? results.c_str() : summary_of(results, out.out).c_str(), stdout);
+  std::fputs(options.json ? results.c_str() : summary_of(results, out.out, false).c_str(), stdout);
   return 0;
 }
 

@@ -32,8 +32,8 @@ constexpr GUID kHrvDocumentClass = make_guid("{EA881A0C-B5E6-42DD-9B2E-4714888D1
 constexpr GUID kHrvChannelCalculationClass = make_guid("{685BF807-4352-408F-B858-577EF212F377}");
 
 // The species presets in the extension's list order (index = preset number).
-const char* const kPresetNames[] = {"human", "large dog", "small dog", "guinea pig", "mouse",
-                                    "pig",   "rabbit",    "rat",       "custom"};
+const char* const kPresetNames[] = {"Human", "Large Dog", "Small Dog", "Guinea Pig", "Mouse",
+                                    "Pig",   "Rabbit",    "Rat",       "Custom"};
 
 std::string normalised(std::string name) {
   for (auto& c : name) c = c == '-' || c == '_' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -56,10 +56,15 @@ int preset_index(const std::string& name) {
   const std::string wanted = normalised(name);
   std::string known;
   for (int i = 0; i < static_cast<int>(std::size(kPresetNames)); ++i) {
-    if (wanted == kPresetNames[i]) return i;
+    if (wanted == normalised(kPresetNames[i])) return i;
     known += std::string(i ? ", " : "") + "\"" + kPresetNames[i] + "\"";
   }
   throw UsageError("unknown preset \"" + name + "\"; the presets are " + known);
+}
+
+std::string preset_name(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kPresetNames))) return std::to_string(index);
+  return kPresetNames[index];
 }
 
 HrvSession::HrvSession() {

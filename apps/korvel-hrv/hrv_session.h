@@ -28,6 +28,9 @@ std::filesystem::path hrv_library_path();
 
 // Preset index for a species name ("Human", "large dog", "Guinea-Pig", "custom", ...).
 int preset_index(const std::string& name);
+// The name of preset `index` as the user reads it ("Human", "Large Dog"); the number
+// itself for an index the list does not hold.
+std::string preset_name(int index);
 
 class HrvSession {
  public:

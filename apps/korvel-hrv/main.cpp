@@ -32,6 +32,8 @@ void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool
   command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column");
   command->add_option("--polarity", o.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
+  command->add_option("--box", o.box, "classifier box: auto (fitted to the recording's beats) or preset (the default)")
+      ->check(CLI::IsMember({"auto", "preset"}));
   if (range) {
     command->add_option("--from", o.from, "start of the range to analyse, seconds");
     command->add_option("--to", o.to, "end of the range to analyse, seconds");
@@ -67,6 +69,8 @@ int main(int argc, char** argv) {
   table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column");
   table->add_option("--polarity", tableOptions.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
+  table->add_option("--box", tableOptions.box, "classifier box: auto (fitted to the recording's beats) or preset (the default)")
+      ->check(CLI::IsMember({"auto", "preset"}));
 
   korvel_hrv::AnalyzeOptions demoOptions;
   std::string species = "human";

@@ -103,6 +103,15 @@ ChannelId orient(HrvSession& session, const AnalyzeOptions& options, const nlohm
   return session.source_channel(options.signal, polarity == Polarity::Negative);
 }
 
+korvel::io::LoadOptions load_options(const AnalyzeOptions& options) {
+  korvel::io::LoadOptions load;
+  load.sampling_rate_hz = options.csvRateHz;
+  if (options.input == "signal") load.input = korvel::io::InputKind::Signal;
+  if (options.input == "annotations") load.input = korvel::io::InputKind::Annotations;
+  if (options.input == "rr") load.input = korvel::io::InputKind::RRList;
+  return load;
+}
+
 void check_signal(const HrvSession& session, int signal) {
   if (signal < 0 || signal >= session.channel_count())
     throw UsageError("signal " + std::to_string(signal) + " does not exist: the recording has " +
@@ -129,21 +138,25 @@ int finish(HrvSession& session, const AnalyzeOptions& options, bool fitted) {
   return 0;
 }
 
+// The channel to analyse: imported beats as they are, else the signal asked for, oriented.
+ChannelId analysis_source(HrvSession& session, const AnalyzeOptions& options, const nlohmann::json& file) {
+  if (const auto beats = session.imported_beats()) return *beats;
+  check_signal(session, options.signal);
+  const auto [samples, dt] = session.signal_samples(options.signal);
+  return orient(session, options, file, samples, dt);
+}
+
 }  // namespace
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
   if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
   HrvSession session;
-  korvel::io::LoadOptions load;
-  load.sampling_rate_hz = options.csvRateHz;
-  session.open_recording(recording, load);
-  check_signal(session, options.signal);
+  session.open_recording(recording, load_options(options));
   const bool selection = options.from.has_value();
   const nlohmann::json file = settings_file(options);
-  const auto [samples, dt] = session.signal_samples(options.signal);
-  const ChannelId source = orient(session, options, file, samples, dt);
+  const ChannelId source = analysis_source(session, options, file);
   session.apply_settings(settings_for(options, file, source, selection));
-  if (selection) session.select_seconds(*options.from, *options.to, options.signal);
+  if (selection) session.select_seconds(*options.from, *options.to, source);
   const bool fitted = box_fitted(options, file);
   {
     Progress progress("analysing " + recording.filename().string());
@@ -156,20 +169,17 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
 int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
           const std::optional<std::filesystem::path>& out) {
   HrvSession session;
-  korvel::io::LoadOptions load;
-  load.sampling_rate_hz = options.csvRateHz;
-  session.open_recording(recording, load);
-  check_signal(session, options.signal);
+  session.open_recording(recording, load_options(options));
   const nlohmann::json file = settings_file(options);
-  const auto [samples, dt] = session.signal_samples(options.signal);
-  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
+  const ChannelId source = analysis_source(session, options, file);
+  session.apply_settings(settings_for(options, file, source, false));
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
     if (box_fitted(options, file)) fit_box(session);
-    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal);
+    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, source);
   }
   if (out)
     write_file_atomically(*out, csv);
@@ -240,6 +250,8 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   } catch (const korvel::io::ImportError& e) {
     throw UsageError(e.what());
   }
+  if (data.records.front().channels.empty())
+    throw UsageError(recording.string() + ": holds beats, not signals, and cannot be sampled; analyze it instead");
   HrvSession session;
   session.open_for_sampling(data, recording);
   check_signal(session, options.signal);
@@ -266,16 +278,19 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
 int edit(const std::filesystem::path& document, const EditOptions& options) {
   HrvSession session;
   session.open_document(document);
-  const int signal = nlohmann::json::parse(session.results_json())["signal"].get<int>();
+  // Edits select on the analysed channel: the recorded signal, or the imported beats.
+  const auto signal = nlohmann::json::parse(session.results_json())["signal"];
+  const ChannelId channel =
+      session.imported_beats().value_or(ChannelId{signal.is_number() ? signal.get<int>() : 0, ChannelId::kDefaultKind});
   const std::string& a = options.action;
   bool done = true;
   if (options.macro) {
     session.replay_macro_file(*options.macro);
   } else if (a == "add-beat") {
-    session.select_point_seconds(options.at, signal);
+    session.select_point_seconds(options.at, channel);
     done = session.run_menu("HRV|AddMarker");
   } else if (a == "delete-beats") {
-    session.select_seconds(options.at, options.to, signal);
+    session.select_seconds(options.at, options.to, channel);
     done = session.run_menu("HRV|RemoveMarker");
   } else if (a == "all-normal") {
     done = session.run_menu("HRV|AllBeatsNormal");

@@ -27,6 +27,9 @@ struct AnalyzeOptions {
   // first analysis (then analyses again), "preset" keeps the preset's box or the settings
   // file's edges. Unset: the settings file's "ClassifierBox", else "preset".
   std::optional<std::string> box;
+  // What the file holds: "signal", "annotations" (beat annotations) or "rr" (an RR list);
+  // unset: recognised from its content.
+  std::optional<std::string> input;
 };
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);

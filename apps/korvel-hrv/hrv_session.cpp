@@ -140,6 +140,14 @@ ChannelId HrvSession::source_channel(int signal, bool inverted) {
   return {index, ChannelId::kComputedReference};
 }
 
+std::optional<ChannelId> HrvSession::imported_beats() const {
+  auto& channels = frame_->data().channels();
+  for (std::int32_t index : channels.indexes())
+    if (channels.recorded_events(index) && channels.name(index) == korvel::io::kBeatChannelName)
+      return ChannelId{index, ChannelId::kComputedReference};
+  return std::nullopt;
+}
+
 double HrvSession::duration_seconds() const {
   const auto& d = frame_->data().document();
   if (d.record_count() == 0) return 0;
@@ -183,17 +191,17 @@ TickPosition position_of(const korvel::doc::Document& d, double seconds) {
 
 }  // namespace
 
-void HrvSession::select_seconds(double from, double to, int signal) {
+void HrvSession::select_seconds(double from, double to, ChannelId channel) {
   if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= --from < --to");
   if (to > duration_seconds() + 1e-9)
     throw UsageError("--to " + std::to_string(to) + " s lies beyond the end of the recording (" +
                      std::to_string(duration_seconds()) + " s)");
   const auto& d = frame_->data().document();
-  frame_->chart_view().select_range(position_of(d, from), position_of(d, to), ChannelId{signal, ChannelId::kDefaultKind});
+  frame_->chart_view().select_range(position_of(d, from), position_of(d, to), channel);
 }
 
-void HrvSession::select_point_seconds(double at, int signal) {
-  frame_->chart_view().select_point(position_of(frame_->data().document(), at), ChannelId{signal, ChannelId::kDefaultKind});
+void HrvSession::select_point_seconds(double at, ChannelId channel) {
+  frame_->chart_view().select_point(position_of(frame_->data().document(), at), channel);
 }
 
 void HrvSession::run_macro(const std::string& name) {
@@ -269,7 +277,7 @@ void append_cell(std::string& out, const korvel::services::TabuletCell& cell) {
 }
 }  // namespace
 
-std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal) {
+std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel) {
   if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw UsageError("--window and --step must be positive");
   korvel::services::Tabulet table(*frame_);
   for (const auto& key : korvel::services::Tabulet::available(session_->application())) table.add_column(key);
@@ -278,7 +286,7 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, in
   std::vector<std::pair<double, double>> windows;
   for (double start = 0; start + windowSeconds <= total + 1e-9; start += stepSeconds) {
     windows.emplace_back(start, start + windowSeconds);
-    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, position_of(d, start), position_of(d, start + windowSeconds)});
+    table.add_row({channel, position_of(d, start), position_of(d, start + windowSeconds)});
   }
   if (windows.empty()) throw UsageError("the recording is shorter than one window");
   std::string out = "start_s,end_s";
@@ -399,15 +407,20 @@ std::string HrvSession::results_json() const {
   // an inverted source names in its own name.
   auto results = nlohmann::ordered_json::parse(read_text(stream.get()));
   const auto& settings = results["settings"];
-  const bool inverted = (settings["SourceKind"].get<std::int32_t>() & ChannelId::kReferenceMask) == ChannelId::kComputedReference;
+  const bool computed = (settings["SourceKind"].get<std::int32_t>() & ChannelId::kReferenceMask) == ChannelId::kComputedReference;
+  const std::int32_t source = settings["SourceChannel"].get<std::int32_t>();
+  const bool beats = computed && frame_->data().channels().contains(source) && frame_->data().channels().recorded_events(source);
+  const bool inverted = computed && !beats;
   if (inverted) {
-    const std::string name = frame_->data().channels().name(settings["SourceChannel"].get<std::int32_t>());
+    const std::string name = frame_->data().channels().name(source);
     results["signal"] = std::stoi(name.substr(kInvertedPrefix.size())) - 1;
   }
+  if (beats) results["signal"] = nullptr;
   nlohmann::ordered_json out;
   for (auto it = results.begin(); it != results.end(); ++it) {
+    if (it.key() == "signal") out["input"] = beats ? "beats" : "signal";
     out[it.key()] = it.value();
-    if (it.key() == "signal") out["polarity"] = inverted ? "negative" : "positive";
+    if (it.key() == "signal") out["polarity"] = beats ? nlohmann::ordered_json() : nlohmann::ordered_json(inverted ? "negative" : "positive");
   }
   return out.dump(2) + "\n";
 }

@@ -48,12 +48,15 @@ class HrvSession {
   // Throws UsageError listing every refused value.
   void apply_settings(const nlohmann::json& values);
   // Selects [from, to) seconds of the data on `signal`'s channel, as the user drags over it.
-  void select_seconds(double from, double to, int signal);
-  void select_point_seconds(double at, int signal);
+  void select_seconds(double from, double to, ChannelId channel);
+  void select_point_seconds(double at, ChannelId channel);
   int channel_count() const;
   // The samples of recorded channel `signal`, one piece per record in order, where the
   // document holds them, and the first record's sample interval.
   std::pair<std::vector<std::span<const float>>, double> signal_samples(int signal) const;
+  // The event channel of beats the host imported (annotations, an RR list), when the
+  // recording is beats rather than signals: the analysis source, with no detection.
+  std::optional<ChannelId> imported_beats() const;
   // The channel the detector is to read for recorded channel `signal`: the channel itself,
   // or with `inverted` the computed channel "Inverted_Ch<signal + 1>" holding its negation
   // (created once), so that the deflection the detector searches for points up.
@@ -73,7 +76,7 @@ class HrvSession {
   void export_rr_intervals(const std::filesystem::path& path);
   // Every Tabulet function over consecutive windows of `windowSeconds`, `stepSeconds` apart,
   // on `signal`, as CSV: start_s,end_s, then one column per function ("name (unit)").
-  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
+  std::string tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
   // 5 complexity) and returns its per-beat values as CSV: record,tick,time_s,value.
   std::string channel_calculation_csv(int parameter);
@@ -87,7 +90,8 @@ class HrvSession {
   void write_views(const std::filesystem::path& dir);
 
   // results.json: the extension's export, with "signal" the recorded channel analysed and
-  // "polarity" the deflection analysed ("positive", or "negative" for an inverted source).
+  // "polarity" the deflection analysed ("positive", or "negative" for an inverted source);
+  // both null for imported beats, which "input" ("signal" or "beats") tells apart.
   std::string results_json() const;
   std::string beats_csv() const;
   void save_document(const std::filesystem::path& path) const;

@@ -49,8 +49,11 @@ int main(int argc, char** argv) {
   korvel_hrv::AnalyzeOptions analyzeOptions;
   std::string recording;
   auto* analyze = app.add_subcommand("analyze", "Detect beats and analyse heart-rate variability of a recording");
-  analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file")->required();
+  analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file; beat annotations or an RR list")->required();
   add_analysis_options(analyze, analyzeOptions, true);
+  analyze->add_option("--input", analyzeOptions.input,
+                      "what RECORDING holds: signal, annotations (beats) or rr (an RR interval list); default: recognised from the content")
+      ->check(CLI::IsMember({"signal", "annotations", "rr"}));
   analyze->add_option("--channel-calc", analyzeOptions.channelCalc,
                       "add an HRV Calculation channel: 0 beat period, 1 change in beat period, 2 beat rate, 5 complexity")
       ->check(CLI::IsMember({0, 1, 2, 3, 4, 5}));

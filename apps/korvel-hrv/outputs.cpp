@@ -81,8 +81,11 @@ std::string summary_of(const std::string& resultsJson, const std::filesystem::pa
   const auto& f = r["frequency"];
   const auto& b = r["beats"];
   std::ostringstream out;
-  out << "recording " << r["recording"].get<std::string>() << ", signal " << r["signal"];
-  if (r.contains("polarity")) out << ", " << r["polarity"].get<std::string>() << " deflection analysed";
+  out << "recording " << r["recording"].get<std::string>();
+  if (r["signal"].is_null())
+    out << ", imported beats (no detection)";
+  else
+    out << ", signal " << r["signal"] << ", " << r["polarity"].get<std::string>() << " deflection analysed";
   out << "\n";
   out << preset_text(r["settings"]) << ", classifier box " << classifier_box_text(resultsJson)
       << (fittedBox ? " (fitted to this recording's beats)" : "") << "\n";

@@ -153,7 +153,7 @@ void Document::ClassifyAllBeatsAsNormal() {
 }
 
 void Document::FitClassifierBoxToBeats() {
-  if (host_sampling() || !extents_known()) return;
+  if (host_sampling()) return;
   if (const auto box = FitClassifierBox(results_.classifierPoints))
     set_classifier_box(box->minRR, box->maxRR, box->minFF, box->maxFF);
 }

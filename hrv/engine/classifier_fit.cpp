@@ -40,17 +40,18 @@ Location locate(std::vector<double> v) {
   return {median, kMadToSd * quantile(v, 0.5)};
 }
 
-bool defined(const PlotPoint& p) { return std::isfinite(p.x) && p.x > 0 && std::isfinite(p.y); }
+bool defined(const PlotPoint& p, bool waveform) { return std::isfinite(p.x) && p.x > 0 && (!waveform || std::isfinite(p.y)); }
 
 bool similar(double rr, double previous) { return std::abs(rr - previous) <= kNeighbourTolerance * previous; }
 
 }  // namespace
 
 std::optional<ClassifierBox> FitClassifierBox(std::span<const PlotPoint> beats) {
+  const bool waveform = std::any_of(beats.begin(), beats.end(), [](const PlotPoint& p) { return std::isfinite(p.y); });
   std::vector<std::size_t> regular;
   for (std::size_t i = 1; i + 1 < beats.size(); ++i)
-    if (defined(beats[i - 1]) && defined(beats[i]) && defined(beats[i + 1]) && similar(beats[i].x, beats[i - 1].x) &&
-        similar(beats[i + 1].x, beats[i].x))
+    if (defined(beats[i - 1], waveform) && defined(beats[i], waveform) && defined(beats[i + 1], waveform) &&
+        similar(beats[i].x, beats[i - 1].x) && similar(beats[i + 1].x, beats[i].x))
       regular.push_back(i);
   if (regular.size() < kFitMinimumRegularBeats) return std::nullopt;
 
@@ -59,13 +60,13 @@ std::optional<ClassifierBox> FitClassifierBox(std::span<const PlotPoint> beats) 
     std::vector<double> logRR, ff;
     for (std::size_t i : cluster) {
       logRR.push_back(std::log(beats[i].x));
-      ff.push_back(beats[i].y);
+      ff.push_back(waveform ? beats[i].y : 0.0);
     }
     const Location r = locate(std::move(logRR)), f = locate(std::move(ff));
     std::vector<std::size_t> next;
     for (std::size_t i : regular)
       if (std::abs(std::log(beats[i].x) - r.median) <= kClusterSpread * r.spread &&
-          std::abs(beats[i].y - f.median) <= kClusterSpread * f.spread)
+          (!waveform || std::abs(beats[i].y - f.median) <= kClusterSpread * f.spread))
         next.push_back(i);
     // A cluster too small to describe keeps the last one that was large enough.
     if (next.size() < kFitMinimumRegularBeats || next == cluster) break;
@@ -77,11 +78,16 @@ std::optional<ClassifierBox> FitClassifierBox(std::span<const PlotPoint> beats) 
     rr.push_back(beats[i].x);
     ff.push_back(beats[i].y);
   }
-  const Location f = locate(ff);
-  const double ffMargin = std::max(kFFMarginOfMedian * std::abs(f.median), kFFMarginSpread * f.spread);
   ClassifierBox box;
   box.minRR = std::clamp(quantile(rr, kTail) * (1.0 - kRRMargin), 0.0, kMaxRRLimit);
   box.maxRR = std::clamp(quantile(rr, 1.0 - kTail) * (1.0 + kRRMargin), 0.0, kMaxRRLimit);
+  if (!waveform) {  // imported beats: FF plays no part, the box spans its whole range
+    box.minFF = 0.0;
+    box.maxFF = kMaxFFLimit;
+    return box;
+  }
+  const Location f = locate(ff);
+  const double ffMargin = std::max(kFFMarginOfMedian * std::abs(f.median), kFFMarginSpread * f.spread);
   box.minFF = std::clamp(quantile(ff, kTail) - ffMargin, 0.0, kMaxFFLimit);
   box.maxFF = std::clamp(quantile(ff, 1.0 - kTail) + ffMargin, 0.0, kMaxFFLimit);
   return box;

@@ -17,6 +17,8 @@
 //    beat-to-beat change of sinus rhythm) and on FF by the larger of 5 % of the median FF
 //    and 3 robust standard deviations; edges are kept inside the settings' ranges
 //    (RR 0 to 60 s, FF 0 to 10).
+// Beats without a waveform (no beat has an FF: imported beats) are fitted on RR alone and
+// the box spans the whole FF range.
 #pragma once
 
 #include <cstddef>

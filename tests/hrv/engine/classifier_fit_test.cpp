@@ -102,6 +102,18 @@ TEST(FitClassifierBox, ARegularRunOfEctopicBeatsApartFromTheMainClusterStaysOuts
   EXPECT_LT(box->maxFF, 1.7);
 }
 
+TEST(FitClassifierBox, BeatsWithoutAWaveformAreFittedOnTheirIntervalsAlone) {
+  Beats b = recording(2000, [](std::size_t) { return 0.8; }, 1.2, [](std::size_t i) { return i % 10 == 9 ? 0.6 : 0.0; }, 1.2);
+  for (auto& p : b.points) p.y = std::nan("");
+  const auto box = HRV::FitClassifierBox(b.points);
+  ASSERT_TRUE(box.has_value());
+  EXPECT_EQ(box->minFF, 0.0);
+  EXPECT_EQ(box->maxFF, 10.0);
+  for (std::size_t i = 0; i < b.points.size(); ++i) {
+    if (b.kinds[i] == Kind::Premature) EXPECT_LT(b.points[i].x, box->minRR);
+  }
+}
+
 TEST(FitClassifierBox, NoBoxWithoutEnoughRegularBeats) {
   // Alternating intervals (sustained bigeminy) and undefined values have no regular beat.
   std::vector<PlotPoint> alternating, undefined(100, {std::nan(""), 1.0});

@@ -110,7 +110,9 @@ TEST(FitClassifierBox, BeatsWithoutAWaveformAreFittedOnTheirIntervalsAlone) {
   EXPECT_EQ(box->minFF, 0.0);
   EXPECT_EQ(box->maxFF, 10.0);
   for (std::size_t i = 0; i < b.points.size(); ++i) {
-    if (b.kinds[i] == Kind::Premature) EXPECT_LT(b.points[i].x, box->minRR);
+    if (b.kinds[i] == Kind::Premature) {
+      EXPECT_LT(b.points[i].x, box->minRR);
+    }
   }
 }
 

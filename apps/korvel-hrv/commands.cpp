@@ -90,7 +90,31 @@ Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& fil
 // The settings that say what is analysed: the region (from the data and the selection,
 // never from a file), the source channel and the polarity that makes it.
 constexpr const char* kPlaceSettings[] = {"StartTick", "StartRecord", "EndTick", "EndRecord", "Polarity",
-                                          "SourceChannel", "SourceKind", "AnalyseSelection"};
+                                          "SourceChannel", "SourceKind", "AnalyseSelection", "ClassifierBox"};
+
+// Whether the classifier box is to be fitted to the recording: the option, else the
+// settings file's "ClassifierBox", else not.
+bool box_fitted(const AnalyzeOptions& options, const nlohmann::json& file) {
+  std::string name = options.box.value_or("preset");
+  if (!options.box && file.contains("ClassifierBox")) {
+    if (!file["ClassifierBox"].is_string()) throw UsageError("setting \"ClassifierBox\" must be \"auto\" or \"preset\"");
+    name = file["ClassifierBox"].get<std::string>();
+  }
+  if (name != "auto" && name != "preset")
+    throw UsageError("unknown classifier box \"" + name + "\"; it is auto (fitted to the recording) or preset");
+  return name == "auto";
+}
+
+// Fits the classifier box to the analysed beats ("Fit Classifier Box to Beats", which
+// analyses again). Warns on stderr when the beats describe no cluster.
+void fit_box(HrvSession& session) {
+  const std::string before = classifier_box_text(session.results_json());
+  if (!session.run_menu("HRV|FitClassifierBox") || classifier_box_text(session.results_json()) == before)
+    std::fprintf(stderr,
+                 "korvel-hrv: warning: --box auto found no main cluster of beats to fit (it needs at least 20 beats whose "
+                 "interval is within 15 %% of both neighbouring intervals); the box stays %s\n",
+                 before.c_str());
+}
 
 // The named settings of one run: a settings file (a bare object of values, or a results.json
 // whose "settings" it takes), then the preset, the analysed source and the selection flag.
@@ -115,6 +139,15 @@ ChannelId orient(HrvSession& session, const AnalyzeOptions& options, const nlohm
   return session.source_channel(options.signal, polarity == Polarity::Negative);
 }
 
+korvel::io::LoadOptions load_options(const AnalyzeOptions& options) {
+  korvel::io::LoadOptions load;
+  load.sampling_rate_hz = options.csvRateHz;
+  if (options.input == "signal") load.input = korvel::io::InputKind::Signal;
+  if (options.input == "annotations") load.input = korvel::io::InputKind::Annotations;
+  if (options.input == "rr") load.input = korvel::io::InputKind::RRList;
+  return load;
+}
+
 void check_signal(const HrvSession& session, int signal) {
   if (signal < 0 || signal >= session.channel_count())
     throw UsageError("signal " + std::to_string(signal) + " does not exist: the recording has " +
@@ -123,9 +156,12 @@ void check_signal(const HrvSession& session, int signal) {
 
 // Writes every output of an analysis into `dir` (results.json, beats.csv, rr.txt, the
 // report and the views, channel_calc.csv when the document has that channel) and saves the
-// document to `document`, then prints the summary or results.json. analyze, sample and edit
-// all finish here, so an edit leaves no output of the analysis before it.
-int finish(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document, bool json) {
+// document to `document`, then prints the summary or results.json, and warns when the
+// statistics leave many of the detected beats out. analyze, sample and edit all finish
+// here, so an edit leaves no output of the analysis before it. `fitted`: the classifier box
+// was fitted to this recording (--box auto).
+int finish(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document, bool json,
+           bool fitted) {
   std::filesystem::create_directories(dir);
   const std::string results = session.results_json();
   write_file_atomically(dir / "results.json", results);
@@ -134,15 +170,24 @@ int finish(HrvSession& session, const std::filesystem::path& dir, const std::fil
   session.write_views(dir);
   if (const auto calculation = session.channel_calculation_csv()) write_file_atomically(dir / "channel_calc.csv", *calculation);
   session.save_document(document);
-  const std::string summary = summary_of(results, dir);
+  const std::string summary = summary_of(results, dir, fitted);
   std::fputs(json ? results.c_str() : summary.c_str(), stdout);
   print_warnings(results);
+  if (const auto warning = exclusion_warning(results, fitted)) std::fprintf(stderr, "korvel-hrv: warning: %s\n", warning->c_str());
   return 0;
 }
 
-int finish(HrvSession& session, const AnalyzeOptions& options) {
+int finish(HrvSession& session, const AnalyzeOptions& options, bool fitted) {
   if (options.channelCalc) session.add_channel_calculation(*options.channelCalc);
-  return finish(session, options.out, options.out / kDocumentFileName, options.json);
+  return finish(session, options.out, options.out / kDocumentFileName, options.json, fitted);
+}
+
+// The channel to analyse: imported beats as they are, else the signal asked for, oriented.
+ChannelId analysis_source(HrvSession& session, const AnalyzeOptions& options, const nlohmann::json& file) {
+  if (const auto beats = session.imported_beats()) return *beats;
+  check_signal(session, options.signal);
+  const auto [samples, dt] = session.signal_samples(options.signal);
+  return orient(session, options, file, samples, dt);
 }
 
 }  // namespace
@@ -153,39 +198,35 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
     throw CommandLineError("--from " + shortest_text(*options.from) + " --to " + shortest_text(*options.to) +
                            ": a range needs 0 <= --from < --to (seconds from the start of the recording)");
   HrvSession session;
-  korvel::io::LoadOptions load;
-  load.sampling_rate_hz = options.csvRateHz;
-  session.open_recording(recording, load);
-  check_signal(session, options.signal);
+  session.open_recording(recording, load_options(options));
   const bool selection = options.from.has_value();
   const nlohmann::json file = settings_file(options.settings, options.preset);
-  const auto [samples, dt] = session.signal_samples(options.signal);
-  const ChannelId source = orient(session, options, file, samples, dt);
+  const ChannelId source = analysis_source(session, options, file);
   apply_settings(session, settings_for(options, file, source, selection), options.settings);
-  if (selection) session.select_seconds(*options.from, *options.to, options.signal);
+  if (selection) session.select_seconds(*options.from, *options.to, source);
+  const bool fitted = box_fitted(options, file);
   {
     Progress progress("analysing " + recording.filename().string());
     session.run_macro("HRV_Analyze");
+    if (fitted) fit_box(session);
   }
-  return finish(session, options);
+  return finish(session, options, fitted);
 }
 
 int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
           const std::optional<std::filesystem::path>& out) {
   HrvSession session;
-  korvel::io::LoadOptions load;
-  load.sampling_rate_hz = options.csvRateHz;
-  session.open_recording(recording, load);
-  check_signal(session, options.signal);
+  session.open_recording(recording, load_options(options));
   const nlohmann::json file = settings_file(options.settings, options.preset);
-  const auto [samples, dt] = session.signal_samples(options.signal);
-  apply_settings(session, settings_for(options, file, orient(session, options, file, samples, dt), false), options.settings);
+  const ChannelId source = analysis_source(session, options, file);
+  apply_settings(session, settings_for(options, file, source, false), options.settings);
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
-    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, options.signal,
+    if (box_fitted(options, file)) fit_box(session);
+    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, source,
                               [&](double fraction) { progress.done(fraction); });
   }
   if (out)
@@ -257,6 +298,8 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   } catch (const korvel::io::ImportError& e) {
     throw UsageError(e.what());
   }
+  if (data.records.front().channels.empty())
+    throw UsageError(recording.string() + ": holds beats, not signals, and cannot be sampled; analyze it instead");
   HrvSession session;
   session.open_for_sampling(data, recording);
   check_signal(session, options.signal);
@@ -275,7 +318,9 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   // Recording is over: the user switches analysis while sampling off again, so that the
   // saved settings are those the analysis was asked with.
   session.run_macro("HRV_ToggleOnlineMode");
-  return finish(session, options);
+  const bool fitted = box_fitted(options, file);
+  if (fitted) fit_box(session);
+  return finish(session, options, fitted);
 }
 
 namespace {
@@ -327,7 +372,10 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   check_edit(options);
   HrvSession session;
   session.open_document(document);
-  const int signal = nlohmann::json::parse(session.results_json())["signal"].get<int>();
+  // Edits select on the analysed channel: the recorded signal, or the imported beats.
+  const auto signal = nlohmann::json::parse(session.results_json())["signal"];
+  const ChannelId channel =
+      session.imported_beats().value_or(ChannelId{signal.is_number() ? signal.get<int>() : 0, ChannelId::kDefaultKind});
   if (options.settings || options.preset) {
     // New settings, then the analysis again with them; the document keeps its signal,
     // polarity and region.
@@ -342,10 +390,10 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   if (options.macro) {
     session.replay_macro_file(*options.macro);
   } else if (a == "add-beat") {
-    session.select_point_seconds(options.times[0], signal);
+    session.select_point_seconds(options.times[0], channel);
     done = session.run_menu("HRV|AddMarker");
   } else if (a == "delete-beats") {
-    session.select_seconds(options.times[0], options.times[1], signal);
+    session.select_seconds(options.times[0], options.times[1], channel);
     done = session.run_menu("HRV|RemoveMarker");
   } else if (a == "all-normal") {
     done = session.run_menu("HRV|AllBeatsNormal");
@@ -367,7 +415,7 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
     std::fputs(text, stderr);
   }
   const std::filesystem::path dir = document.parent_path().empty() ? std::filesystem::path(".") : document.parent_path();
-  return finish(session, dir, document, options.json);
+  return finish(session, dir, document, options.json, false);
 }
 
 }  // namespace korvel_hrv

@@ -24,6 +24,13 @@ struct AnalyzeOptions {
   // recording), "positive" or "negative" (the signal is analysed inverted). Unset: the
   // settings file's "Polarity", else "auto".
   std::optional<std::string> polarity;
+  // The classifier box: "auto" fits it to the recording's main cluster of beats after a
+  // first analysis (then analyses again), "preset" keeps the preset's box or the settings
+  // file's edges. Unset: the settings file's "ClassifierBox", else "preset".
+  std::optional<std::string> box;
+  // What the file holds: "signal", "annotations" (beat annotations) or "rr" (an RR list);
+  // unset: recognised from its content.
+  std::optional<std::string> input;
 };
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);

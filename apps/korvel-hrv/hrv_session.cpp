@@ -32,8 +32,8 @@ constexpr GUID kHrvDocumentClass = make_guid("{EA881A0C-B5E6-42DD-9B2E-4714888D1
 constexpr GUID kHrvChannelCalculationClass = make_guid("{685BF807-4352-408F-B858-577EF212F377}");
 
 // The species presets in the extension's list order (index = preset number).
-const char* const kPresetNames[] = {"human", "large dog", "small dog", "guinea pig", "mouse",
-                                    "pig",   "rabbit",    "rat",       "custom"};
+const char* const kPresetNames[] = {"Human", "Large Dog", "Small Dog", "Guinea Pig", "Mouse",
+                                    "Pig",   "Rabbit",    "Rat",       "Custom"};
 
 std::string normalised(std::string name) {
   for (auto& c : name) c = c == '-' || c == '_' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -56,10 +56,15 @@ int preset_index(const std::string& name) {
   const std::string wanted = normalised(name);
   std::string known;
   for (int i = 0; i < static_cast<int>(std::size(kPresetNames)); ++i) {
-    if (wanted == kPresetNames[i]) return i;
+    if (wanted == normalised(kPresetNames[i])) return i;
     known += std::string(i ? ", " : "") + "\"" + kPresetNames[i] + "\"";
   }
   throw UsageError("unknown preset \"" + name + "\"; the presets are " + known);
+}
+
+std::string preset_name(int index) {
+  if (index < 0 || index >= static_cast<int>(std::size(kPresetNames))) return std::to_string(index);
+  return kPresetNames[index];
 }
 
 HrvSession::HrvSession() {
@@ -135,6 +140,14 @@ ChannelId HrvSession::source_channel(int signal, bool inverted) {
   return {index, ChannelId::kComputedReference};
 }
 
+std::optional<ChannelId> HrvSession::imported_beats() const {
+  auto& channels = frame_->data().channels();
+  for (std::int32_t index : channels.indexes())
+    if (channels.recorded_events(index) && channels.name(index) == korvel::io::kBeatChannelName)
+      return ChannelId{index, ChannelId::kComputedReference};
+  return std::nullopt;
+}
+
 double HrvSession::duration_seconds() const {
   const auto& d = frame_->data().document();
   if (d.record_count() == 0) return 0;
@@ -188,17 +201,17 @@ TickPosition position_of(const korvel::doc::Document& d, double seconds) {
 
 }  // namespace
 
-void HrvSession::select_seconds(double from, double to, int signal) {
+void HrvSession::select_seconds(double from, double to, ChannelId channel) {
   if (!(from >= 0) || !(to > from)) throw UsageError("a range needs 0 <= start < end");
   if (to > duration_seconds() + 1e-9)
     throw UsageError("the range " + shortest_text(from) + " s to " + shortest_text(to) +
                      " s ends beyond the end of the recording (" + shortest_text(duration_seconds()) + " s)");
   const auto& d = frame_->data().document();
-  frame_->chart_view().select_range(position_of(d, from), position_of(d, to), ChannelId{signal, ChannelId::kDefaultKind});
+  frame_->chart_view().select_range(position_of(d, from), position_of(d, to), channel);
 }
 
-void HrvSession::select_point_seconds(double at, int signal) {
-  frame_->chart_view().select_point(position_of(frame_->data().document(), at), ChannelId{signal, ChannelId::kDefaultKind});
+void HrvSession::select_point_seconds(double at, ChannelId channel) {
+  frame_->chart_view().select_point(position_of(frame_->data().document(), at), channel);
 }
 
 void HrvSession::run_macro(const std::string& name) {
@@ -287,7 +300,7 @@ std::string csv_title(std::string name) {
 
 }  // namespace
 
-std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, int signal,
+std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel,
                                     const std::function<void(double)>& done) {
   if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
   // The Tabulet's "Analysis Start" and "Analysis End" give the document's whole analysis
@@ -323,7 +336,7 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, in
       out += "\n";
     }
     const auto [from, to] = windows[r];
-    table.add_row({ChannelId{signal, ChannelId::kDefaultKind}, from, to});
+    table.add_row({channel, from, to});
     out += shortest_text(seconds_of(from)) + "," + shortest_text(seconds_of(to));
     const auto cells = table.evaluate();
     for (const auto& cell : cells.front()) {
@@ -437,15 +450,20 @@ std::string HrvSession::results_json() const {
   // an inverted source names in its own name.
   auto results = nlohmann::ordered_json::parse(read_text(stream.get()));
   const auto& settings = results["settings"];
-  const bool inverted = (settings["SourceKind"].get<std::int32_t>() & ChannelId::kReferenceMask) == ChannelId::kComputedReference;
+  const bool computed = (settings["SourceKind"].get<std::int32_t>() & ChannelId::kReferenceMask) == ChannelId::kComputedReference;
+  const std::int32_t source = settings["SourceChannel"].get<std::int32_t>();
+  const bool beats = computed && frame_->data().channels().contains(source) && frame_->data().channels().recorded_events(source);
+  const bool inverted = computed && !beats;
   if (inverted) {
-    const std::string name = frame_->data().channels().name(settings["SourceChannel"].get<std::int32_t>());
+    const std::string name = frame_->data().channels().name(source);
     results["signal"] = std::stoi(name.substr(kInvertedPrefix.size())) - 1;
   }
+  if (beats) results["signal"] = nullptr;
   nlohmann::ordered_json out;
   for (auto it = results.begin(); it != results.end(); ++it) {
+    if (it.key() == "signal") out["input"] = beats ? "beats" : "signal";
     out[it.key()] = it.value();
-    if (it.key() == "signal") out["polarity"] = inverted ? "negative" : "positive";
+    if (it.key() == "signal") out["polarity"] = beats ? nlohmann::ordered_json() : nlohmann::ordered_json(inverted ? "negative" : "positive");
   }
   return out.dump(2) + "\n";
 }

@@ -29,6 +29,9 @@ std::filesystem::path hrv_library_path();
 
 // Preset index for a species name ("Human", "large dog", "Guinea-Pig", "custom", ...).
 int preset_index(const std::string& name);
+// The name of preset `index` as the user reads it ("Human", "Large Dog"); the number
+// itself for an index the list does not hold.
+std::string preset_name(int index);
 
 class HrvSession {
  public:
@@ -46,12 +49,15 @@ class HrvSession {
   // Throws UsageError listing every refused value.
   void apply_settings(const nlohmann::json& values);
   // Selects [from, to) seconds of the data on `signal`'s channel, as the user drags over it.
-  void select_seconds(double from, double to, int signal);
-  void select_point_seconds(double at, int signal);
+  void select_seconds(double from, double to, ChannelId channel);
+  void select_point_seconds(double at, ChannelId channel);
   int channel_count() const;
   // The samples of recorded channel `signal`, one piece per record in order, where the
   // document holds them, and the first record's sample interval.
   std::pair<std::vector<std::span<const float>>, double> signal_samples(int signal) const;
+  // The event channel of beats the host imported (annotations, an RR list), when the
+  // recording is beats rather than signals: the analysis source, with no detection.
+  std::optional<ChannelId> imported_beats() const;
   // The channel the detector is to read for recorded channel `signal`: the channel itself,
   // or with `inverted` the computed channel "Inverted_Ch<signal + 1>" holding its negation
   // (created once), so that the deflection the detector searches for points up.
@@ -71,11 +77,12 @@ class HrvSession {
   // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
   void export_rr_intervals(const std::filesystem::path& path);
   // The Tabulet functions over consecutive windows of `windowSeconds`, `stepSeconds` apart,
-  // on `signal`, as CSV: each row's window ("Analysis Start (s)", "Analysis End (s)"), then
+  // on `channel`, as CSV: each row's window ("Analysis Start (s)", "Analysis End (s)"), then
   // one column per statistic ("name (unit)", units in ASCII: "ms2"; "pRR50 (%)" for a 50 ms
   // threshold), numbers in the shortest form that reads back exactly.
   // `done` hears the fraction of the rows written so far.
-  std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal, const std::function<void(double)>& done);
+  std::string tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel,
+                          const std::function<void(double)>& done);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
   // 3 activity, 4 mobility, 5 complexity).
   void add_channel_calculation(int parameter);
@@ -92,7 +99,8 @@ class HrvSession {
   void write_views(const std::filesystem::path& dir);
 
   // results.json: the extension's export, with "signal" the recorded channel analysed and
-  // "polarity" the deflection analysed ("positive", or "negative" for an inverted source).
+  // "polarity" the deflection analysed ("positive", or "negative" for an inverted source);
+  // both null for imported beats, which "input" ("signal" or "beats") tells apart.
   std::string results_json() const;
   std::string beats_csv() const;
   void save_document(const std::filesystem::path& path) const;

@@ -56,6 +56,8 @@ void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool
   command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column");
   command->add_option("--polarity", o.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
+  command->add_option("--box", o.box, "classifier box: auto (fitted to the recording's beats) or preset (the default)")
+      ->check(CLI::IsMember({"auto", "preset"}));
   if (range) {
     command->add_option("--from", o.from, "start of the range to analyse, seconds");
     command->add_option("--to", o.to, "end of the range to analyse, seconds");
@@ -72,8 +74,11 @@ int main(int argc, char** argv) {
   korvel_hrv::AnalyzeOptions analyzeOptions;
   std::string recording;
   auto* analyze = app.add_subcommand("analyze", "Detect beats and analyse heart-rate variability of a recording");
-  analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file")->required();
+  analyze->add_option("RECORDING", recording, "WFDB header, EDF/BDF, MATLAB or CSV/TSV file; beat annotations or an RR list")->required();
   add_analysis_options(analyze, analyzeOptions, true);
+  analyze->add_option("--input", analyzeOptions.input,
+                      "what RECORDING holds: signal, annotations (beats) or rr (an RR interval list); default: recognised from the content")
+      ->check(CLI::IsMember({"signal", "annotations", "rr"}));
   analyze->add_option("--channel-calc", analyzeOptions.channelCalc,
                       "add an HRV Calculation channel: 0 beat period (s), 1 change in beat period (s), 2 beat rate (BPM), "
                       "3 activity (variance of the beat's complexity segment, signal unit squared), 4 mobility (1/s), "
@@ -94,6 +99,8 @@ int main(int argc, char** argv) {
   table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column");
   table->add_option("--polarity", tableOptions.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
+  table->add_option("--box", tableOptions.box, "classifier box: auto (fitted to the recording's beats) or preset (the default)")
+      ->check(CLI::IsMember({"auto", "preset"}));
 
   korvel_hrv::AnalyzeOptions demoOptions;
   std::string species = "human";

@@ -12,6 +12,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "apps/korvel-hrv/hrv_session.h"
+
 namespace korvel_hrv {
 
 void write_file_atomically(const std::filesystem::path& path, const std::string& contents) {
@@ -41,7 +43,40 @@ std::string shortest_text(double value) {
   return std::string(buffer, end);
 }
 
-std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir) {
+namespace {
+
+// "preset Human", as a species preset is named to the user.
+std::string preset_text(const nlohmann::json& settings) {
+  return "preset " + preset_name(settings["Preset"].get<int>());
+}
+
+}  // namespace
+
+std::string classifier_box_text(const std::string& resultsJson) {
+  const auto s = nlohmann::json::parse(resultsJson)["settings"];
+  char text[96];
+  std::snprintf(text, sizeof text, "RR %.3f-%.3f s, FF %.3f-%.3f", s["MinRR"].get<double>(), s["MaxRR"].get<double>(),
+                s["MinFF"].get<double>(), s["MaxFF"].get<double>());
+  return text;
+}
+
+std::optional<std::string> exclusion_warning(const std::string& resultsJson, bool fittedBox) {
+  const auto r = nlohmann::json::parse(resultsJson);
+  const auto& b = r["beats"];
+  const auto detected = b["detected"].get<std::size_t>(), excluded = b["excluded"].get<std::size_t>();
+  if (5 * excluded <= detected) return std::nullopt;
+  std::ostringstream out;
+  char share[32];
+  std::snprintf(share, sizeof share, "%.1f %%", 100.0 * static_cast<double>(excluded) / static_cast<double>(detected));
+  out << excluded << " of " << detected << " detected beats (" << share << ") are left out of the statistics; " << b["ectopic"] << " lie outside the classifier box ("
+      << classifier_box_text(resultsJson) << (fittedBox ? ", fitted to this recording" : ", " + preset_text(r["settings"]))
+      << ")." << (fittedBox ? "" : " --box auto fits the box to this recording's beats;")
+      << " --preset chooses another species; a settings file sets the box (MinRR, MaxRR, MinFF, MaxFF) or keeps "
+         "ectopic beats in (\"ExcludeEctopic\": false).";
+  return out.str();
+}
+
+std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir, bool fittedBox) {
   const auto r = nlohmann::json::parse(resultsJson);
   const auto& t = r["time_domain"];
   const auto& f = r["frequency"];
@@ -57,11 +92,17 @@ std::string summary_of(const std::string& resultsJson, const std::filesystem::pa
     return buffer;
   };
   std::ostringstream out;
-  out << "recording " << r["recording"].get<std::string>() << ", signal " << r["signal"];
-  if (r.contains("polarity")) out << ", " << r["polarity"].get<std::string>() << " deflection analysed";
+  out << "recording " << r["recording"].get<std::string>();
+  if (r["signal"].is_null())
+    out << ", imported beats (no detection)";
+  else
+    out << ", signal " << r["signal"] << ", " << r["polarity"].get<std::string>() << " deflection analysed";
   out << "\n";
-  out << "beats: " << b["detected"] << " detected, " << b["total"] << " analysed (" << b["normal"] << " normal, "
-      << b["ectopic"] << " ectopic)\n";
+  out << preset_text(r["settings"]) << ", classifier box " << classifier_box_text(resultsJson)
+      << (fittedBox ? " (fitted to this recording's beats)" : "") << "\n";
+  out << "beats: " << b["detected"] << " detected, " << b["total"] << " analysed (" << b["normal"] << " normal), "
+      << b["excluded"] << " excluded; " << b["ectopic"] << " ectopic (outside the box: " << b["outside_rr"] << " on RR, "
+      << b["outside_ff"] << " on FF)\n";
   out << "mean RR " << value(t, "mean_rr_s", 1000, 1, " ms") << ", mean rate " << value(t, "mean_rate_bpm", 1, 1, " bpm")
       << ", SDRR " << value(t, "sdrr_s", 1000, 1, " ms") << ", RMSSD " << value(t, "rmssd_s", 1000, 1, " ms") << ", pRR"
       << value(t, "prr_threshold_s", 1000, 0, "") << " " << value(t, "prrx_pct", 1, 2, " %") << "\n";

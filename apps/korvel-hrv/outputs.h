@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -18,9 +19,16 @@ void write_file_atomically(const std::filesystem::path& path, const std::string&
 // The shortest text that reads back as `value` ("0.1", "1805.5555555555557", "1e-07").
 std::string shortest_text(double value);
 
+// The classifier box of a results.json text: "RR 0.800-1.200 s, FF 1.000-1.500".
+std::string classifier_box_text(const std::string& resultsJson);
+
+// When the statistics leave out more than a fifth of the detected beats: what was left out
+// and which option changes it. `fittedBox` as for summary_of.
+std::optional<std::string> exclusion_warning(const std::string& resultsJson, bool fittedBox);
+
 // A short human-readable summary of a results.json text; an undefined value shows as
-// "n/a (reason)".
-std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir);
+// "n/a (reason)". `fittedBox`: the classifier box was fitted to this recording (--box auto).
+std::string summary_of(const std::string& resultsJson, const std::filesystem::path& outDir, bool fittedBox);
 // The warnings of a results.json text on stderr, one line each.
 void print_warnings(const std::string& resultsJson);
 

@@ -88,9 +88,21 @@ std::string results_json(const Document& document) {
   region["end"] = position(data, document, s.region_end());
   out["region"] = region;
 
-  std::size_t detected = 0;
-  for_each_beat(document, [&](const FiducialEvent&, std::int32_t) { ++detected; });
-  out["beats"] = {{"total", TotalBeats(r)}, {"normal", NormalBeats(r)}, {"ectopic", EctopicBeats(r)}, {"detected", detected}};
+  // Ectopic beats are counted as beats.csv classes them, analysed or not; `excluded` is
+  // every detected beat the statistics leave out (ectopic with exclusion on, the beat after
+  // one, beats without an interval, a difference or a complexity).
+  std::size_t detected = 0, ectopic = 0, outsideRR = 0, outsideFF = 0;
+  for_each_beat(document, [&](const FiducialEvent& e, std::int32_t) {
+    ++detected;
+    if (display_class(e) != BeatDisplayClass::Ectopic) return;
+    ++ectopic;
+    outsideRR += (e.flags & ClassOutsideRR) != 0;
+    outsideFF += (e.flags & ClassOutsideFF) != 0;
+  });
+  const std::size_t total = TotalBeats(r);
+  out["beats"] = {{"total", total},          {"normal", NormalBeats(r)},   {"ectopic", ectopic},
+                  {"detected", detected},    {"outside_rr", outsideRR},    {"outside_ff", outsideFF},
+                  {"excluded", detected > total ? detected - total : 0}};
 
   // Undefined statistics are null, with the reason under their key in "undefined".
   ordered_json undefined = ordered_json::object();

@@ -153,6 +153,9 @@ class Document final : public ComObject<IHRVDocument, IExtensionDocument, IAnaly
   void AddBeatMarker();
   void DeleteBeatMarker();
   void ClassifyAllBeatsAsNormal();
+  // Sets the classifier box around the main cluster of the analysed beats (FitClassifierBox)
+  // and re-analyses; leaves the box as it is when the beats describe no cluster.
+  void FitClassifierBoxToBeats();
 
   // What commands, views and functions read.
   struct Selection {
@@ -199,6 +202,8 @@ class Document final : public ComObject<IHRVDocument, IExtensionDocument, IAnaly
   void take_analysis_apart();
   // After a beat edit or a new classifier box: redefine the fiducial stage and recompute.
   void refresh_beats();
+  // Stores a new classifier box in the settings (RR in s) and re-analyses with it.
+  void set_classifier_box(double minRR, double maxRR, double minFF, double maxFF);
   ChannelId fiducial_channel() const;
   TickPosition end_of_data() const;
   ComPtr<IChartData> chart_data() const;

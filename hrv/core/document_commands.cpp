@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hrv/core/document.h"
+#include "hrv/engine/classifier_fit.h"
 #include "hrv/host/commands.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
@@ -145,13 +146,24 @@ void Document::DeleteBeatMarker() {
 
 void Document::ClassifyAllBeatsAsNormal() {
   if (host_sampling() || !extents_known()) return;
-  notify_about_to_change(ChangeCode::Analysis);
   const double dRR = kBoxMargin * results_.maxRR;
   const double dFF = kBoxMargin * results_.maxFF;
-  settings_->MinRR = std::max(results_.minRR - dRR, 0.0);
-  settings_->MaxRR = results_.maxRR + dRR;
-  settings_->MinFF = std::max(results_.minFF - dFF, 0.0);
-  settings_->MaxFF = results_.maxFF + dFF;
+  set_classifier_box(std::max(results_.minRR - dRR, 0.0), results_.maxRR + dRR, std::max(results_.minFF - dFF, 0.0),
+                     results_.maxFF + dFF);
+}
+
+void Document::FitClassifierBoxToBeats() {
+  if (host_sampling()) return;
+  if (const auto box = FitClassifierBox(results_.classifierPoints))
+    set_classifier_box(box->minRR, box->maxRR, box->minFF, box->maxFF);
+}
+
+void Document::set_classifier_box(double minRR, double maxRR, double minFF, double maxFF) {
+  notify_about_to_change(ChangeCode::Analysis);
+  settings_->MinRR = minRR;
+  settings_->MaxRR = maxRR;
+  settings_->MinFF = minFF;
+  settings_->MaxFF = maxFF;
   settings_->Dirty = true;  // the box is a setting the document file keeps
   if (detector_.Build(kChangeFiducial, settings_.get())) detector_.ShowBeatMarkers(settings_.get());
   UpdateChannelCalcs();

@@ -17,6 +17,7 @@ constexpr std::u16string_view kEnvelope = u"%1 * %2 + %3 * %4";
 constexpr std::u16string_view kNormalise = u"normalizeSec(%1,%2,%3,%4)";
 constexpr std::u16string_view kPeaks = u"cmpeakdet(%1,%2,%3,%4)";
 constexpr std::u16string_view kFiducial = u"fiducial(%1,%2,%3,%4,%5,%6,%7,%8,%9,%10,%11,%12,%13)";
+constexpr std::u16string_view kBeatList = u"beats(%1,%2,%3,%4,%5,%6,%7,%8,%9,%10)";
 
 constexpr std::int32_t kDerivativePoints = 3;
 constexpr double kPeakDetectorConstant = 30;
@@ -64,6 +65,13 @@ std::u16string DetectorBase::SourceReference(const SettingsFields& settings) con
   }
 }
 
+bool DetectorBase::SourceIsBeatList(const SettingsFields& settings) const {
+  // The host opens an event reader only over a channel of events.
+  ComPtr<IEventReader> reader;
+  return source_of(settings).reference() == ChannelId::kComputedReference &&
+         document()->OpenEventReader(source_of(settings), {0, 0}, {0, 0}, reader.put()) == S_OK && reader;
+}
+
 bool DetectorBase::BuildFilterGroup(const SettingsFields& s) {
   const std::u16string taps = format_integer(HilbertLength(s));
   const std::u16string lpf = fill_placeholders(kLowPass, {SourceReference(s), format_number(s.LowPassHz)});
@@ -91,6 +99,13 @@ bool DetectorBase::BuildDetectionGroup(const SettingsFields& s) {
 bool DetectorBase::BuildFiducialGroup(const SettingsFields& s) {
   // Integer parameters travel as doubles, so large ticks take the exponent form.
   auto as_double = [](std::int32_t v) { return format_number(static_cast<double>(v)); };
+  if (SourceIsBeatList(s))
+    return Define(FiducialName(),
+                  fill_placeholders(kBeatList, {SourceReference(s), format_number(s.MinRR), format_number(s.MaxRR),
+                                                format_number(s.MinFF), format_number(s.MaxFF), as_double(s.StartRecord),
+                                                as_double(s.StartTick), as_double(s.EndRecord), as_double(s.EndTick),
+                                                format_number(s.ExcludeEctopic ? 1 : 0)}),
+                  u"");
   const std::u16string fid = fill_placeholders(
       kFiducial, {LowPassName(), DetectedName(), format_number(s.QRSWidthSec), format_number(0.0), format_number(s.MinRR),
                   format_number(s.MaxRR), format_number(s.MinFF), format_number(s.MaxFF), as_double(s.StartRecord),
@@ -100,6 +115,8 @@ bool DetectorBase::BuildFiducialGroup(const SettingsFields& s) {
 
 bool DetectorBase::Build(std::uint32_t flags, const SettingsFields* settings) {
   if (!settings || !has_document()) return false;
+  // Imported beats need no detection: no filter or detection stage to define.
+  if (SourceIsBeatList(*settings)) flags &= ~(FilterGroup | DetectionGroup);
   bool ok = true;
   if (flags & FilterGroup) ok = BuildFilterGroup(*settings);
   bool detection = true;

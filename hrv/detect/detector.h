@@ -57,6 +57,10 @@ class DetectorBase : public ExtLib::ArithmeticChannelManager {
   std::int32_t HilbertLength(const SettingsFields& settings) const;
   // How expressions refer to the source channel ("Ch1", "RCh3" or a computed channel name).
   std::u16string SourceReference(const SettingsFields& settings) const;
+  // True when the source is a channel of events (beats the host imported from annotations
+  // or an RR list) rather than a signal: then the beats are those events, and the chain is
+  // its fiducial stage alone, `beats(...)` over the source.
+  bool SourceIsBeatList(const SettingsFields& settings) const;
 
  private:
   std::array<std::u16string_view, 7> StageNames() const;

@@ -75,7 +75,12 @@ SampleRange complexity_segment(std::int32_t tick, std::int32_t width, std::int32
 }
 
 BeatClassifier::BeatClassifier(ClassifierBox box, bool excludeEctopic, std::int32_t width, double dt) noexcept
-    : box_(box), exclude_ectopic_(excludeEctopic), smoothing_(smoothing_length(width)), dt_(dt), grid_(dt) {}
+    : box_(box),
+      exclude_ectopic_(excludeEctopic),
+      waveform_(width > 0),
+      smoothing_(smoothing_length(width)),
+      dt_(dt),
+      grid_(dt) {}
 
 void BeatClassifier::reset() noexcept {
   previous_tick_ = FiducialEvent::kEmptyTick;
@@ -103,10 +108,10 @@ void BeatClassifier::classify(FiducialEvent& beat, std::span<const float> segmen
 }
 
 std::uint32_t BeatClassifier::flags_for(const FiducialEvent& beat) const noexcept {
-  if (std::isnan(beat.rr) || std::isnan(beat.ff)) return ClassUnknown;
+  if (std::isnan(beat.rr) || (waveform_ && std::isnan(beat.ff))) return ClassUnknown;
   std::uint32_t flags = 0;
   if (grid_.below(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR)) flags |= ClassOutsideRR;
-  if (beat.ff < box_.minFF || beat.ff > box_.maxFF) flags |= ClassOutsideFF;
+  if (waveform_ && (beat.ff < box_.minFF || beat.ff > box_.maxFF)) flags |= ClassOutsideFF;
   const bool ectopic = flags != 0;
   if (!(exclude_ectopic_ && ectopic)) flags |= UseRR;
   // With exclusion on, a difference that involves an ectopic or unknown interval is left

@@ -54,7 +54,9 @@ struct ClassifierBox {
 // the rest of its per-run state.
 class BeatClassifier {
  public:
-  // `width` is the complexity window in samples, `dt` the sample interval in seconds.
+  // `width` is the complexity window in samples, `dt` the sample interval in seconds. A
+  // width of 0 means the beats have no waveform (beats imported from annotations or an RR
+  // list): their FF is undefined and they are classified by their RR interval alone.
   BeatClassifier(ClassifierBox box, bool excludeEctopic, std::int32_t width, double dt) noexcept;
 
   // Forgets the previous beat, as at the start of a run.
@@ -70,6 +72,7 @@ class BeatClassifier {
 
   ClassifierBox box_;
   bool exclude_ectopic_;
+  bool waveform_;  // FF takes part in the class
   std::int32_t smoothing_;
   double dt_;
   SampleGrid grid_;

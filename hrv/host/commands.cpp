@@ -62,6 +62,11 @@ void update_all_beats_normal(Document& d, ICommandUpdate& u) {
   u.SetEnabled(to_variant_bool(open_for_edits(d) && d.extents_known()));
 }
 
+// Beats without a waveform have no FF extents, but a box can be fitted to their RR.
+void update_fit_box(Document& d, ICommandUpdate& u) {
+  u.SetEnabled(to_variant_bool(open_for_edits(d) && !d.results().classifierPoints.empty()));
+}
+
 void update_online_mode(Document& d, ICommandUpdate& u) {
   u.SetEnabled(to_variant_bool(d.can_sample()));
   set_check(u, d.settings().OnlineMode);
@@ -94,6 +99,7 @@ constexpr CommandHandlers kCommands[] = {
     {CmdRemoveMarker, [](Document& d) { d.DeleteBeatMarker(); }, update_remove_marker},
     {CmdShowMarkers, send_macro<MacroToggleEventMarkers>, update_show_markers},
     {CmdAllBeatsNormal, [](Document& d) { d.ClassifyAllBeatsAsNormal(); }, update_all_beats_normal},
+    {CmdFitClassifierBox, [](Document& d) { d.FitClassifierBoxToBeats(); }, update_fit_box},
     {CmdUnused, nullptr, disabled},
     {CmdOnlineMode, send_macro<MacroToggleOnlineMode>, update_online_mode},
     {CmdReselect, send_macro<MacroReselectAnalyzedRegion>, enabled_with_region},

@@ -34,6 +34,7 @@ enum CommandNumber : std::uint16_t {
   CmdReselect = 16,
   CmdClearAnalysis = 17,
   CmdAnalyse = 18,
+  CmdFitClassifierBox = 19,
 };
 
 // Local numbers of the view types the extension registers (low half of a view type id).

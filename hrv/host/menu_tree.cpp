@@ -41,6 +41,7 @@ constexpr MenuTreeItem kTree[] = {
     {CmdRemoveMarker, u"HRV|RemoveMarker", 63, nullptr, 0, 0},
     {CmdShowMarkers, u"HRV|ShowMarkers", 66, nullptr, 0, 0},
     {CmdAllBeatsNormal, u"HRV|AllBeatsNormal", 69, nullptr, 0, 0},
+    {CmdFitClassifierBox, u"HRV|FitClassifierBox", 201, nullptr, 0, 0},
     {0, u"HRV|-", 0, nullptr, 0, 0},
     {CmdOnlineMode, u"HRV|OnlineMode", 74, nullptr, 0, 0},
     {0, u"HRV|-", 0, nullptr, 0, 0},

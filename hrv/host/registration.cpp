@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "hrv/detect/beat_list_enumerator.h"
 #include "hrv/detect/fiducial_enumerator.h"
 #include "hrv/detect/selector_enumerator.h"
 #include "hrv/host/beat_markers.h"
@@ -75,6 +76,7 @@ HRESULT register_class_objects(IUnknown* host) noexcept {
     objects.push_back(ComPtr<IUnknown>::retain(make_com<DocumentClass>()->identity()));
     objects.push_back(make_fiducial_enumerator_class());
     objects.push_back(make_selector_enumerator_class());
+    objects.push_back(make_beat_list_enumerator_class());
     objects.push_back(ComPtr<IUnknown>::retain(make_com<FiducialDrawClass>()->identity()));
     for (const ComPtr<IUnknown>& view : make_view_classes()) objects.push_back(view);
     objects.push_back(ComPtr<IUnknown>::retain(make_com<RRIntervalSaveClassObject>()->identity()));

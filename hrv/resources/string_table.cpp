@@ -223,6 +223,10 @@ constexpr StringEntry kStrings[] = {
     {198, "HRV Delta RR Histogram Plot"},
     {199, "HRV Classifier Plot"},
     {200, "HRV Poincar\u00e9 Plot"},
+    // Fit Classifier Box to Beats: menu text, prompt, tooltip.
+    {201, "&Fit Classifier Box to Beats"},
+    {202, "Set the classifier box around the main cluster of this recording's beats"},
+    {203, "Fit Classifier Box to Beats"},
 };
 
 consteval bool ids_ascending_and_texts_present() {

@@ -59,7 +59,17 @@ class ComputedChannels::Scope final : public expr::Scope {
 };
 
 ComputedChannels::ComputedChannels(std::shared_ptr<const doc::Document> document, const FunctionTable& functions, ComPtr<IChartData> chart)
-    : document_(std::move(document)), functions_(functions), chart_(std::move(chart)), next_index_(document_->channel_count()) {}
+    : document_(std::move(document)), functions_(functions), chart_(std::move(chart)), next_index_(document_->channel_count()) {
+  const auto& recorded = document_->event_channels();
+  for (std::size_t i = 0; i < recorded.size(); ++i) {
+    Channel& c = channels_[next_index_];
+    c.index = next_index_++;
+    c.name = recorded[i];
+    c.recorded = static_cast<std::int32_t>(i);
+    c.program.emplace();
+    c.program->kind = expr::ValueKind::Events;  // a leaf: the events are the document's
+  }
+}
 
 ComputedChannels::~ComputedChannels() {
   // Pipelines refer to the enumerator runtimes; let them go first.
@@ -160,6 +170,7 @@ expr::Resolved ComputedChannels::compile(std::string_view text, std::optional<st
 
 void ComputedChannels::set_expression(std::int32_t index, const std::string& text) {
   Channel& c = at(index);
+  if (c.recorded) throw expr::ExpressionError("channel '" + c.name + "' holds recorded events and takes no expression", 1);
   if (!text.empty()) compile(text, index);
   reset_with_dependents(c.name);
   c.expression = text;
@@ -187,7 +198,7 @@ bool ComputedChannels::keeps_samples(std::int32_t index) {
 }
 
 void ComputedChannels::compile_channel(Channel& c) {
-  if (c.compiled_epoch == epoch_ || c.busy) return;
+  if (c.recorded || c.compiled_epoch == epoch_ || c.busy) return;
   Busy busy(c.busy);
   c.compiled_epoch = epoch_;
   c.program.reset();
@@ -299,6 +310,12 @@ void ComputedChannels::update(Channel& c, std::int32_t record) {
 void ComputedChannels::run(Channel& c, std::int32_t record) {
   RecordResult& r = result(c, record);
   if ((!r.samples || r.samples->complete) && (!r.events || r.events->complete)) return;
+  if (c.recorded) {
+    for (std::int32_t tick : document_->events(record, *c.recorded)) r.events->append_tick(tick);
+    r.events->final_until = document_->record_length(record);
+    r.events->complete = true;
+    return;
+  }
   if (!r.live) {
     if (c.ordered && record != c.next_record)
       throw EvaluationError("channel '" + c.name + "' is evaluated in record order and cannot return to record " + std::to_string(record));

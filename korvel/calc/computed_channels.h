@@ -49,6 +49,10 @@ class ComputedChannels {
   // Channels whose expressions name it hold no data until a channel of that name returns.
   void remove(std::int32_t index);
   bool contains(std::int32_t index) const noexcept { return channels_.count(index) != 0; }
+  // Whether the channel offers events recorded with the document (imported beats) rather
+  // than a calculation. Such a channel exists from the start, under the event channel's
+  // name, yields its events and takes no expression.
+  bool recorded_events(std::int32_t index) const { return at(index).recorded.has_value(); }
   // In increasing order, which is the order they were created in (document files keep it).
   std::vector<std::int32_t> indexes() const;
   const std::string& name(std::int32_t index) const;
@@ -94,6 +98,7 @@ class ComputedChannels {
     std::string name;
     bool flag = false;
     std::string expression;
+    std::optional<std::int32_t> recorded;  // the document's event channel it offers
     // Compiled for epoch `compiled_epoch`; nothing when the expression is missing or fails.
     std::optional<expr::Resolved> program;
     std::string error;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "korvel/doc/document.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
@@ -27,6 +28,10 @@ Document::Document(io::Recording recording) : name_(std::move(recording.name)) {
   if (!recording.records.empty())
     for (const auto& c : recording.records[widest].channels) channels_.push_back({c.name, c.unit, 0});
   for (std::size_t i = 0; i < channels_.size(); ++i) channels_[i].colour = default_colour(static_cast<std::int32_t>(i));
+  for (const auto& in : recording.records)
+    for (const auto& e : in.events)
+      if (std::find(event_channels_.begin(), event_channels_.end(), e.name) == event_channels_.end())
+        event_channels_.push_back(e.name);
 
   for (auto& in : recording.records) {
     if (!(in.tick_interval_s > 0.0) || !std::isfinite(in.tick_interval_s))
@@ -44,6 +49,12 @@ Document::Document(io::Recording recording) : name_(std::move(recording.name)) {
                                     std::to_string(samples.size()) + " samples where the others have " + std::to_string(length));
       length = samples.size();
       out.channels[c] = std::move(samples);
+    }
+    if (length == 0) length = in.length();  // a record of events alone
+    out.events.resize(event_channels_.size());
+    for (auto& e : in.events) {
+      const auto at = std::find(event_channels_.begin(), event_channels_.end(), e.name) - event_channels_.begin();
+      out.events[static_cast<std::size_t>(at)] = std::move(e.ticks);
     }
     if (static_cast<std::int64_t>(length) > kMaxTicks)
       throw std::invalid_argument("record " + std::to_string(records_.size()) + " is longer than 2^31 - 1 ticks");
@@ -81,6 +92,15 @@ bool Document::has_data(std::int32_t record, std::int32_t channel) const {
   if (channel < 0 || channel >= channel_count()) return false;
   // A sampling record holds data for every channel from its first tick on.
   return !r.channels[static_cast<std::size_t>(channel)].empty() || (!complete(record) && r.length == 0);
+}
+
+std::span<const std::int32_t> Document::events(std::int32_t record, std::int32_t index) const {
+  const Record& r = record_at(record);
+  if (index < 0 || index >= static_cast<std::int32_t>(event_channels_.size()))
+    throw std::out_of_range("no event channel " + std::to_string(index));
+  // A record sampled after the import holds none.
+  if (static_cast<std::size_t>(index) >= r.events.size()) return {};
+  return r.events[static_cast<std::size_t>(index)];
 }
 
 std::span<const float> Document::samples(std::int32_t record, std::int32_t channel) const {

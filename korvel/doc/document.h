@@ -48,6 +48,13 @@ class Document {
   const ChannelInfo& channel(std::int32_t index) const;
   void set_colour(std::int32_t index, std::uint32_t rgb);
 
+  // Event channels recorded with the data (beats imported from annotations or an RR list),
+  // by name; the computed channels offer each under its name.
+  const std::vector<std::string>& event_channels() const noexcept { return event_channels_; }
+  // The ticks of event channel `index` (of event_channels()) in the record; empty where
+  // the record holds none.
+  std::span<const std::int32_t> events(std::int32_t record, std::int32_t index) const;
+
   std::int32_t record_count() const noexcept { return static_cast<std::int32_t>(records_.size()); }
   std::int32_t record_length(std::int32_t record) const;
   double tick_interval(std::int32_t record) const;
@@ -85,12 +92,14 @@ class Document {
     double interval = 0.0;
     std::int32_t length = 0;
     std::vector<std::vector<float>> channels;  // one per document channel; empty: no data
+    std::vector<std::vector<std::int32_t>> events;  // one per event channel
   };
 
   const Record& record_at(std::int32_t record) const;
 
   std::string name_;
   std::vector<ChannelInfo> channels_;
+  std::vector<std::string> event_channels_;
   std::vector<Record> records_;
   bool sampling_ = false;
   double announced_interval_ = 0.0;

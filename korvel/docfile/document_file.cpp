@@ -111,6 +111,7 @@ DocumentContents contents_of(const services::DocumentFrame& frame, const std::fi
     c.calculations.push_back({channels.name(calculated.channel.index), calculated.class_id,
                               services::channel_calculation_settings(f, calculated.channel)});
   for (std::int32_t index : channels.indexes()) {
+    if (channels.recorded_events(index)) continue;  // they come again with the recording
     // An extension's calculation makes its expression again when the document is opened.
     const bool calculated = std::any_of(frame.calculated_channels().begin(), frame.calculated_channels().end(),
                                         [&](const services::CalculatedChannel& x) { return x.channel.index == index; });

@@ -13,6 +13,9 @@
 namespace korvel::io {
 
 Recording load_recording(const std::filesystem::path& path, const LoadOptions& options) {
+  const InputKind input = options.input ? *options.input : recognise_input(path, options.sampling_rate_hz);
+  if (input == InputKind::Annotations) return read_annotated_beats(path);
+  if (input == InputKind::RRList) return read_rr_list(path);
   std::string extension = path.extension().string();
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return std::tolower(c); });

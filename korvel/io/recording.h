@@ -5,6 +5,8 @@
 // ticks.
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,12 +19,27 @@ struct Channel {
   std::vector<float> samples;  // physical values, one per tick of the record
 };
 
+// Events recorded with the data rather than computed from it: beats read from annotations
+// or an RR list.
+struct EventChannel {
+  std::string name;
+  std::vector<std::int32_t> ticks;  // ascending
+};
+
 struct Record {
   double start_time_s = 0.0;     // start on the recording's one time axis, seconds
-  double tick_interval_s = 0.0;  // seconds per sample
+  double tick_interval_s = 0.0;  // seconds per sample (per tick of the events)
   std::vector<Channel> channels;
+  std::vector<EventChannel> events = {};
 
-  std::size_t length() const noexcept { return channels.empty() ? 0 : channels.front().samples.size(); }
+  // Ticks of the record: its samples, or for a record of events alone, up to its last event.
+  std::size_t length() const noexcept {
+    if (!channels.empty()) return channels.front().samples.size();
+    std::size_t n = 0;
+    for (const auto& e : events)
+      if (!e.ticks.empty()) n = std::max(n, static_cast<std::size_t>(e.ticks.back()) + 1);
+    return n;
+  }
 };
 
 struct Recording {

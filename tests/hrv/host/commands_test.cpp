@@ -51,7 +51,7 @@ TEST_F(CommandTest, MenuTreeGivesEveryCommandItsTextAndTwoShorterForms) {
     EXPECT_EQ(item.commandId >> 16, module_id()) << item.path;
     EXPECT_FALSE(item.text.empty()) << item.path;
   }
-  EXPECT_EQ(commands.size(), 17u);
+  EXPECT_EQ(commands.size(), 18u);
   EXPECT_EQ(menus->items.back().path + " " + menus->items.back().anchor, "HRV|Analyse analyse");
   Bstr tip;
   ASSERT_EQ(menus->strings->GetString(61, tip.put()), S_OK);

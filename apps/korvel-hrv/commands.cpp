@@ -321,13 +321,24 @@ void check_edit(const EditOptions& options) {
     throw CommandLineError("edit \"" + typed(options) + "\": FROM must come before TO");
 }
 
+// Analyses the document again over the region of `results` (its results.json as opened):
+// an analysis of a selection takes its region from the selection, so that is made again.
+void reanalyse(HrvSession& session, const nlohmann::json& results) {
+  const auto& start = results["region"]["start"]["seconds"];
+  const auto& end = results["region"]["end"]["seconds"];
+  if (results["settings"]["AnalyseSelection"].get<bool>() && start.is_number() && end.is_number())
+    session.select_seconds(start.get<double>(), end.get<double>(), results["signal"].get<int>());
+  session.run_macro("HRV_Analyze");
+}
+
 }  // namespace
 
 int edit(const std::filesystem::path& document, const EditOptions& options) {
   check_edit(options);
   HrvSession session;
   session.open_document(document);
-  const int signal = nlohmann::json::parse(session.results_json())["signal"].get<int>();
+  const nlohmann::json opened = nlohmann::json::parse(session.results_json());
+  const int signal = opened["signal"].get<int>();
   if (options.settings || options.preset) {
     // New settings, then the analysis again with them; the document keeps its signal,
     // polarity and region.
@@ -335,7 +346,7 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
     for (const char* key : kPlaceSettings) values.erase(key);
     if (options.preset) values["Preset"] = preset_index(*options.preset);
     apply_settings(session, values, options.settings);
-    session.run_macro("HRV_Analyze");
+    reanalyse(session, opened);
   }
   const std::string& a = options.action;
   bool done = true;
@@ -352,7 +363,7 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   } else if (a == "clear") {
     session.run_macro("HRV_ClearAnalysis");
   } else if (a == "reanalyze") {
-    session.run_macro("HRV_Analyze");
+    reanalyse(session, opened);
   } else if (a == "toggle-markers") {
     session.run_macro("HRV_ToggleEventMarkers");
   }

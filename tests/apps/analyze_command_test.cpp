@@ -267,6 +267,12 @@ TEST(EditCommand, EditsSurviveReopeningTheDocument) {
   char said[64];
   std::snprintf(said, sizeof said, "box now RR %.4g-%.4g s", box["MinRR"].get<double>(), box["MaxRR"].get<double>());
   EXPECT_NE(normal.output.find(said), std::string::npos) << normal.output;
+  // reanalyze keeps the region of an analysis of a selection.
+  const auto part = cli::fresh_folder("edit-part");
+  ASSERT_EQ(cli::run("analyze '" + (moved / "demo-human.csv").string() + "' --from 100 --to 400 --out '" + part.string() + "'").status, 0);
+  const std::string analysed = cli::read_file(part / "results.json");
+  ASSERT_EQ(cli::run("edit '" + (part / "document.korvel").string() + "' reanalyze").status, 0);
+  EXPECT_EQ(cli::read_file(part / "results.json"), analysed);
 }
 
 // Every error exits 1 and a command line written wrong 2, each with a message that names

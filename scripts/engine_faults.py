@@ -28,7 +28,7 @@ M = [
  ('classifier box edge inclusive', 'hrv/engine/classifier.cpp', 'if (grid_.below(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR))', 'if (!grid_.above(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR))'),
  ('off-by-one search window edge', 'hrv/engine/fiducial_search.cpp', 'std::int64_t{s} + params_.width;', 'std::int64_t{s} + params_.width - 1;'),
  ('user-removed beat not skipped', 'hrv/engine/fiducial_search.cpp', 'removed && *removed == here) continue;', 'removed && *removed == here && false) continue;'),
- ('SDARR boundary reached one step late', 'hrv/engine/group_averager.cpp', 'while (boundary <= t) boundary += groupLength;', 'while (boundary < t) boundary += groupLength;'),
+ ('SDARR boundary reached one step late', 'hrv/engine/group_averager.cpp', 'while (reached(t, boundary)) boundary += groupLength;', 'while (grid.above(t - boundary, 0.0)) boundary += groupLength;'),
 ]
 ok = True
 for name, path, old, new in M:

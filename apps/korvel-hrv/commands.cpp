@@ -366,6 +366,16 @@ void check_edit(const EditOptions& options) {
     throw CommandLineError("edit \"" + typed(options) + "\": FROM must come before TO");
 }
 
+// Analyses the document again over the region of `results` (its results.json as opened):
+// an analysis of a selection takes its region from the selection, so that is made again.
+void reanalyse(HrvSession& session, const nlohmann::json& results, ChannelId channel) {
+  const auto& start = results["region"]["start"]["seconds"];
+  const auto& end = results["region"]["end"]["seconds"];
+  if (results["settings"]["AnalyseSelection"].get<bool>() && start.is_number() && end.is_number())
+    session.select_seconds(start.get<double>(), end.get<double>(), channel);
+  session.run_macro("HRV_Analyze");
+}
+
 }  // namespace
 
 int edit(const std::filesystem::path& document, const EditOptions& options) {
@@ -373,7 +383,8 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   HrvSession session;
   session.open_document(document);
   // Edits select on the analysed channel: the recorded signal, or the imported beats.
-  const auto signal = nlohmann::json::parse(session.results_json())["signal"];
+  const nlohmann::json opened = nlohmann::json::parse(session.results_json());
+  const auto& signal = opened["signal"];
   const ChannelId channel =
       session.imported_beats().value_or(ChannelId{signal.is_number() ? signal.get<int>() : 0, ChannelId::kDefaultKind});
   if (options.settings || options.preset) {
@@ -383,7 +394,7 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
     for (const char* key : kPlaceSettings) values.erase(key);
     if (options.preset) values["Preset"] = preset_index(*options.preset);
     apply_settings(session, values, options.settings);
-    session.run_macro("HRV_Analyze");
+    reanalyse(session, opened, channel);
   }
   const std::string& a = options.action;
   bool done = true;
@@ -400,7 +411,7 @@ int edit(const std::filesystem::path& document, const EditOptions& options) {
   } else if (a == "clear") {
     session.run_macro("HRV_ClearAnalysis");
   } else if (a == "reanalyze") {
-    session.run_macro("HRV_Analyze");
+    reanalyse(session, opened, channel);
   } else if (a == "toggle-markers") {
     session.run_macro("HRV_ToggleEventMarkers");
   }

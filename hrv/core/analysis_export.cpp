@@ -106,36 +106,35 @@ std::string results_json(const Document& document) {
 
   // Undefined statistics are null, with the reason under their key in "undefined".
   ordered_json undefined = ordered_json::object();
-  auto statistic = [&](const char* key, double x, Needs needs, const char* otherwise) {
+  auto statistic = [&](const char* key, double x, Needs needs) {
     if (std::isfinite(x)) return ordered_json(x);
-    const char* why = WhyUndefined(r, needs);
-    undefined[key] = *why ? why : otherwise;
+    undefined[key] = WhyUndefined(r, needs);
     return ordered_json(nullptr);
   };
-  const char* noSpread = "undefined for these beats";
-  out["time_domain"] = {{"mean_rr_s", statistic("mean_rr_s", MeanRR(r), Needs::OneBeat, noSpread)},
-                        {"median_rr_s", statistic("median_rr_s", MedianRR(r), Needs::OneBeat, noSpread)},
-                        {"sdrr_s", statistic("sdrr_s", SDRR(r), Needs::TwoBeats, noSpread)},
-                        {"cvrr", statistic("cvrr", CVRR(r), Needs::TwoBeats, noSpread)},
-                        {"mean_rate_bpm", statistic("mean_rate_bpm", MeanRate(r), Needs::OneBeat, noSpread)},
-                        {"sd_rate_bpm", statistic("sd_rate_bpm", SDRate(r), Needs::TwoBeats, noSpread)},
-                        {"sdsd_s", statistic("sdsd_s", SDSD(r), Needs::TwoBeats, noSpread)},
-                        {"rmssd_s", statistic("rmssd_s", RMSSD(r), Needs::TwoBeats, noSpread)},
+  out["time_domain"] = {{"mean_rr_s", statistic("mean_rr_s", MeanRR(r), Needs::OneBeat)},
+                        {"median_rr_s", statistic("median_rr_s", MedianRR(r), Needs::OneBeat)},
+                        {"sdrr_s", statistic("sdrr_s", SDRR(r), Needs::TwoBeats)},
+                        {"cvrr", statistic("cvrr", CVRR(r), Needs::TwoBeats)},
+                        {"mean_rate_bpm", statistic("mean_rate_bpm", MeanRate(r), Needs::OneBeat)},
+                        {"sd_rate_bpm", statistic("sd_rate_bpm", SDRate(r), Needs::TwoBeats)},
+                        {"sdsd_s", statistic("sdsd_s", SDSD(r), Needs::TwoBeats)},
+                        {"rmssd_s", statistic("rmssd_s", RMSSD(r), Needs::TwoBeats)},
                         {"prr_threshold_s", number(r.threshold)},
-                        {"prrx_pct", statistic("prrx_pct", PRRx(r), Needs::TwoBeats, noSpread)},
-                        {"sdarr_s", statistic("sdarr_s", SDARR(r), Needs::TwoSdarrGroups, noSpread)}};
-  out["nonlinear"] = {{"sd1_s", statistic("sd1_s", SD1(r), Needs::TwoBeats, noSpread)},
-                      {"sd2_s", statistic("sd2_s", SD2(r), Needs::TwoBeats,
-                                          "the delta-RR variance outweighs the RR variance (2·var RR < var ΔRR / 2)")}};
+                        {"prrx_pct", statistic("prrx_pct", PRRx(r), Needs::TwoBeats)},
+                        {"sdarr_s", statistic("sdarr_s", SDARR(r), Needs::TwoSdarrGroups)}};
+  out["nonlinear"] = {{"sd1_s", statistic("sd1_s", SD1(r), Needs::TwoBeats)},
+                      {"sd2_s", statistic("sd2_s", SD2(r), Needs::SD2Variance)}};
 
   const PowerSpectrum& p = r.spectrum;
-  const char* zero = "its denominator power is 0";
-  auto power = [&](const char* key, double x) { return statistic(key, HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum, zero); };
+  auto power = [&](const char* key, double x) { return statistic(key, HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum); };
+  auto share = [&](const char* key, double x) {
+    return statistic(key, HasSpectrum(r) ? x : kUndefinedStatistic, Needs::PowerDenominator);
+  };
   out["frequency"] = {{"total_power_s2", power("total_power_s2", p.totalPower)}, {"vlf_power_s2", power("vlf_power_s2", p.vlfPower)},
                       {"lf_power_s2", power("lf_power_s2", p.lfPower)},          {"hf_power_s2", power("hf_power_s2", p.hfPower)},
-                      {"vlf_pct", power("vlf_pct", VLFPercent(p))},              {"lf_pct", power("lf_pct", LFPercent(p))},
-                      {"hf_pct", power("hf_pct", HFPercent(p))},                 {"lf_nu", power("lf_nu", LFnu(p))},
-                      {"hf_nu", power("hf_nu", HFnu(p))},                        {"lf_hf", power("lf_hf", LFHFRatio(p))}};
+                      {"vlf_pct", share("vlf_pct", VLFPercent(p))},              {"lf_pct", share("lf_pct", LFPercent(p))},
+                      {"hf_pct", share("hf_pct", HFPercent(p))},                 {"lf_nu", share("lf_nu", LFnu(p))},
+                      {"hf_nu", share("hf_nu", HFnu(p))},                        {"lf_hf", share("lf_hf", LFHFRatio(p))}};
   out["undefined"] = undefined;
   out["warnings"] = Warnings(r);
   ordered_json bins = ordered_json::array();

@@ -77,7 +77,7 @@ void BeatStatistics::Recompute(std::uint32_t mask, const StatisticsOptions& opti
     medianRR = sorted_median(rrSeries);
   }
   if (mask & RecalcAnyGroups) {
-    GroupAverager counted = GroupAverager::over(timeSeries, rrSeries, startTime, endTime, options.sdarrPeriod);
+    GroupAverager counted = GroupAverager::over(timeSeries, rrSeries, startTime, endTime, options.sdarrPeriod, grid);
     if (!(mask & RecalcGroups)) counted.means = groups.means;  // recount only
     groups = counted;
   }
@@ -135,6 +135,7 @@ void BeatStatistics::StartIncremental(const StatisticsOptions& options, double n
   // The first boundary lies one group length past the current time, or where the groups
   // of an earlier analysis left it, moved on past the current time.
   groups.groupLength = options.sdarrPeriod;
+  groups.grid = grid;
   if (groups.boundary == 0.0) groups.boundary = now;
   groups.advance_past(now);
 }

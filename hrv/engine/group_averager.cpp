@@ -7,8 +7,10 @@ namespace HRV {
 // the groups as they are instead of stepping the boundary forever.
 
 void GroupAverager::clear(double length) noexcept {
+  const SampleGrid kept = grid;
   *this = GroupAverager{};
   groupLength = length;
+  grid = kept;
 }
 
 void GroupAverager::start(double origin, double first) noexcept {
@@ -19,12 +21,12 @@ void GroupAverager::start(double origin, double first) noexcept {
 
 void GroupAverager::advance_past(double t) noexcept {
   if (!(groupLength > 0.0)) return;
-  while (boundary <= t) boundary += groupLength;
+  while (reached(t, boundary)) boundary += groupLength;
 }
 
 void GroupAverager::add(double t, double rr) noexcept {
   if (!(groupLength > 0.0)) return;
-  if (t >= boundary) {
+  if (reached(t, boundary)) {
     if (openCount > 0) close_open_group();
     advance_past(t);
   }
@@ -33,7 +35,7 @@ void GroupAverager::add(double t, double rr) noexcept {
 }
 
 void GroupAverager::close_if_complete(double end) noexcept {
-  if (!(groupLength > 0.0) || openCount == 0 || end < boundary) return;
+  if (!(groupLength > 0.0) || openCount == 0 || !reached(end, boundary)) return;
   close_open_group();
   boundary += groupLength;
 }
@@ -46,9 +48,10 @@ void GroupAverager::close_open_group() noexcept {
 }
 
 GroupAverager GroupAverager::over(std::span<const double> times, std::span<const double> rr, double origin,
-                                  double end, double length) noexcept {
+                                  double end, double length, SampleGrid grid) noexcept {
   GroupAverager g;
   g.clear(length);
+  g.grid = grid;
   g.start(origin, times.empty() ? origin : times.front());
   for (std::size_t i = 0; i < times.size() && i < rr.size(); ++i) g.add(times[i], rr[i]);
   g.close_if_complete(end);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <span>
 
+#include "sample_grid.h"
 #include "statistics.h"
 
 namespace HRV {
@@ -19,6 +20,7 @@ struct GroupAverager {
   double openSum = 0.0;          // s: ΣRR of the open group
   std::uint32_t openCount = 0;   // beats in the open group
   double groupLength = 300.0;    // L, s (the SDARR averaging setting)
+  SampleGrid grid;               // the beats' sampling grid: a beat on a boundary in whole samples is on it
 
   // Forgets every group and takes the group length; the boundary goes back to 0.
   void clear(double length) noexcept;
@@ -40,13 +42,15 @@ struct GroupAverager {
   // Moves the boundary by whole steps of L until it lies beyond t.
   void advance_past(double t) noexcept;
 
-  // The groups of a whole series: clear(length), start(origin, first time), add every beat,
-  // close_if_complete(end).
+  // The groups of a whole series on `grid`: clear(length), start(origin, first time), add
+  // every beat, close_if_complete(end).
   static GroupAverager over(std::span<const double> times, std::span<const double> rr, double origin, double end,
-                            double length) noexcept;
+                            double length, SampleGrid grid = SampleGrid()) noexcept;
 
  private:
   void close_open_group() noexcept;
+  // t at or beyond `at`, compared in samples of the grid.
+  bool reached(double t, double at) const noexcept { return !grid.below(t - at, 0.0); }
 };
 
 }  // namespace HRV

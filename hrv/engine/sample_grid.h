@@ -12,8 +12,9 @@ namespace HRV {
 
 class SampleGrid {
  public:
-  // `dt` is the sample interval in seconds; without one (0) seconds are compared as they are.
-  constexpr explicit SampleGrid(double dt = 0.0) noexcept : dt_(dt) {}
+  // `dt` is the sample interval in seconds; without one (or 0) seconds are compared as they are.
+  constexpr SampleGrid() noexcept = default;
+  constexpr explicit SampleGrid(double dt) noexcept : dt_(dt) {}
 
   // `seconds` as a number of samples, taken as the nearest whole number within a millionth
   // of a sample of it. The rounding error of a duration formed from ticks is a few ulps of
@@ -30,7 +31,7 @@ class SampleGrid {
   bool below(double seconds, double limit) const noexcept { return samples(seconds) < samples(limit); }
 
  private:
-  double dt_;
+  double dt_ = 0.0;
 };
 
 }  // namespace HRV

@@ -76,13 +76,16 @@ double SDARR(const BeatStatistics& r) noexcept {
 const char* WhyUndefined(const BeatStatistics& r, Needs needs) noexcept {
   if (r.beatCount == 0) return "no analysed beats";
   switch (needs) {
-    case Needs::OneBeat: return "";
-    case Needs::TwoBeats: return r.beatCount < 2 ? "one analysed beat; it needs two" : "";
-    case Needs::TwoSdarrGroups:
-      return r.groups.groupCount < 2 ? "it needs two complete SDARR periods with beats" : "";
-    case Needs::Spectrum: return HasSpectrum(r) ? "" : "no spectrum: it needs two analysed beats";
+    case Needs::OneBeat: break;
+    case Needs::TwoBeats: return "one analysed beat; it needs two";
+    case Needs::TwoSdarrGroups: return "it needs two complete SDARR periods with beats";
+    case Needs::Spectrum: return "no spectrum: it needs two analysed beats";
+    case Needs::SD2Variance:
+      return r.beatCount < 2 ? WhyUndefined(r, Needs::TwoBeats)
+                             : "the delta-RR variance outweighs the RR variance (2 var RR < var dRR / 2)";
+    case Needs::PowerDenominator: return HasSpectrum(r) ? "its denominator power is 0" : WhyUndefined(r, Needs::Spectrum);
   }
-  return "";
+  return "undefined";
 }
 
 bool HasSpectrum(const BeatStatistics& r) noexcept { return r.beatCount >= 2 && !r.spectrum.power.empty(); }

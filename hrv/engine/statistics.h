@@ -56,10 +56,11 @@ double SD2(const BeatStatistics& r) noexcept;
 // s: sqrt(M2 of the SDARR group means / (g - 1)), g the number of groups.
 double SDARR(const BeatStatistics& r) noexcept;
 
-// What a statistic needs to be defined.
-enum class Needs { OneBeat, TwoBeats, TwoSdarrGroups, Spectrum };
-// Why a statistic that needs `needs` is undefined over `r` ("no analysed beats", ...);
-// empty when `r` has what it needs.
+// What a statistic needs to be defined: beats, SDARR groups, a spectrum; SD2 also a
+// non-negative variance estimate, a share or ratio of powers also a denominator above 0.
+enum class Needs { OneBeat, TwoBeats, TwoSdarrGroups, Spectrum, SD2Variance, PowerDenominator };
+// Why a statistic that needs `needs` is undefined (NaN) over `r`: "no analysed beats", ...
+// The reason for a statistic that has a value is meaningless.
 const char* WhyUndefined(const BeatStatistics& r, Needs needs) noexcept;
 
 // Whether the spectrum was computed: two included beats at least.

@@ -40,10 +40,8 @@ std::string build_report(const AnalysisResults& r, const SettingsFields& setting
 
   const PowerSpectrum& p = r.spectrum;
   // A value in its format, or "n/a" with the reason results.json gives for it.
-  auto cell = [&](double x, Needs needs, std::string shown, const char* otherwise = "undefined for these beats") {
-    if (std::isfinite(x)) return shown;
-    const char* why = WhyUndefined(r, needs);
-    return "n/a (" + html_text(*why ? why : otherwise) + ")";
+  auto cell = [&](double x, Needs needs, std::string shown) {
+    return std::isfinite(x) ? shown : "n/a (" + html_text(WhyUndefined(r, needs)) + ")";
   };
   const auto seconds = [](double x) { return Eng4(x, "s"); };
   std::string warnings;
@@ -63,15 +61,15 @@ std::string build_report(const AnalysisResults& r, const SettingsFields& setting
   // as the summary and the tables write it, with the 2 raised).
   page % Sig4(settings.VLFLowHz) % Sig4(settings.VLFHighHz, "Hz") % Sig4(settings.LFLowHz) %
       Sig4(settings.LFHighHz, "Hz") % Sig4(settings.HFLowHz) % Sig4(settings.HFHighHz, "Hz") % "ms<sup>2</sup>";
-  const char* zero = "its denominator power is 0";
   auto power = [&](double x) { return cell(HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum, Sig4Micro(x)); };
-  auto share = [&](double x) { return cell(HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum, Eng4(x, ""), zero); };
-  page % power(p.totalPower) % power(p.vlfPower) % share(VLFPercent(p)) % power(p.lfPower) % share(LFPercent(p)) %
-      share(LFnu(p)) % power(p.hfPower) % share(HFPercent(p)) % share(HFnu(p)) %
-      cell(HasSpectrum(r) ? LFHFRatio(p) : kUndefinedStatistic, Needs::Spectrum, Sig4(LFHFRatio(p)), zero);
+  auto share = [&](double x, std::string shown) {
+    return cell(HasSpectrum(r) ? x : kUndefinedStatistic, Needs::PowerDenominator, std::move(shown));
+  };
+  page % power(p.totalPower) % power(p.vlfPower) % share(VLFPercent(p), Eng4(VLFPercent(p), "")) % power(p.lfPower) %
+      share(LFPercent(p), Eng4(LFPercent(p), "")) % share(LFnu(p), Eng4(LFnu(p), "")) % power(p.hfPower) %
+      share(HFPercent(p), Eng4(HFPercent(p), "")) % share(HFnu(p), Eng4(HFnu(p), "")) % share(LFHFRatio(p), Sig4(LFHFRatio(p)));
   // Nonlinear.
-  page % cell(SD1(r), Needs::TwoBeats, seconds(SD1(r))) %
-      cell(SD2(r), Needs::TwoBeats, seconds(SD2(r)), "the delta-RR variance outweighs the RR variance");
+  page % cell(SD1(r), Needs::TwoBeats, seconds(SD1(r))) % cell(SD2(r), Needs::SD2Variance, seconds(SD2(r)));
   page % warnings;
   return page.str();
 }

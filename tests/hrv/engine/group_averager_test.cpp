@@ -35,6 +35,15 @@ TEST(GroupAverager, DropsTheTrailingGroupUntilTheDataReachItsEnd) {
   EXPECT_EQ(reached.boundary, 1200.0);
 }
 
+// Beats every 18 samples at 360 Hz lie on the boundaries of 50 ms groups, though the
+// boundaries are sums of 0.05 s and the times ticks × dt; each beat opens its own group.
+TEST(GroupAverager, ABeatOnABoundaryInWholeSamplesOpensTheNextGroup) {
+  const double dt = 1.0 / 360;
+  std::vector<double> t, rr;
+  for (int k = 1; k <= 200; ++k) t.push_back(18 * k * dt), rr.push_back(k);
+  EXPECT_EQ(GroupAverager::over(t, rr, 0.0, t.back() + 0.05, 0.05, SampleGrid(dt)).groupCount, 200u);
+}
+
 TEST(GroupAverager, SkipsSpansWithoutBeatsInsteadOfCountingEmptyGroups) {
   // Beats up to 250 s, a gap, beats again from 620 s to 1000 s: the 300-600 s span has no
   // beat and is not a group; 900-1000 s stays open.

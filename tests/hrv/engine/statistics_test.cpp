@@ -102,9 +102,10 @@ TEST(Statistics, TooFewBeatsLeaveStatisticsUndefinedAndSayWhyEqualBeatsGiveZeros
                              {"SD2", SD2(same)}, {"CVRR", CVRR(same)}, {"SD rate", SDRate(same)}, {"pRRx", PRRx(same)}})
     EXPECT_EQ(value, 0.0) << name;
   EXPECT_EQ(MeanRR(one), 0.9);
-  // A reason exactly where a value is missing.
-  EXPECT_TRUE(*WhyUndefined(none, Needs::OneBeat) && !*WhyUndefined(one, Needs::OneBeat) && *WhyUndefined(one, Needs::TwoBeats) &&
-              !*WhyUndefined(same, Needs::TwoBeats) && *WhyUndefined(same, Needs::TwoSdarrGroups));
+  // The reason names what is missing.
+  EXPECT_EQ(std::string(WhyUndefined(none, Needs::SD2Variance)), "no analysed beats");
+  EXPECT_EQ(std::string(WhyUndefined(one, Needs::SD2Variance)), WhyUndefined(one, Needs::TwoBeats));
+  EXPECT_NE(std::string(WhyUndefined(same, Needs::SD2Variance)), WhyUndefined(one, Needs::TwoBeats));
 }
 
 TEST(Statistics, SD2IsNaNWhenTheSuccessiveDifferencesOutweighTheSpread) {

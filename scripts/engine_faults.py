@@ -29,6 +29,9 @@ M = [
  ('off-by-one search window edge', 'hrv/engine/fiducial_search.cpp', 'std::int64_t{s} + params_.width;', 'std::int64_t{s} + params_.width - 1;'),
  ('user-removed beat not skipped', 'hrv/engine/fiducial_search.cpp', 'removed && *removed == here) continue;', 'removed && *removed == here && false) continue;'),
  ('SDARR boundary reached one step late', 'hrv/engine/group_averager.cpp', 'while (reached(t, boundary)) boundary += groupLength;', 'while (grid.above(t - boundary, 0.0)) boundary += groupLength;'),
+ ('automatic box: RR margin too wide', 'hrv/engine/classifier_fit.cpp', 'kRRMargin = 0.10;', 'kRRMargin = 0.30;'),
+ ('automatic box: outlying cluster kept', 'hrv/engine/classifier_fit.cpp', 'kClusterSpread = 5.0;', 'kClusterSpread = 50.0;'),
+ ('beats without a waveform unknown', 'hrv/engine/classifier.cpp', '(waveform_ && std::isnan(beat.ff))', 'std::isnan(beat.ff)'),
 ]
 ok = True
 for name, path, old, new in M:

@@ -11,10 +11,12 @@ nearest pairs first, and prints:
           the box (class Ectopic); an unmatched reference beat counts as a failure in both.
 
 Usage: scripts/evaluate_box.py [--tool PATH] [--data DIR] [--box auto|preset]
-                               [RECORD[:PRESET] ...]
+                               [--require-normal PCT] [--require-ventricular PCT] [RECORD[:PRESET] ...]
 RECORD is a path under DIR without extension (mitdb/106); the reference is RECORD.atr,
 or RECORD.qrs where that exists (the animal records' hand-checked beats). Without records
-it evaluates the shared mitdb and animal recordings with their species presets."""
+it evaluates the shared mitdb and animal recordings with their species presets. With
+--require-normal or --require-ventricular it exits 1 when a record's share is below that
+percentage, and 77 (skipped) when the recordings are absent."""
 import argparse
 import csv
 import json
@@ -113,10 +115,14 @@ def main():
     parser.add_argument('--tool', default=os.path.join(root, 'build', 'apps', 'korvel-hrv'))
     parser.add_argument('--data', default=os.environ.get('HRV_SHARED_DATA', os.path.join(root, '..', 'shared', 'data')))
     parser.add_argument('--box', default='auto', choices=['auto', 'preset'])
+    parser.add_argument('--require-normal', type=float, default=0.0)
+    parser.add_argument('--require-ventricular', type=float, default=0.0)
     parser.add_argument('records', nargs='*', default=DEFAULT)
     args = parser.parse_args()
     if not os.path.isdir(args.data):
-        sys.exit('no recordings at %s (set HRV_SHARED_DATA)' % args.data)
+        print('no recordings at %s (set HRV_SHARED_DATA): skipped' % args.data)
+        sys.exit(77)
+    failed = False
     print('%-22s %-10s %-34s %18s %16s' % ('record', 'preset', 'box', 'normal', 'ventr. outside'))
     for item in args.records:
         record, _, preset = item.partition(':')
@@ -124,6 +130,12 @@ def main():
         share = lambda k, n: '%d/%d %5.1f %%' % (e[k], e[n], 100.0 * e[k] / e[n]) if e[n] else 'n/a'
         print('%-22s %-10s %-34s %18s %16s' % (record, e['preset'], e['box'], share('nn_normal', 'nn'),
                                                share('ventricular_outside', 'ventricular')))
+        for k, n, required in (('nn_normal', 'nn', args.require_normal),
+                               ('ventricular_outside', 'ventricular', args.require_ventricular)):
+            if e[n] and 100.0 * e[k] < required * e[n]:
+                print('  %s: %s below %g %%' % (record, k, required))
+                failed = True
+    sys.exit(1 if failed else 0)
 
 
 if __name__ == '__main__':

@@ -111,7 +111,7 @@ std::uint32_t BeatClassifier::flags_for(const FiducialEvent& beat) const noexcep
   if (std::isnan(beat.rr) || (waveform_ && std::isnan(beat.ff))) return ClassUnknown;
   std::uint32_t flags = 0;
   if (grid_.below(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR)) flags |= ClassOutsideRR;
-  if (waveform_ && (beat.ff < box_.minFF || beat.ff > box_.maxFF)) flags |= ClassOutsideFF;
+  if (beat.ff < box_.minFF || beat.ff > box_.maxFF) flags |= ClassOutsideFF;  // never for an undefined FF
   const bool ectopic = flags != 0;
   if (!(exclude_ectopic_ && ectopic)) flags |= UseRR;
   // With exclusion on, a difference that involves an ectopic or unknown interval is left

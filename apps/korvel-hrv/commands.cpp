@@ -104,18 +104,21 @@ int finish(HrvSession& session, const AnalyzeOptions& options) {
 
 }  // namespace
 
-int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
-  if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
-  HrvSession session;
+void open_prepared(HrvSession& session, const std::filesystem::path& recording, const AnalyzeOptions& options, bool selection) {
   korvel::io::LoadOptions load;
   load.sampling_rate_hz = options.csvRateHz;
   session.open_recording(recording, load);
   check_signal(session, options.signal);
-  const bool selection = options.from.has_value();
   const nlohmann::json file = settings_file(options);
   const auto [samples, dt] = session.signal_samples(options.signal);
-  const ChannelId source = orient(session, options, file, samples, dt);
-  session.apply_settings(settings_for(options, file, source, selection));
+  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), selection));
+}
+
+int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
+  if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
+  HrvSession session;
+  const bool selection = options.from.has_value();
+  open_prepared(session, recording, options, selection);
   if (selection) session.select_seconds(*options.from, *options.to, options.signal);
   {
     Progress progress("analysing " + recording.filename().string());
@@ -127,13 +130,7 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
 int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
           const std::optional<std::filesystem::path>& out) {
   HrvSession session;
-  korvel::io::LoadOptions load;
-  load.sampling_rate_hz = options.csvRateHz;
-  session.open_recording(recording, load);
-  check_signal(session, options.signal);
-  const nlohmann::json file = settings_file(options);
-  const auto [samples, dt] = session.signal_samples(options.signal);
-  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
+  open_prepared(session, recording, options, false);
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());

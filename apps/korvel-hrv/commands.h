@@ -25,6 +25,12 @@ struct AnalyzeOptions {
   std::optional<std::string> polarity;
 };
 
+class HrvSession;
+
+// Opens `recording` in `session` ready to be analysed as `analyze` analyses it: the signal
+// checked, its polarity decided, the settings file, preset and selection flag applied.
+void open_prepared(HrvSession& session, const std::filesystem::path& recording, const AnalyzeOptions& options, bool selection);
+
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);
 // Writes the built-in synthetic recording of `species` to the output folder and analyses it.
 int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options);

@@ -102,6 +102,16 @@ void HrvSession::open_for_sampling(const korvel::io::Recording& recording, const
   frame_->set_sources({{std::filesystem::absolute(source), {}}});
 }
 
+void HrvSession::select(korvel::services::DocumentFrame& frame) {
+  session_->activate(frame);
+  frame_ = &frame;
+}
+
+void HrvSession::close(korvel::services::DocumentFrame& frame) {
+  session_->close(frame);
+  frame_ = session_->active();
+}
+
 IExtensionDocument* HrvSession::hrv_document() const {
   const auto* extension = frame_ ? frame_->find_extension(kHrvDocumentClass) : nullptr;
   if (!extension || !extension->document) throw UsageError("the HRV extension created no document");

@@ -83,6 +83,16 @@ class HrvSession {
   // (the report with the six plots beneath it).
   void write_views(const std::filesystem::path& dir);
 
+  // The host run itself, for the server that shows its documents (serve.h).
+  korvel::services::Session& session() noexcept { return *session_; }
+  const korvel::ui::UiServices& ui() const noexcept { return ui_; }
+  // The document the session's actions reach: the one opened last, or the one selected.
+  korvel::services::DocumentFrame* frame() const noexcept { return frame_; }
+  // Makes `frame` (one of the session's documents) the one the actions and menus reach.
+  void select(korvel::services::DocumentFrame& frame);
+  // Closes `frame`; the actions reach the document active after it, if any.
+  void close(korvel::services::DocumentFrame& frame);
+
   // results.json: the extension's export, with "signal" the recorded channel analysed and
   // "polarity" the deflection analysed ("positive", or "negative" for an inverted source).
   std::string results_json() const;

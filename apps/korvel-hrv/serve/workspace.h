@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: MIT
+// What the browser's windows show of the host, and what they may do to it: the open
+// documents, the menus with the states the extension reports, the views of each document
+// with their plot controls and pages, the clipboard, saving and closing. It lives on the
+// host thread (host_thread.h); the web server turns requests into its calls and its
+// answers into JSON. Everything the user asks by number (a document, a view, a plot) is
+// checked, and a request that names nothing that exists throws RequestError before
+// anything changes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "apps/korvel-hrv/commands.h"
+#include "apps/korvel-hrv/hrv_session.h"
+
+namespace korvel_hrv {
+
+// A request the workspace refuses: the HTTP status and what to tell the user.
+class RequestError : public std::runtime_error {
+ public:
+  RequestError(int status, const std::string& what) : std::runtime_error(what), status_(status) {}
+  int status() const noexcept { return status_; }
+
+ private:
+  int status_;
+};
+
+class Workspace {
+ public:
+  // Recordings open with `defaults` (signal, preset, settings file), as `analyze` opens them.
+  explicit Workspace(AnalyzeOptions defaults);
+  ~Workspace();
+
+  // The documents, their views and the menus of the active one (see README).
+  nlohmann::json state();
+
+  // A recording (WFDB header, EDF, MAT, CSV) or a saved document (.korvel), by the path
+  // the user gave; the new document's id.
+  int open(const std::filesystem::path& path);
+  // Writes the document to `path`, or where it was opened from or last saved to. Only
+  // document files (.korvel) are written.
+  void save(int document, const std::optional<std::filesystem::path>& path);
+  void close(int document);
+  // Makes the document the one that actions and menus reach.
+  void activate(int document) { activate_open(document); }
+
+  // Runs menu command `command` on the document, as choosing the item does; false when
+  // the item is disabled now.
+  bool run_command(int document, std::uint32_t command);
+  // The user's selection on the chart: a range of seconds, or a point.
+  void select(int document, double from, std::optional<double> to);
+
+  // One message of a plot page (PlotControl::answer) for plot control `control`.
+  std::string plot_message(std::size_t control, std::string_view message);
+  // The script commands plot control `control` was sent, from number `from` on.
+  nlohmann::json plot_commands(std::size_t control, std::size_t from);
+  // The HTML a page (the report) shows now.
+  std::string page_html(std::size_t page);
+  // The Copy or Print command of view `view` of the document; for Copy, what the view put
+  // on the host's clipboard: {"text", "html"} (either may be missing).
+  nlohmann::json view_command(int document, std::size_t view, bool copy);
+
+  std::string results_json(int document);
+  // The Tabulet functions over consecutive windows, as `korvel-hrv table` writes them.
+  std::string table_csv(int document, double window, double step);
+
+ private:
+  struct Panel {
+    std::optional<std::size_t> control;  // index among the session's plot controls
+    std::optional<std::size_t> page;     // index among its pages
+  };
+  struct Open {
+    korvel::services::DocumentFrame* frame = nullptr;
+    std::optional<std::filesystem::path> file;  // the document file it came from or went to
+    std::string title;
+    int signal = 0;
+    std::map<const IExtensionView*, Panel> panels;
+  };
+
+  Open& find(int document);
+  Open& activate_open(int document);
+  // Gives the plot controls and pages made since the last call to the view opened last.
+  void adopt_new_panels(Open& open);
+  nlohmann::json menu_json();
+
+  AnalyzeOptions defaults_;
+  HrvSession session_;
+  std::map<int, Open> open_;
+  std::size_t controls_seen_ = 0;
+  std::size_t pages_seen_ = 0;
+};
+
+}  // namespace korvel_hrv

@@ -1,0 +1,157 @@
+// SPDX-License-Identifier: MIT
+// The main window: it follows the server's state (documents, views, menus) by asking for
+// it again whenever it changes, and turns the user's actions into API requests. What the
+// page shows is always drawn from the last state; nothing is kept in the DOM.
+import { get, post } from './api.js';
+import { renderMenus } from './menus.js';
+import { PlotPanel, ReportPanel } from './panels.js';
+import { showTable } from './table.js';
+
+const $ = (id) => document.getElementById(id);
+const app = { version: 0, state: null, panels: new Map() };
+window.korvelApp = app; // for the browser tests: the last state
+
+function notify(message, isError = message instanceof Error) {
+  const status = $('status');
+  status.textContent = message instanceof Error ? message.message : message;
+  status.classList.toggle('error', isError);
+}
+
+const active = () => app.state?.documents.find((d) => d.active) ?? null;
+
+// Runs an action; its failure is shown, never thrown.
+async function act(work) {
+  try {
+    await work();
+  } catch (e) {
+    notify(e);
+  }
+}
+
+function renderDocuments(state) {
+  const list = $('document-list');
+  list.replaceChildren();
+  for (const doc of state.documents) {
+    const li = document.createElement('li');
+    li.className = doc.active ? 'active' : '';
+    const name = document.createElement('button');
+    name.type = 'button';
+    name.className = 'document-name';
+    name.textContent = doc.title + (doc.dirty ? ' •' : '');
+    name.title = doc.file ?? 'not saved yet';
+    name.setAttribute('aria-current', doc.active ? 'true' : 'false');
+    name.addEventListener('click', () => act(() => post(`/api/documents/${doc.id}/activate`)));
+    const save = document.createElement('button');
+    save.type = 'button';
+    save.textContent = 'Save';
+    save.addEventListener('click', () =>
+      act(async () => {
+        if (!doc.file) {
+          $('save-form').hidden = false;
+          $('save-form').path.focus();
+          return;
+        }
+        await post(`/api/documents/${doc.id}/save`);
+        notify(`Saved ${doc.file}`, false);
+      }),
+    );
+    const close = document.createElement('button');
+    close.type = 'button';
+    close.textContent = 'Close';
+    close.addEventListener('click', () => act(() => post(`/api/documents/${doc.id}/close`)));
+    li.append(name, save, close);
+    list.append(li);
+  }
+}
+
+function renderPanels(state) {
+  const parent = $('panels');
+  const shown = new Set();
+  for (const doc of state.documents)
+    for (const view of doc.views) {
+      if (view.control === undefined && view.page === undefined) continue;
+      const key = `${doc.id}:${view.index}`;
+      let panel = app.panels.get(key);
+      if (!panel) {
+        const Kind = view.page !== undefined ? ReportPanel : PlotPanel;
+        panel = new Kind(doc, view, parent, notify);
+        panel.section.dataset.view = view.name;
+        app.panels.set(key, panel);
+      }
+      panel.section.hidden = !doc.active;
+      panel.update(view)?.catch?.(notify);
+      shown.add(key);
+    }
+  // The panels of documents that were closed go with them.
+  for (const [key, panel] of app.panels)
+    if (!shown.has(key)) {
+      panel.section.remove();
+      app.panels.delete(key);
+    }
+}
+
+function render(state) {
+  app.state = state;
+  renderDocuments(state);
+  renderMenus($('menus'), state.menus, (entry) =>
+    act(async () => {
+      const doc = active();
+      const { done } = await post(`/api/documents/${doc.id}/command`, { command: entry.command });
+      notify(done ? `${entry.text}: done` : `${entry.text} is not possible now`, !done);
+    }),
+  );
+  renderPanels(state);
+  const doc = active();
+  $('selection').hidden = $('table-section').hidden = !doc;
+  if (!doc) $('save-form').hidden = true;
+  document.documentElement.dataset.version = String(state.version);
+}
+
+// Follows the state: each answer comes when something changed (or after a while).
+async function follow() {
+  for (;;) {
+    try {
+      render(await get(app.version ? `/api/state?after=${app.version}` : '/api/state'));
+      app.version = app.state.version;
+    } catch (e) {
+      notify(`Lost the server: ${e.message}`);
+      await new Promise((resolve) => setTimeout(resolve, 2000));
+    }
+  }
+}
+
+$('open-form').addEventListener('submit', (e) => {
+  e.preventDefault();
+  const path = e.target.path.value.trim();
+  act(async () => {
+    notify(`Opening ${path}…`, false);
+    await post('/api/open', { path });
+    notify(`Opened ${path}`, false);
+    e.target.reset();
+  });
+});
+
+$('save-form').addEventListener('submit', (e) => {
+  e.preventDefault();
+  const path = e.target.path.value.trim();
+  act(async () => {
+    await post(`/api/documents/${active().id}/save`, { path });
+    notify(`Saved ${path}`, false);
+    e.target.hidden = true;
+  });
+});
+
+$('select-form').addEventListener('submit', (e) => {
+  e.preventDefault();
+  const from = Number(e.target.from.value);
+  const to = e.target.to.value === '' ? undefined : Number(e.target.to.value);
+  act(() => post(`/api/documents/${active().id}/select`, to === undefined ? { from } : { from, to }));
+});
+
+$('table-form').addEventListener('submit', (e) => {
+  e.preventDefault();
+  const window = Number(e.target.window.value);
+  act(() => showTable($('panels'), active(), window));
+});
+
+follow();

@@ -4,11 +4,12 @@
 // page shows is always drawn from the last state; nothing is kept in the DOM.
 import { get, post } from './api.js';
 import { renderMenus } from './menus.js';
+import { Chart } from './chart.js';
 import { PlotPanel, ReportPanel } from './panels.js';
 import { showTable } from './table.js';
 
 const $ = (id) => document.getElementById(id);
-const app = { version: 0, state: null, panels: new Map() };
+const app = { version: 0, state: null, panels: new Map(), charts: new Map() };
 window.korvelApp = app; // for the browser tests: the last state
 
 function notify(message, isError = message instanceof Error) {
@@ -64,6 +65,20 @@ function renderDocuments(state) {
   }
 }
 
+function renderCharts(state) {
+  for (const doc of state.documents) {
+    let chart = app.charts.get(doc.id);
+    if (!chart) app.charts.set(doc.id, (chart = new Chart(doc, $('panels'), notify)));
+    chart.section.hidden = !doc.active;
+    chart.update(doc);
+  }
+  for (const [id, chart] of app.charts)
+    if (!state.documents.some((d) => d.id === id)) {
+      chart.section.remove();
+      app.charts.delete(id);
+    }
+}
+
 function renderPanels(state) {
   const parent = $('panels');
   const shown = new Set();
@@ -100,9 +115,16 @@ function render(state) {
       notify(done ? `${entry.text}: done` : `${entry.text} is not possible now`, !done);
     }),
   );
+  renderCharts(state);
   renderPanels(state);
   const doc = active();
   $('selection').hidden = $('table-section').hidden = !doc;
+  const sel = doc?.selection;
+  $('selection-text').textContent = !sel
+    ? 'None: drag over the chart, or click it for a point.'
+    : sel.to_s > sel.from_s
+      ? `${sel.from_s.toFixed(3)} s to ${sel.to_s.toFixed(3)} s`
+      : `A point at ${sel.from_s.toFixed(3)} s`;
   if (!doc) $('save-form').hidden = true;
   document.documentElement.dataset.version = String(state.version);
 }

@@ -231,6 +231,18 @@ void WebServer::routes() {
       res.set_content(host_.call([&] { return workspace_.results_json(document); }), "application/json");
     });
   });
+  s.Get(R"(/api/documents/(\d+)/chart)", [this](const httplib::Request& req, httplib::Response& res) {
+    answer(res, [&] {
+      const int document = number_in(req, 1);
+      ChartRequest chart;
+      chart.from = query_number(req, "from", 0);
+      chart.to = query_number(req, "to", 0);
+      const double columns = query_number(req, "columns", 800);
+      chart.columns = columns >= 1 && columns <= 1e5 ? static_cast<int>(columns) : 0;  // 0: refused as out of range
+      chart.computed = query_number(req, "computed", 0) != 0;
+      send_json(res, host_.call([&] { return workspace_.chart(document, chart); }));
+    });
+  });
   s.Get(R"(/api/documents/(\d+)/table)", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const int document = number_in(req, 1);

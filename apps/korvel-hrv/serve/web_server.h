@@ -12,6 +12,7 @@
 //   POST /api/documents/D/select {from, to?}   (seconds; a point without `to`)
 //   POST /api/documents/D/views/V/copy {}   /print {}
 //   GET  /api/documents/D/results     results.json;  GET .../table?window=S&step=S  CSV
+//   GET  /api/documents/D/chart?from=S&to=S&columns=N&computed=0|1   chart_window.h
 //   POST /api/plots/P {engine message}   GET /api/plots/P/commands?from=N
 //   GET  /api/pages/N                 the HTML a page (the report) shows
 #pragma once

@@ -90,6 +90,7 @@ int Workspace::open(const std::filesystem::path& path) {
     open.signal = defaults_.signal;
   }
   open.frame = session_.frame();
+  open.chart = std::make_unique<ChartWindow>(*open.frame);
   open.title = path.filename().string();
   adopt_new_panels(open);
   const int id = open.frame->identity();
@@ -174,6 +175,10 @@ nlohmann::json Workspace::view_command(int document, std::size_t view, bool copy
   return out;
 }
 
+nlohmann::json Workspace::chart(int document, const ChartRequest& request) {
+  return activate_open(document).chart->window(request);
+}
+
 std::string Workspace::results_json(int document) {
   activate_open(document);
   return session_.results_json();
@@ -251,7 +256,18 @@ nlohmann::json Workspace::state() {
       }
       views.push_back(std::move(view));
     }
+    const auto seconds = [&](TickPosition p) {
+      return p.record >= 0 && p.record < d.record_count() ? d.record_start(p.record) + p.tick * d.tick_interval(p.record) : 0.0;
+    };
+    const auto& chosen = frame.chart_view().selection();
+    nlohmann::json selection = nullptr;
+    if (chosen.kind != kSelectionNone)
+      selection = {{"from_s", seconds(chosen.start)}, {"to_s", seconds(chosen.end)}};
+    nlohmann::json shown = nullptr;
+    if (const auto at = frame.chart_view().shown()) shown = seconds(*at);
     documents.push_back({{"id", id},
+                         {"selection", std::move(selection)},
+                         {"shown_s", std::move(shown)},
                          {"title", open.title},
                          {"file", open.file ? nlohmann::json(open.file->string()) : nlohmann::json(nullptr)},
                          {"dirty", frame.dirty()},

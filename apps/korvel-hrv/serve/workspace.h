@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -21,6 +22,7 @@
 
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/hrv_session.h"
+#include "apps/korvel-hrv/serve/chart_window.h"
 
 namespace korvel_hrv {
 
@@ -69,6 +71,9 @@ class Workspace {
   // on the host's clipboard: {"text", "html"} (either may be missing).
   nlohmann::json view_command(int document, std::size_t view, bool copy);
 
+  // What the document's chart shows of a window (chart_window.h).
+  nlohmann::json chart(int document, const ChartRequest& request);
+
   std::string results_json(int document);
   // The Tabulet functions over consecutive windows, as `korvel-hrv table` writes them.
   std::string table_csv(int document, double window, double step);
@@ -84,6 +89,7 @@ class Workspace {
     std::string title;
     int signal = 0;
     std::map<const IExtensionView*, Panel> panels;
+    std::unique_ptr<ChartWindow> chart;
   };
 
   Open& find(int document);

@@ -6,6 +6,7 @@ namespace korvel_hrv {
 HostThread::HostThread() : thread_([this] { run(); }) {}
 
 HostThread::~HostThread() {
+  release_waiters();
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -50,8 +51,16 @@ std::uint64_t HostThread::version() const {
 
 std::uint64_t HostThread::wait_for_change(std::uint64_t seen, std::chrono::milliseconds timeout) const {
   std::unique_lock lock(mutex_);
-  changed_.wait_for(lock, timeout, [&] { return version_ != seen || stopping_; });
+  changed_.wait_for(lock, timeout, [&] { return version_ != seen || released_; });
   return version_;
+}
+
+void HostThread::release_waiters() {
+  {
+    std::lock_guard lock(mutex_);
+    released_ = true;
+  }
+  changed_.notify_all();
 }
 
 void HostThread::run() {
@@ -70,10 +79,7 @@ void HostThread::run() {
       lock.lock();
       continue;
     }
-    if (stopping_) {
-      changed_.notify_all();
-      return;
-    }
+    if (stopping_) return;
     if (idle_due_ && Clock::now() >= *idle_due_ && idle_) {
       idle_due_.reset();
       auto idle = idle_;

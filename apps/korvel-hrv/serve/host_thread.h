@@ -50,6 +50,8 @@ class HostThread {
   std::uint64_t version() const;
   // Waits until the version passes `seen` or `timeout` ends; the version then.
   std::uint64_t wait_for_change(std::uint64_t seen, std::chrono::milliseconds timeout) const;
+  // Every wait for a change, now and later, returns at once: the server is stopping.
+  void release_waiters();
 
  private:
   void post(std::function<void()> job);
@@ -63,6 +65,7 @@ class HostThread {
   std::optional<Clock::time_point> idle_due_;
   std::uint64_t version_ = 1;
   bool stopping_ = false;
+  bool released_ = false;
   std::thread thread_;
 };
 

@@ -46,6 +46,7 @@ int serve(const ServeOptions& options) {
     int signal = 0;
     sigwait(&stop_signals, &signal);
     server.stop();
+    host.release_waiters();
   });
   server.listen();
   // The server stopped by a signal; if it stopped otherwise, wake the stopper ourselves.

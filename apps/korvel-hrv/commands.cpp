@@ -114,6 +114,20 @@ void open_prepared(HrvSession& session, const std::filesystem::path& recording, 
   session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), selection));
 }
 
+void open_for_live(HrvSession& session, const korvel::io::Recording& data, const std::filesystem::path& recording,
+                   const AnalyzeOptions& options) {
+  session.open_for_sampling(data, recording);
+  check_signal(session, options.signal);
+  // The file being replayed decides the polarity, as a recording of the same signal would.
+  const nlohmann::json file = settings_file(options);
+  std::vector<std::span<const float>> samples;
+  for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
+  const double dt = data.records.front().tick_interval_s;
+  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
+  // "Analyze while Sampling", as the user switches it on before recording.
+  session.run_macro("HRV_ToggleOnlineMode");
+}
+
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
   if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
   HrvSession session;
@@ -208,16 +222,7 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
     throw UsageError(e.what());
   }
   HrvSession session;
-  session.open_for_sampling(data, recording);
-  check_signal(session, options.signal);
-  // The file being replayed decides the polarity, as a recording of the same signal would.
-  const nlohmann::json file = settings_file(options);
-  std::vector<std::span<const float>> samples;
-  for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
-  const double dt = data.records.front().tick_interval_s;
-  session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
-  // "Analyze while Sampling", as the user switches it on before recording.
-  session.run_macro("HRV_ToggleOnlineMode");
+  open_for_live(session, data, recording, options);
   {
     Progress progress("sampling " + recording.filename().string());
     session.sample(data, blockSeconds);

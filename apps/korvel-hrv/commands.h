@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "korvel/io/recording.h"
+
 namespace korvel_hrv {
 
 struct AnalyzeOptions {
@@ -30,6 +32,12 @@ class HrvSession;
 // Opens `recording` in `session` ready to be analysed as `analyze` analyses it: the signal
 // checked, its polarity decided, the settings file, preset and selection flag applied.
 void open_prepared(HrvSession& session, const std::filesystem::path& recording, const AnalyzeOptions& options, bool selection);
+
+// An empty document with the channels of `data` (read from `recording`), ready to sample
+// it as `sample` does: the polarity decided from the file, the settings applied and
+// "Analyze while Sampling" switched on.
+void open_for_live(HrvSession& session, const korvel::io::Recording& data, const std::filesystem::path& recording,
+                   const AnalyzeOptions& options);
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);
 // Writes the built-in synthetic recording of `species` to the output folder and analyses it.

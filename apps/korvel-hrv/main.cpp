@@ -109,6 +109,10 @@ int main(int argc, char** argv) {
   auto* serve = app.add_subcommand("serve", "Show the host's windows in a browser: a local web application");
   serve->add_option("FILES", serveFiles, "recordings or saved documents (.korvel) to open")->check(CLI::ExistingFile);
   serve->add_option("--port", serveOptions.port, "port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
+  serve->add_flag("--live", serveOptions.live, "play the recording into a new document, analysing while sampling");
+  serve->add_option("--speed", serveOptions.speed, "with --live: times the recording's own rate")
+      ->capture_default_str()
+      ->check(CLI::Range(0.001, 10000.0));
   serve->add_option("--signal", serveOptions.analysis.signal, "signal (channel) to analyse, from 0")->capture_default_str();
   serve->add_option("--preset", serveOptions.analysis.preset, "species preset");
   serve->add_option("--settings", serveOptions.analysis.settings, "JSON file of settings by name")->check(CLI::ExistingFile);

@@ -6,7 +6,7 @@
 // window and of each panel go to the build folder for a person to look at.
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, writeFileSync } from 'node:fs';
+import { mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
@@ -205,5 +205,23 @@ test('Copy puts the report on the clipboard as text and as HTML', { skip: skip()
   assert.deepEqual(copied.types.sort(), ['text/html', 'text/plain']);
   assert.match(copied.text, /Total Included Beats/);
   assert.match(copied.html, /<table[^]*Total Included Beats/);
+  assert.deepEqual(errors, []);
+});
+
+test('a recording played live at 400 times its rate ends with the beats `analyze` finds', { skip: skip() }, async () => {
+  const recording = join(sharedData, 'mitdb/106.hea');
+  await page.getByLabel('Open a recording or document').fill(recording);
+  await page.getByLabel('at').fill('400');
+  await page.getByRole('button', { name: 'Play live' }).click();
+  await until(() => window.korvelApp.state.documents.some((d) => d.playing));
+  await menu('Analysis Plots', 'Tachogram Plot');
+  await until(() => window.korvelApp.state.documents.find((d) => d.active).duration_s > 300);
+  await page.getByRole('region', { name: /^Chart/ }).and(page.locator(':not([hidden])')).screenshot({ path: join(screenshots, 'serve_live_chart.png') });
+  await until(() => !window.korvelApp.state.documents.some((d) => d.playing));
+  const live = await page.evaluate(async (id) => (await fetch(`/api/documents/${id}/beats`)).text(), (await doc()).id);
+  execFileSync(tool, ['analyze', recording, '--out', join(work, '106')]);
+  assert.equal(live, readFileSync(join(work, '106', 'beats.csv'), 'utf8'));
+  await page.evaluate(() => document.getElementById('panels').scrollTo(0, 0));
+  await page.screenshot({ path: join(screenshots, 'serve_live_main.png') });
   assert.deepEqual(errors, []);
 });

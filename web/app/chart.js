@@ -34,7 +34,7 @@ export class Chart {
   constructor(doc, parent, notify) {
     this.doc = doc;
     this.notify = notify;
-    this.view = { from: 0, to: Math.min(doc.duration_s, 10) };
+    this.view = { from: 0, to: 10 };
     this.data = null; // the last window the server sent
     this.inFlight = false;
     this.pending = false;
@@ -147,16 +147,18 @@ export class Chart {
   }
 
   zoom(factor, about = (this.view.from + this.view.to) / 2) {
-    const span = Math.min(Math.max((this.view.to - this.view.from) * factor, MIN_SPAN), this.doc.duration_s);
+    const span = Math.min(Math.max((this.view.to - this.view.from) * factor, MIN_SPAN), Math.max(this.doc.duration_s, 10));
     const at = (about - this.view.from) / (this.view.to - this.view.from);
     this.setView(about - at * span, about - at * span + span);
   }
 
   setView(from, to) {
-    const span = Math.min(to - from, this.doc.duration_s);
-    from = Math.min(Math.max(from, 0), Math.max(0, this.doc.duration_s - span));
+    // A document still empty (about to be sampled into) shows its first seconds.
+    const length = Math.max(this.doc.duration_s, 10);
+    const span = Math.min(Math.max(to - from, MIN_SPAN), length);
+    from = Math.min(Math.max(from, 0), Math.max(0, length - span));
     this.view = { from, to: from + span };
-    this.scroll.max = String(Math.max(0, this.doc.duration_s - span));
+    this.scroll.max = String(Math.max(0, length - span));
     this.scroll.value = String(from);
     this.draw();
     this.request();
@@ -165,7 +167,7 @@ export class Chart {
   // The document's state changed: its length (while sampling), the selection, the beat a
   // view asked to show, or its beats after an edit.
   update(doc) {
-    const grew = doc.duration_s !== this.doc.duration_s;
+    const before = this.doc.duration_s;
     this.doc = doc;
     if (doc.shown_s !== null && doc.shown_s !== this.shown) {
       this.shown = doc.shown_s;
@@ -174,7 +176,11 @@ export class Chart {
       this.setView(doc.shown_s - span / 2, doc.shown_s + span / 2);
       return;
     }
-    if (grew && this.view.to >= this.doc.duration_s - 1e-9) this.setView(this.view.from, this.view.to);
+    // While the document grows, a chart showing its end keeps showing it.
+    if (doc.duration_s > before && this.view.to >= before - 1e-6) {
+      const span = this.view.to - this.view.from;
+      return this.setView(doc.duration_s - span, doc.duration_s);
+    }
     this.request();
   }
 

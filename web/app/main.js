@@ -56,11 +56,20 @@ function renderDocuments(state) {
         notify(`Saved ${doc.file}`, false);
       }),
     );
+    if (doc.playing) {
+      const stop = document.createElement('button');
+      stop.type = 'button';
+      stop.textContent = 'Stop';
+      stop.title = 'Stop playing the recording into this document';
+      stop.addEventListener('click', () => act(() => post(`/api/documents/${doc.id}/stop`)));
+      li.append(stop);
+    }
     const close = document.createElement('button');
     close.type = 'button';
     close.textContent = 'Close';
     close.addEventListener('click', () => act(() => post(`/api/documents/${doc.id}/close`)));
-    li.append(name, save, close);
+    li.prepend(name);
+    li.append(save, close);
     list.append(li);
   }
 }
@@ -118,6 +127,8 @@ function render(state) {
   renderCharts(state);
   renderPanels(state);
   const doc = active();
+  // The table belongs to the document it was made of.
+  for (const table of document.querySelectorAll('section.table')) table.hidden = table.dataset.document !== String(doc?.id);
   $('selection').hidden = $('table-section').hidden = !doc;
   const sel = doc?.selection;
   $('selection-text').textContent = !sel
@@ -150,6 +161,17 @@ $('open-form').addEventListener('submit', (e) => {
     await post('/api/open', { path });
     notify(`Opened ${path}`, false);
     e.target.reset();
+  });
+});
+
+$('play').addEventListener('click', () => {
+  const form = $('open-form');
+  const path = form.path.value.trim();
+  const speed = Number(form.speed.value);
+  if (!path) return notify('Give the path of a recording to play', true);
+  act(async () => {
+    await post('/api/play', { path, speed });
+    notify(`Playing ${path} at ${speed} × its rate, analysing while sampling`, false);
   });
 });
 

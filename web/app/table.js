@@ -45,7 +45,9 @@ export async function showTable(parent, doc, windowSeconds) {
     const tr = table.insertRow();
     for (const value of row) {
       const cell = document.createElement(r === 0 ? 'th' : 'td');
-      cell.textContent = value;
+      // Shown to four significant digits; the exported file keeps every digit.
+      const number = Number(value);
+      cell.textContent = r > 0 && value !== '' && !Number.isInteger(number) && Number.isFinite(number) ? String(Number(number.toPrecision(4))) : value;
       tr.append(cell);
     }
   });
@@ -53,4 +55,5 @@ export async function showTable(parent, doc, windowSeconds) {
   scroller.className = 'scroller';
   scroller.append(table);
   section.replaceChildren(header, scroller);
+  section.dataset.document = String(doc.id);
 }

@@ -9,6 +9,7 @@
 #include <pthread.h>
 
 #include "apps/korvel-hrv/serve/host_thread.h"
+#include "apps/korvel-hrv/usage_error.h"
 #include "apps/korvel-hrv/serve/web_server.h"
 #include "apps/korvel-hrv/serve/workspace.h"
 
@@ -34,7 +35,19 @@ int serve(const ServeOptions& options) {
       host.call([&] { workspace.reset(); });
     }
   } release{host, workspace};
-  for (const auto& file : options.files) host.call([&] { return workspace->open(file); });
+  host.set_idle([&]() -> std::optional<HostThread::Clock::time_point> {
+    if (!workspace) return std::nullopt;
+    const auto next = workspace->play_due();
+    host.changed();
+    return next;
+  });
+  if (options.live) {
+    if (options.files.size() != 1) throw UsageError("--live plays one recording: give exactly one");
+    host.call([&] { return workspace->play(options.files.front(), options.speed); });
+    host.wake_idle_at(HostThread::Clock::now());
+  } else {
+    for (const auto& file : options.files) host.call([&] { return workspace->open(file); });
+  }
 
   WebServer server(host, *workspace, web_root);
   const int port = server.bind(options.port);

@@ -188,7 +188,18 @@ void WebServer::routes() {
       send_json(res, {{"document", id}});
     });
   });
-  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate))", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Post("/api/play", [this](const httplib::Request& req, httplib::Response& res) {
+    answer(res, [&] {
+      const json body = body_of(req);
+      const auto path = field<std::string>(body, "path");
+      const double speed = body.contains("speed") ? field<double>(body, "speed") : 1.0;
+      const int id = host_.call([&] { return workspace_.play(path, speed); });
+      host_.wake_idle_at(HostThread::Clock::now());
+      host_.changed();
+      send_json(res, {{"document", id}});
+    });
+  });
+  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop))", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const json body = body_of(req);
       const int document = number_in(req, 1);
@@ -198,6 +209,8 @@ void WebServer::routes() {
         std::optional<std::filesystem::path> path;
         if (body.contains("path")) path = field<std::string>(body, "path");
         host_.call([&] { workspace_.save(document, path); });
+      } else if (action == "stop") {
+        host_.call([&] { workspace_.stop(document); });
       } else if (action == "activate") {
         host_.call([&] { workspace_.activate(document); });
       } else if (action == "close") {
@@ -225,10 +238,13 @@ void WebServer::routes() {
       host_.changed();
     });
   });
-  s.Get(R"(/api/documents/(\d+)/results)", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Get(R"(/api/documents/(\d+)/(results|beats))", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const int document = number_in(req, 1);
-      res.set_content(host_.call([&] { return workspace_.results_json(document); }), "application/json");
+      if (req.matches[2].str() == "results")
+        res.set_content(host_.call([&] { return workspace_.results_json(document); }), "application/json");
+      else
+        res.set_content(host_.call([&] { return workspace_.beats_csv(document); }), "text/csv; charset=utf-8");
     });
   });
   s.Get(R"(/api/documents/(\d+)/chart)", [this](const httplib::Request& req, httplib::Response& res) {

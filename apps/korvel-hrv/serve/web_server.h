@@ -8,10 +8,11 @@
 //   GET  /api/state?after=V           the documents, views and menus; waits up to 20 s
 //                                     for a change when V is the version the page has
 //   POST /api/open {path}             open a recording or a .korvel document
-//   POST /api/documents/D/save {path?}   /close {}   /activate {}   /command {command}
+//   POST /api/play {path, speed?}     play a recording into a new document, analysing
+//   POST /api/documents/D/save {path?}   /close {}   /activate {}   /command {command}   /stop {}
 //   POST /api/documents/D/select {from, to?}   (seconds; a point without `to`)
 //   POST /api/documents/D/views/V/copy {}   /print {}
-//   GET  /api/documents/D/results     results.json;  GET .../table?window=S&step=S  CSV
+//   GET  /api/documents/D/results     results.json;  /beats  beats.csv;  /table?window=S&step=S  CSV
 //   GET  /api/documents/D/chart?from=S&to=S&columns=N&computed=0|1   chart_window.h
 //   POST /api/plots/P {engine message}   GET /api/plots/P/commands?from=N
 //   GET  /api/pages/N                 the HTML a page (the report) shows

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "korvel/io/load_recording.h"
 #include "korvel/services/commands.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/messages.h"
@@ -110,6 +111,7 @@ void Workspace::save(int document, const std::optional<std::filesystem::path>& p
 
 void Workspace::close(int document) {
   Open& open = find(document);
+  if (live_ && live_->document == document) end_live();
   session_.close(*open.frame);
   open_.erase(document);
 }
@@ -177,6 +179,90 @@ nlohmann::json Workspace::view_command(int document, std::size_t view, bool copy
 
 nlohmann::json Workspace::chart(int document, const ChartRequest& request) {
   return activate_open(document).chart->window(request);
+}
+
+namespace {
+// Data fed per block while playing: a tenth of a second, so that views follow smoothly.
+constexpr double kLiveBlockSeconds = 0.1;
+// How often the player wakes to feed what is due.
+constexpr std::chrono::milliseconds kLiveTick{50};
+}  // namespace
+
+int Workspace::play(const std::filesystem::path& recording, double speed) {
+  if (live_) throw RequestError(409, "a recording is playing already; stop it first");
+  if (!(speed > 0) || speed > 10000) throw RequestError(400, "the speed must be more than 0 and at most 10000 times the recording's rate");
+  auto live = std::make_unique<Live>();
+  try {
+    live->recording = korvel::io::load_recording(recording);
+  } catch (const korvel::io::ImportError& e) {
+    throw RequestError(400, e.what());
+  }
+  if (live->recording.records.empty()) throw RequestError(400, recording.string() + ": the recording holds no data");
+  open_for_live(session_, live->recording, recording, defaults_);
+  Open open;
+  open.frame = session_.frame();
+  open.chart = std::make_unique<ChartWindow>(*open.frame);
+  open.title = recording.filename().string() + " (live)";
+  open.signal = defaults_.signal;
+  adopt_new_panels(open);
+  live->document = open.frame->identity();
+  live->speed = speed;
+  live->started = std::chrono::steady_clock::now();
+  open_[live->document] = std::move(open);
+  live_ = std::move(live);
+  return live_->document;
+}
+
+std::optional<std::chrono::steady_clock::time_point> Workspace::play_due() {
+  if (!live_) return std::nullopt;
+  const auto now = std::chrono::steady_clock::now();
+  const double due = std::chrono::duration<double>(now - live_->started).count() * live_->speed;
+  auto& frame = *find(live_->document).frame;
+  while (live_) {
+    if (!live_->run) {
+      if (live_->record >= live_->recording.records.size()) {
+        end_live();
+        break;
+      }
+      const auto& record = live_->recording.records[live_->record];
+      korvel::services::SamplingOptions options;
+      options.block_ticks = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::lround(kLiveBlockSeconds / record.tick_interval_s)));
+      live_->run = std::make_unique<korvel::services::SamplingRun>(frame, record, options);
+      if (!live_->run->started()) {
+        end_live();
+        break;
+      }
+    }
+    if (live_->earlier_s + live_->run->fed_seconds() >= due) break;
+    if (!live_->run->feed()) {
+      live_->earlier_s += live_->run->fed_seconds();
+      live_->run->finish();
+      live_->run.reset();
+      ++live_->record;
+    }
+  }
+  if (!live_) return std::nullopt;
+  return now + kLiveTick;
+}
+
+void Workspace::end_live() {
+  const auto live = std::move(live_);
+  if (live->run) live->run->finish();
+  // As `sample` does when recording is over: analysis while sampling goes off again, so
+  // that the saved settings are those the analysis was asked with.
+  session_.select(*find(live->document).frame);
+  session_.run_macro("HRV_ToggleOnlineMode");
+}
+
+void Workspace::stop(int document) {
+  find(document);
+  if (!live_ || live_->document != document) throw RequestError(409, "no recording is playing into document " + std::to_string(document));
+  end_live();
+}
+
+std::string Workspace::beats_csv(int document) {
+  activate_open(document);
+  return session_.beats_csv();
 }
 
 std::string Workspace::results_json(int document) {
@@ -274,6 +360,7 @@ nlohmann::json Workspace::state() {
                          {"active", &frame == active},
                          {"duration_s", duration},
                          {"signal", open.signal},
+                         {"playing", live_ && live_->document == id},
                          {"views", std::move(views)}});
   }
   nlohmann::json out = {{"documents", std::move(documents)}, {"menus", nlohmann::json::array()}};

@@ -8,6 +8,7 @@
 // anything changes.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <map>
@@ -23,6 +24,7 @@
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/hrv_session.h"
 #include "apps/korvel-hrv/serve/chart_window.h"
+#include "korvel/services/sampler.h"
 
 namespace korvel_hrv {
 
@@ -74,7 +76,17 @@ class Workspace {
   // What the document's chart shows of a window (chart_window.h).
   nlohmann::json chart(int document, const ChartRequest& request);
 
+  // Plays `recording` into a new document at `speed` times its own rate with "Analyze
+  // while Sampling" on, as `korvel-hrv sample` records it; the document's id. One
+  // recording plays at a time.
+  int play(const std::filesystem::path& recording, double speed);
+  // Feeds the blocks whose time has come; when the next are due, nothing when none plays.
+  std::optional<std::chrono::steady_clock::time_point> play_due();
+  // Stops the recording playing into the document: the record ends where it is.
+  void stop(int document);
+
   std::string results_json(int document);
+  std::string beats_csv(int document);
   // The Tabulet functions over consecutive windows, as `korvel-hrv table` writes them.
   std::string table_csv(int document, double window, double step);
 
@@ -98,11 +110,25 @@ class Workspace {
   void adopt_new_panels(Open& open);
   nlohmann::json menu_json();
 
+  struct Live {
+    int document = 0;
+    korvel::io::Recording recording;
+    std::size_t record = 0;  // the record playing
+    double earlier_s = 0;    // seconds of the records played before it
+    std::unique_ptr<korvel::services::SamplingRun> run;
+    double speed = 1;
+    std::chrono::steady_clock::time_point started;
+  };
+  // Ends the recording playing: the record ends, analysis while sampling goes off again.
+  void end_live();
+
   AnalyzeOptions defaults_;
   HrvSession session_;
   std::map<int, Open> open_;
   std::size_t controls_seen_ = 0;
   std::size_t pages_seen_ = 0;
+  // Last, so that a recording still playing ends before the documents close.
+  std::unique_ptr<Live> live_;
 };
 
 }  // namespace korvel_hrv

@@ -367,7 +367,7 @@ export class Chart {
       text = [`t = ${t.toFixed(3)} s`, ...values].join(' · ');
     }
     if (near) text += ` — ${near.e.text}`;
-    if (data.events_left_out) text += ` (${data.events_left_out} beats not drawn: zoom in)`;
+    if (data.events_omitted) text += " (too many beats to mark at this scale: zoom in)";
     this.readout.textContent = text;
   }
 }

@@ -114,11 +114,34 @@ function renderPanels(state) {
     }
 }
 
+// The host's own Macro menu: the HRV commands chosen while recording make the macro.
+function macroMenu(state) {
+  const { recording, steps } = state.macro;
+  const doc = state.documents.find((d) => d.active);
+  const item = (name, text, enabled, action) => ({ path: `Macro|${name}`, text, enabled, checked: false, action });
+  return {
+    name: 'Macro',
+    text: 'Macro',
+    items: [
+      item('Record', 'Record Macro', !recording, () => post('/api/macro/start').then(() => notify('Recording a macro…', false))),
+      item('Stop', 'Stop Recording', recording, () => post('/api/macro/stop').then(() => notify('Macro recorded', false))),
+      item('Replay', `Replay Macro (${steps.join(', ') || 'empty'})`, !recording && steps.length > 0 && !!doc, () =>
+        post('/api/macro/replay', { document: doc.id }).then(() => notify('Macro replayed', false)),
+      ),
+      item('Save', 'Save Macro As…', steps.length > 0, async () => {
+        const path = window.prompt('Save the macro as (a path ending in .macro)');
+        if (path) await post('/api/macro/save', { path }).then(() => notify(`Saved ${path}`, false));
+      }),
+    ],
+  };
+}
+
 function render(state) {
   app.state = state;
   renderDocuments(state);
-  renderMenus($('menus'), state.menus, (entry) =>
+  renderMenus($('menus'), [...state.menus, macroMenu(state)], (entry) =>
     act(async () => {
+      if (entry.action) return entry.action();
       const doc = active();
       const { done } = await post(`/api/documents/${doc.id}/command`, { command: entry.command });
       notify(done ? `${entry.text}: done` : `${entry.text} is not possible now`, !done);

@@ -30,20 +30,25 @@ std::string css_colour(std::uint32_t colorref) {
 std::string rgb_colour(std::uint32_t rgb) { return css_colour(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF)); }
 
 // Folds `samples` of a record starting at `start` seconds, `dt` apart, into the columns
-// of [from, from + columns × width).
+// of [from, from + columns × width): column k takes the samples whose times fall in
+// [from + k × width, from + (k + 1) × width).
 void fold(std::span<const float> samples, double start, double dt, double from, double width, std::vector<float>& lo,
           std::vector<float>& hi) {
-  const double columns = static_cast<double>(lo.size());
-  const double first = std::max(0.0, std::floor((from - start) / dt));
-  const double last = std::min(static_cast<double>(samples.size()), std::ceil((from + columns * width - start) / dt) + 1);
-  for (auto i = static_cast<std::size_t>(first); i < static_cast<std::size_t>(std::max(first, last)); ++i) {
-    const double c = std::floor((start + static_cast<double>(i) * dt - from) / width);
-    if (c < 0 || c >= columns) continue;
-    const auto k = static_cast<std::size_t>(c);
-    const float v = samples[i];
-    if (!std::isfinite(v)) continue;
-    lo[k] = std::min(lo[k], v);
-    hi[k] = std::max(hi[k], v);
+  const auto n = static_cast<double>(samples.size());
+  // The first sample at or after time t, clamped to the record.
+  auto index_at = [&](double t) { return static_cast<std::size_t>(std::clamp(std::ceil((t - start) / dt - 1e-9), 0.0, n)); };
+  for (std::size_t k = 0; k < lo.size(); ++k) {
+    const std::size_t a = index_at(from + static_cast<double>(k) * width);
+    const std::size_t b = index_at(from + static_cast<double>(k + 1) * width);
+    float low = lo[k], high = hi[k];
+    for (std::size_t i = a; i < b; ++i) {
+      const float v = samples[i];
+      if (!std::isfinite(v)) continue;
+      low = std::min(low, v);
+      high = std::max(high, v);
+    }
+    lo[k] = low;
+    hi[k] = high;
   }
 }
 
@@ -55,20 +60,32 @@ nlohmann::json column_values(const std::vector<float>& values) {
 
 }  // namespace
 
-const std::vector<float>& ChartWindow::computed(std::int32_t index, std::int32_t record) {
+const ChartWindow::Kept& ChartWindow::computed(std::int32_t index, std::int32_t record) {
   auto& channels = frame_.data().channels();
   Kept& kept = kept_[{index, record}];
   const std::int32_t length = frame_.data().document().record_length(record);
   const std::string& expression = channels.expression(index);
-  if (kept.length != length || kept.expression != expression) {
-    kept.samples = channels.has_data(index, record) ? channels.samples(index, record) : std::vector<float>{};
-    kept.length = length;
-    kept.expression = expression;
+  if (kept.length == length && kept.expression == expression) return kept;
+  std::vector<float> samples = channels.has_data(index, record) ? channels.samples(index, record) : std::vector<float>{};
+  kept.length = length;
+  kept.expression = expression;
+  kept.high.clear();
+  kept.block = 1;
+  if (samples.size() <= kKeepWhole) {
+    kept.low = std::move(samples);
+    return kept;
   }
-  return kept.samples;
+  kept.block = kKeptBlock;
+  kept.low.assign((samples.size() + kKeptBlock - 1) / kKeptBlock, std::numeric_limits<float>::infinity());
+  kept.high.assign(kept.low.size(), -std::numeric_limits<float>::infinity());
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    kept.low[i / kKeptBlock] = std::min(kept.low[i / kKeptBlock], samples[i]);
+    kept.high[i / kKeptBlock] = std::max(kept.high[i / kKeptBlock], samples[i]);
+  }
+  return kept;
 }
 
-nlohmann::json ChartWindow::events(const ChartRequest& request, const std::vector<std::int32_t>& targets, std::size_t& left_out) {
+std::optional<nlohmann::json> ChartWindow::events(const ChartRequest& request, const std::vector<std::int32_t>& targets) {
   auto& data = frame_.data();
   const auto& d = data.document();
   nlohmann::json out = nlohmann::json::array();
@@ -107,10 +124,7 @@ nlohmann::json ChartWindow::events(const ChartRequest& request, const std::vecto
         std::memcpy(&header, event, sizeof header);
         const double t = d.record_start(records[i]) + (header.tick + header.fraction) * d.tick_interval(records[i]);
         if (t < request.from || t > request.to) continue;
-        if (out.size() >= kMaxEvents) {
-          ++left_out;
-          continue;
-        }
+        if (out.size() >= static_cast<std::size_t>(request.columns)) return std::nullopt;
         std::uint32_t colour = 0x808080;
         Bstr text;
         if (draw && size == kBeatEventSize) {
@@ -140,9 +154,10 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
   }
   nlohmann::json channels = nlohmann::json::array();
   std::vector<std::int32_t> targets;
-  auto add = [&](std::int32_t id, bool is_computed, auto samples_of) {
+  // `fold_record(r, lo, hi)` folds the channel's record r into the columns.
+  auto add = [&](std::int32_t id, bool is_computed, auto fold_record) {
     std::vector<float> lo(columns, std::numeric_limits<float>::infinity()), hi(columns, -std::numeric_limits<float>::infinity());
-    for (std::int32_t r = 0; r < d.record_count(); ++r) fold(samples_of(r), d.record_start(r), d.tick_interval(r), request.from, width, lo, hi);
+    for (std::int32_t r = 0; r < d.record_count(); ++r) fold_record(r, lo, hi);
     for (std::size_t k = 0; k < columns; ++k)
       if (lo[k] > hi[k]) lo[k] = hi[k] = std::numeric_limits<float>::quiet_NaN();
     Bstr name, unit;
@@ -161,15 +176,26 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
                         {"guides", std::move(guides)}});
     targets.push_back(id);
   };
-  for (std::int32_t c = 0; c < d.channel_count(); ++c) add(c, false, [&](std::int32_t r) { return d.samples(r, c); });
+  for (std::int32_t c = 0; c < d.channel_count(); ++c)
+    add(c, false, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
+      fold(d.samples(r, c), d.record_start(r), d.tick_interval(r), request.from, width, lo, hi);
+    });
   if (request.computed)
     for (const std::int32_t index : data.channels().indexes())
       if (data.channels().kind(index) == korvel::expr::ValueKind::Sampled)
-        add(index, true, [&](std::int32_t r) { return std::span<const float>(computed(index, r)); });
-  std::size_t left_out = 0;
-  nlohmann::json events = this->events(request, targets, left_out);
-  return {{"from_s", request.from},  {"to_s", request.to},         {"duration_s", duration}, {"channels", std::move(channels)},
-          {"events", std::move(events)}, {"events_left_out", left_out}};
+        add(index, true, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
+          const Kept& kept = computed(index, r);
+          const double dt = d.tick_interval(r) * static_cast<double>(kept.block);
+          fold(kept.low, d.record_start(r), dt, request.from, width, lo, hi);
+          fold(kept.high, d.record_start(r), dt, request.from, width, lo, hi);
+        });
+  auto events = this->events(request, targets);
+  return {{"from_s", request.from},
+          {"to_s", request.to},
+          {"duration_s", duration},
+          {"channels", std::move(channels)},
+          {"events", events ? std::move(*events) : nlohmann::json::array()},
+          {"events_omitted", !events}};
 }
 
 }  // namespace korvel_hrv

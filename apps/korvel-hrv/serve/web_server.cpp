@@ -199,6 +199,25 @@ void WebServer::routes() {
       send_json(res, {{"document", id}});
     });
   });
+  s.Post(R"(/api/macro/(start|stop|replay|save))", [this](const httplib::Request& req, httplib::Response& res) {
+    answer(res, [&] {
+      const json body = body_of(req);
+      const std::string action = req.matches[1].str();
+      if (action == "start") {
+        host_.call([&] { workspace_.start_macro(); });
+      } else if (action == "stop") {
+        host_.call([&] { workspace_.stop_macro(); });
+      } else if (action == "replay") {
+        const int document = field<int>(body, "document");
+        host_.call([&] { workspace_.replay_macro(document); });
+      } else {
+        const std::filesystem::path path = field<std::string>(body, "path");
+        host_.call([&] { workspace_.save_macro(path); });
+      }
+      host_.changed();
+      send_json(res, json::object());
+    });
+  });
   s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop))", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const json body = body_of(req);

@@ -16,6 +16,7 @@
 //   GET  /api/documents/D/chart?from=S&to=S&columns=N&computed=0|1   chart_window.h
 //   POST /api/plots/P {engine message}   GET /api/plots/P/commands?from=N
 //   GET  /api/pages/N                 the HTML a page (the report) shows
+//   POST /api/macro/start {}  /stop {}  /replay {document}  /save {path}   (.macro files)
 #pragma once
 
 #include <filesystem>

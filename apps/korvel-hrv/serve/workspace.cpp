@@ -260,6 +260,34 @@ void Workspace::stop(int document) {
   end_live();
 }
 
+void Workspace::start_macro() { session_.session().macros().start(); }
+
+void Workspace::stop_macro() {
+  if (!session_.session().macros().recording()) throw RequestError(409, "no macro is being recorded");
+  macro_ = session_.session().macros().stop();
+}
+
+void Workspace::replay_macro(int document) {
+  activate_open(document);
+  if (macro_.empty()) throw RequestError(409, "no macro was recorded yet");
+  try {
+    for (HRESULT hr : korvel::services::replay_macro(*session_.frame(), macro_))
+      if (FAILED(hr)) throw RequestError(409, "a command of the macro failed");
+  } catch (const korvel::services::MacroError& e) {
+    throw RequestError(409, e.what());
+  }
+}
+
+void Workspace::save_macro(const std::filesystem::path& path) {
+  if (macro_.empty()) throw RequestError(409, "no macro was recorded yet");
+  if (path.extension() != ".macro") throw RequestError(400, path.string() + ": macros are saved as .macro files");
+  try {
+    korvel::services::save_macro(std::filesystem::absolute(path), macro_);
+  } catch (const korvel::services::MacroError& e) {
+    throw RequestError(400, e.what());
+  }
+}
+
 std::string Workspace::beats_csv(int document) {
   activate_open(document);
   return session_.beats_csv();
@@ -363,7 +391,9 @@ nlohmann::json Workspace::state() {
                          {"playing", live_ && live_->document == id},
                          {"views", std::move(views)}});
   }
-  nlohmann::json out = {{"documents", std::move(documents)}, {"menus", nlohmann::json::array()}};
+  nlohmann::json macro = {{"recording", session_.session().macros().recording()}, {"steps", nlohmann::json::array()}};
+  for (const auto& step : macro_) macro["steps"].push_back(step.prefix + "_" + step.name);
+  nlohmann::json out = {{"documents", std::move(documents)}, {"menus", nlohmann::json::array()}, {"macro", std::move(macro)}};
   if (active) {
     session_.select(*active);
     out["menus"] = menu_json();

@@ -24,6 +24,7 @@
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/hrv_session.h"
 #include "apps/korvel-hrv/serve/chart_window.h"
+#include "korvel/services/macros.h"
 #include "korvel/services/sampler.h"
 
 namespace korvel_hrv {
@@ -85,6 +86,13 @@ class Workspace {
   // Stops the recording playing into the document: the record ends where it is.
   void stop(int document);
 
+  // The host's macro recorder: the HRV macro messages sent while recording are kept; the
+  // last macro recorded replays into a document or is saved as a macro file.
+  void start_macro();
+  void stop_macro();
+  void replay_macro(int document);
+  void save_macro(const std::filesystem::path& path);
+
   std::string results_json(int document);
   std::string beats_csv(int document);
   // The Tabulet functions over consecutive windows, as `korvel-hrv table` writes them.
@@ -127,6 +135,7 @@ class Workspace {
   std::map<int, Open> open_;
   std::size_t controls_seen_ = 0;
   std::size_t pages_seen_ = 0;
+  std::vector<korvel::services::MacroStep> macro_;
   // Last, so that a recording still playing ends before the documents close.
   std::unique_ptr<Live> live_;
 };

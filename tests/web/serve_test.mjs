@@ -46,9 +46,10 @@ const doc = async () => (await state()).documents.find((d) => d.active);
 const until = (predicate, arg) => page.waitForFunction(predicate, arg, { timeout: 20000 });
 const results = async () => JSON.parse(await page.evaluate(async (id) => (await fetch(`/api/documents/${id}/results`)).text(), (await doc()).id));
 
-// Chooses an item of the HRV menu, through its submenus.
+// Chooses an item of the HRV menu (or of `top`), through its submenus.
 async function menu(...path) {
-  await page.getByRole('button', { name: 'HRV', exact: true }).click();
+  const top = path[0] === 'Macro' ? path.shift() : 'HRV';
+  await page.getByRole('button', { name: top, exact: true }).click();
   for (const sub of path.slice(0, -1)) await page.locator('.submenu > span', { hasText: sub }).hover();
   await page.getByRole('menuitem', { name: path.at(-1), exact: true }).or(page.getByRole('menuitemcheckbox', { name: path.at(-1), exact: true })).click();
 }
@@ -206,6 +207,20 @@ test('Copy puts the report on the clipboard as text and as HTML', { skip: skip()
   assert.match(copied.text, /Total Included Beats/);
   assert.match(copied.html, /<table[^]*Total Included Beats/);
   assert.deepEqual(errors, []);
+});
+
+test('a macro recorded from the menu replays its commands', { skip: skip() }, async () => {
+  const cleared = () => !window.korvelApp.state.menus[0].items.some((i) => i.path === 'HRV|ClearAnalysis' && i.enabled);
+  await menu('Macro', 'Record Macro');
+  await menu('Clear Analysis');
+  await until(cleared);
+  await menu('Macro', 'Stop Recording');
+  await until(() => window.korvelApp.state.macro.steps.length > 0);
+  assert.deepEqual((await state()).macro.steps, ['HRV_ClearAnalysis']);
+  await menu('Analyze Channel');
+  await until(() => window.korvelApp.state.menus[0].items.some((i) => i.path === 'HRV|ClearAnalysis' && i.enabled));
+  await menu('Macro', 'Replay Macro (HRV_ClearAnalysis)');
+  await until(cleared);
 });
 
 test('a recording played live at 400 times its rate ends with the beats `analyze` finds', { skip: skip() }, async () => {

@@ -4,7 +4,7 @@
 // pages of web/app and web/engine, and hands every API request to the host thread, which
 // owns the workspace (workspace.h); the worker threads only parse, check and wait.
 //
-// The API (JSON in and out; README lists it for users):
+// The API (JSON in and out; every request carries the token, request_guard.h):
 //   GET  /api/state?after=V           the documents, views and menus; waits up to 20 s
 //                                     for a change when V is the version the page has
 //   POST /api/open {path}             open a recording or a .korvel document

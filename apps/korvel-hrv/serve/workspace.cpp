@@ -392,7 +392,7 @@ nlohmann::json Workspace::state() {
                          {"views", std::move(views)}});
   }
   nlohmann::json macro = {{"recording", session_.session().macros().recording()}, {"steps", nlohmann::json::array()}};
-  for (const auto& step : macro_) macro["steps"].push_back(step.prefix + "_" + step.name);
+  for (const auto& step : macro_) macro["steps"].push_back(step.name);
   nlohmann::json out = {{"documents", std::move(documents)}, {"menus", nlohmann::json::array()}, {"macro", std::move(macro)}};
   if (active) {
     session_.select(*active);

@@ -6,6 +6,7 @@
 //   band drag       a spectrum band edge dragged: the server's answer to the gesture, then the
 //                   report's HTML and the spectrum's new commands   (goal: at most 100 ms)
 //   table           the Tabulet functions over 5-minute windows after the drag
+//   state           the documents, views and menus the page follows
 //   chart 10 s      one chart window of 10 s, 1200 columns, with its beats
 //   chart 24 h      the whole day in 1200 columns (too many beats to mark: none sent)
 //   chart stages    the whole day with the HRV stage channels, first time and kept
@@ -85,6 +86,7 @@ for (let i = 0; i < 7; ++i) {
 }
 figures['band drag'] = median(drags);
 figures.table = await time(() => api(`/api/documents/${doc}/table?window=300`));
+figures.state = median(await Promise.all([0, 1, 2].map(() => time(() => api('/api/state')))));
 
 const duration = state.documents[0].duration_s;
 const windows = [];

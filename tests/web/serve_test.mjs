@@ -135,6 +135,11 @@ test('dragging the LF/HF edge and the classifier box analyse as `analyze --setti
   for (const part of ['beats', 'time_domain', 'frequency', 'nonlinear']) assert.deepEqual(edited[part], expected[part], part);
   const report = page.getByRole('region', { name: 'HRV Report' }).frameLocator('iframe');
   await report.getByText(`0.04 - ${edited.settings.LFHighHz} Hz`).waitFor();
+  // The table shown follows: its LF power of the first window is the one `table` gives with that edge.
+  const table = execFileSync(tool, ['table', RECORDING, '--window', '300', '--settings', settings], { encoding: 'utf8' }).split('\n');
+  const lf = table[0].split(',').indexOf('LF Power (ms²)');
+  const expectedLf = Number(Number(table[1].split(',')[lf]).toPrecision(4));
+  await until(([column, value]) => document.querySelector('section.table tr:nth-child(2)')?.children[column]?.textContent === String(value), [lf, expectedLf]);
 });
 
 test('clicking a tachogram point scrolls the chart to that beat and shows its comment', { skip: skip() }, async () => {

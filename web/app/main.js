@@ -9,7 +9,7 @@ import { PlotPanel, ReportPanel } from './panels.js';
 import { showTable } from './table.js';
 
 const $ = (id) => document.getElementById(id);
-const app = { version: 0, state: null, panels: new Map(), charts: new Map() };
+const app = { version: 0, state: null, panels: new Map(), charts: new Map(), table: null };
 window.korvelApp = app; // for the browser tests: the last state
 
 function notify(message, isError = message instanceof Error) {
@@ -152,6 +152,12 @@ function render(state) {
   const doc = active();
   // The table belongs to the document it was made of.
   for (const table of document.querySelectorAll('section.table')) table.hidden = table.dataset.document !== String(doc?.id);
+  // The table follows the analysis it was made of: a band dragged, a beat deleted.
+  const made = app.table;
+  if (made && doc?.id === made.document && doc.analysis !== made.analysis) {
+    made.analysis = doc.analysis;
+    act(async () => (app.table = await showTable($('panels'), doc, made.window)));
+  }
   $('selection').hidden = $('table-section').hidden = !doc;
   const sel = doc?.selection;
   $('selection-text').textContent = !sel
@@ -218,7 +224,7 @@ $('select-form').addEventListener('submit', (e) => {
 $('table-form').addEventListener('submit', (e) => {
   e.preventDefault();
   const window = Number(e.target.window.value);
-  act(() => showTable($('panels'), active(), window));
+  act(async () => (app.table = await showTable($('panels'), active(), window)));
 });
 
 follow();

@@ -21,6 +21,7 @@ function cells(line) {
   return out;
 }
 
+// Shows the table of `doc` over windows of `windowSeconds`; what it was made of.
 export async function showTable(parent, doc, windowSeconds) {
   const address = `/api/documents/${doc.id}/table?window=${windowSeconds}`;
   const csv = await get(address);
@@ -56,4 +57,5 @@ export async function showTable(parent, doc, windowSeconds) {
   scroller.append(table);
   section.replaceChildren(header, scroller);
   section.dataset.document = String(doc.id);
+  return { document: doc.id, window: windowSeconds, analysis: doc.analysis };
 }

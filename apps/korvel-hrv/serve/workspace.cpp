@@ -379,7 +379,16 @@ nlohmann::json Workspace::state() {
       selection = {{"from_s", seconds(chosen.start)}, {"to_s", seconds(chosen.end)}};
     nlohmann::json shown = nullptr;
     if (const auto at = frame.chart_view().shown()) shown = seconds(*at);
+    // Changes whenever the analysis does, so that the table is made again.
+    session_.select(frame);
+    std::size_t analysis = 0;
+    try {
+      analysis = std::hash<std::string>{}(session_.results_json()) & 0xFFFFFFFFu;
+    } catch (const UsageError&) {
+      // A document the extension has no results for yet.
+    }
     documents.push_back({{"id", id},
+                         {"analysis", analysis},
                          {"selection", std::move(selection)},
                          {"shown_s", std::move(shown)},
                          {"title", open.title},

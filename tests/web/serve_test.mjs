@@ -6,14 +6,14 @@
 // window and of each panel go to the build folder for a person to look at.
 import assert from 'node:assert/strict';
 import { execFileSync, spawn } from 'node:child_process';
-import { mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
 import { browser, CHROMIUM, missing, screenshots, sharedData, tool } from './support.mjs';
 
 const RECORDING = join(sharedData, 'mitdb/100.hea');
-const why = missing('mitdb/100.hea') ?? (CHROMIUM && null);
+const why = missing('mitdb/100.hea') ?? (existsSync(CHROMIUM) ? null : `Chromium is not installed at ${CHROMIUM}`);
 const skip = () => why ?? false;
 const VIEWS = ['HRV Tachogram Plot', 'HRV Power Spectrum Plot', 'HRV RR Histogram Plot', 'HRV Delta RR Histogram Plot',
   'HRV Poincaré Plot', 'HRV Classifier Plot'];

@@ -311,7 +311,7 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, in
   return out;
 }
 
-std::string HrvSession::channel_calculation_csv(int parameter) {
+ChannelId HrvSession::add_channel_calculation(int parameter) {
   // The calculation's settings stream: format version 1, the parameter, guide lines on,
   // interpolation off (booleans as 16-bit values).
   std::vector<std::uint8_t> settings;
@@ -322,12 +322,18 @@ std::string HrvSession::channel_calculation_csv(int parameter) {
   put(parameter, 4);
   put(1, 2);
   put(0, 2);
-  ChannelId channel;
+  // A second calculation channel gets the next free name.
+  std::string name = "HRV_Calculation";
+  for (int n = 2; frame_->data().channels().find(name); ++n) name = "HRV_Calculation" + std::to_string(n);
   try {
-    channel = korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
+    return korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, name, settings);
   } catch (const std::exception& e) {
     throw UsageError(std::string("cannot add the HRV calculation channel: ") + e.what());
   }
+}
+
+std::string HrvSession::channel_calculation_csv(int parameter) {
+  const ChannelId channel = add_channel_calculation(parameter);
   std::string out = "record,tick,time_s,value\n";
   auto& data = frame_->data();
   TickPosition end;

@@ -72,7 +72,9 @@ class HrvSession {
   // on `signal`, as CSV: start_s,end_s, then one column per function ("name (unit)").
   std::string tabulet_csv(double windowSeconds, double stepSeconds, int signal);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
-  // 5 complexity) and returns its per-beat values as CSV: record,tick,time_s,value.
+  // 5 complexity), with its guide lines on.
+  ChannelId add_channel_calculation(int parameter);
+  // Adds that channel and returns its per-beat values as CSV: record,tick,time_s,value.
   std::string channel_calculation_csv(int parameter);
 
   // Opens the report and the six plot views through the HRV menu, as the user would, and

@@ -48,7 +48,7 @@ const results = async () => JSON.parse(await page.evaluate(async (id) => (await 
 
 // Chooses an item of the HRV menu (or of `top`), through its submenus.
 async function menu(...path) {
-  const top = path[0] === 'Macro' ? path.shift() : 'HRV';
+  const top = ['Macro', 'Channel'].includes(path[0]) ? path.shift() : 'HRV';
   await page.getByRole('button', { name: top, exact: true }).click();
   for (const sub of path.slice(0, -1)) await page.locator('.submenu > span', { hasText: sub }).hover();
   await page.getByRole('menuitem', { name: path.at(-1), exact: true }).or(page.getByRole('menuitemcheckbox', { name: path.at(-1), exact: true })).click();
@@ -101,6 +101,9 @@ test('open mitdb/100, analyse it, open the six views and the report', { skip: sk
   const expected = analyze([]);
   const report = page.getByRole('region', { name: 'HRV Report' }).frameLocator('iframe');
   await assert.doesNotReject(report.getByText(String(expected.beats.total), { exact: true }).first().waitFor());
+  // The beat rate as a channel of the chart, with the guide lines the calculation sets.
+  await menu('Channel', 'Add HRV Calculation: Beat Rate');
+  await until(() => [...window.korvelApp.charts.values()][0].data?.channels.some((c) => c.name === 'HRV_Calculation' && c.guides.length > 0));
   await page.evaluate(() => document.getElementById('panels').scrollTo(0, 0));
   await page.screenshot({ path: join(screenshots, 'serve_main.png') });
   for (const view of ['HRV Report', 'Chart', ...VIEWS])

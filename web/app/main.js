@@ -79,7 +79,8 @@ function renderCharts(state) {
     let chart = app.charts.get(doc.id);
     if (!chart) app.charts.set(doc.id, (chart = new Chart(doc, $('panels'), notify)));
     chart.section.hidden = !doc.active;
-    chart.update(doc);
+    // A hidden chart asks for nothing; it catches up when its document is active again.
+    if (doc.active) chart.update(doc);
   }
   for (const [id, chart] of app.charts)
     if (!state.documents.some((d) => d.id === id)) {
@@ -114,6 +115,24 @@ function renderPanels(state) {
     }
 }
 
+// The host's own Channel menu: a channel of the HRV calculation, drawn on the chart with
+// its guide lines.
+function channelMenu(state) {
+  const doc = state.documents.find((d) => d.active);
+  const kinds = [[0, 'Beat Period'], [1, 'Change in Beat Period'], [2, 'Beat Rate'], [5, 'Beat Complexity']];
+  return {
+    name: 'Channel',
+    text: 'Channel',
+    items: kinds.map(([parameter, text]) => ({
+      path: `Channel|HRVCalculation${parameter}`,
+      text: `Add HRV Calculation: ${text}`,
+      enabled: !!doc,
+      checked: false,
+      action: () => post(`/api/documents/${doc.id}/calculation`, { parameter }).then(() => notify(`Added the HRV calculation of ${text.toLowerCase()}`, false)),
+    })),
+  };
+}
+
 // The host's own Macro menu: the HRV commands chosen while recording make the macro.
 function macroMenu(state) {
   const { recording, steps } = state.macro;
@@ -139,13 +158,14 @@ function macroMenu(state) {
 function render(state) {
   app.state = state;
   renderDocuments(state);
-  renderMenus($('menus'), [...state.menus, macroMenu(state)], (entry) =>
+  renderMenus($('menus'), [...state.menus, channelMenu(state), macroMenu(state)], (entry) =>
     act(async () => {
       if (entry.action) return entry.action();
       const doc = active();
       const { done } = await post(`/api/documents/${doc.id}/command`, { command: entry.command });
       notify(done ? `${entry.text}: done` : `${entry.text} is not possible now`, !done);
     }),
+    active()?.id,
   );
   renderCharts(state);
   renderPanels(state);

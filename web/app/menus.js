@@ -36,8 +36,16 @@ function item(entry, run, close) {
   return li;
 }
 
-// Draws `menus` into `nav`, keeping the menu that is open open.
-export function renderMenus(nav, menus, run) {
+// What the menu bar was last drawn from: it is drawn again only when that changes, so that
+// a menu the user is in stays put while the state streams in (while sampling, say).
+let drawn = '';
+
+// Draws `menus` into `nav`, keeping the menu that is open open. `key` names whatever else
+// the items' actions depend on (the active document).
+export function renderMenus(nav, menus, run, key) {
+  const text = JSON.stringify([key, menus]);
+  if (text === drawn) return;
+  drawn = text;
   const open = nav.querySelector('.menu.open')?.dataset.name;
   nav.replaceChildren();
   for (const menu of menus) {

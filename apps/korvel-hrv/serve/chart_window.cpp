@@ -52,6 +52,40 @@ void fold(std::span<const float> samples, double start, double dt, double from, 
   }
 }
 
+}  // namespace
+
+void ChartWindow::fold_events(ChannelId channel, const ChartRequest& request, double width, std::vector<float>& lo,
+                              std::vector<float>& hi) {
+  auto& data = frame_.data();
+  const auto& d = data.document();
+  TickPosition end;
+  data.GetEndOfData(&end);
+  ComPtr<IEventReader> reader;
+  ULONG size = 0;
+  if (data.OpenEventReader(channel, {0, 0}, end, reader.put()) != S_OK || !reader || reader->GetEventSize(&size) != S_OK ||
+      size < sizeof(CalcEventHeader) + sizeof(double))
+    return;
+  std::vector<std::uint8_t> batch(static_cast<std::size_t>(size) * 512);
+  std::vector<std::int32_t> records(512);
+  ULONG count = 0;
+  while (reader->Read(batch.data(), 512, records.data(), &count) == S_OK && count > 0)
+    for (ULONG i = 0; i < count; ++i) {
+      const std::uint8_t* event = batch.data() + static_cast<std::size_t>(i) * size;
+      CalcEventHeader header;
+      double value = 0;
+      std::memcpy(&header, event, sizeof header);
+      std::memcpy(&value, event + sizeof header, sizeof value);
+      const double t = d.record_start(records[i]) + (header.tick + header.fraction) * d.tick_interval(records[i]);
+      const double c = std::floor((t - request.from) / width);
+      if (c < 0 || c >= static_cast<double>(lo.size()) || !std::isfinite(value)) continue;
+      const auto k = static_cast<std::size_t>(c);
+      lo[k] = std::min(lo[k], static_cast<float>(value));
+      hi[k] = std::max(hi[k], static_cast<float>(value));
+    }
+}
+
+namespace {
+
 nlohmann::json column_values(const std::vector<float>& values) {
   nlohmann::json out = nlohmann::json::array();
   for (float v : values) out.push_back(std::isfinite(v) ? nlohmann::json(v) : nlohmann::json(nullptr));
@@ -179,6 +213,13 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
   for (std::int32_t c = 0; c < d.channel_count(); ++c)
     add(c, false, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
       fold(d.samples(r, c), d.record_start(r), d.tick_interval(r), request.from, width, lo, hi);
+    });
+  // Channels an extension calculates hold one value per event (per beat, for the HRV
+  // calculation): each value falls into the column of its time.
+  for (const auto& calculated : frame_.calculated_channels())
+    add(calculated.channel.index, true, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
+      if (r > 0) return;  // the reader walks every record at once
+      fold_events(calculated.channel, request, width, lo, hi);
     });
   if (request.computed)
     for (const std::int32_t index : data.channels().indexes())

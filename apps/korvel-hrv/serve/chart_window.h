@@ -53,6 +53,8 @@ class ChartWindow {
   };
   // Computed channel `index` in `record`, evaluated once per record length and expression.
   const Kept& computed(std::int32_t index, std::int32_t record);
+  // Folds the values of a channel an extension calculates, one per event, into the columns.
+  void fold_events(ChannelId channel, const ChartRequest& request, double width, std::vector<float>& lo, std::vector<float>& hi);
   // Nothing when the window holds more events than columns.
   std::optional<nlohmann::json> events(const ChartRequest& request, const std::vector<std::int32_t>& targets);
 

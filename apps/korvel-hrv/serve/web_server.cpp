@@ -218,7 +218,7 @@ void WebServer::routes() {
       send_json(res, json::object());
     });
   });
-  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop))", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop|calculation))", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const json body = body_of(req);
       const int document = number_in(req, 1);
@@ -228,6 +228,9 @@ void WebServer::routes() {
         std::optional<std::filesystem::path> path;
         if (body.contains("path")) path = field<std::string>(body, "path");
         host_.call([&] { workspace_.save(document, path); });
+      } else if (action == "calculation") {
+        const int parameter = field<int>(body, "parameter");
+        host_.call([&] { workspace_.add_calculation(document, parameter); });
       } else if (action == "stop") {
         host_.call([&] { workspace_.stop(document); });
       } else if (action == "activate") {
@@ -292,9 +295,10 @@ void WebServer::routes() {
       const json message = body_of(req);
       const std::size_t control = static_cast<std::size_t>(number_in(req, 1));
       const std::string text = message.dump();
-      res.set_content(host_.call([&] { return workspace_.plot_message(control, text); }), "application/json");
       // A gesture changes the analysis; a request for numbers changes nothing.
-      if (message.value("op", "") == "callback") host_.changed();
+      const bool gesture = message.value("op", "") == "callback";
+      res.set_content(host_.call([&] { return workspace_.plot_message(control, text, gesture); }), "application/json");
+      if (gesture) host_.changed();
     });
   });
   s.Get(R"(/api/plots/(\d+)/commands)", [this](const httplib::Request& req, httplib::Response& res) {

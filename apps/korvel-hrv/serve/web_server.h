@@ -11,6 +11,7 @@
 //   POST /api/play {path, speed?}     play a recording into a new document, analysing
 //   POST /api/documents/D/save {path?}   /close {}   /activate {}   /command {command}   /stop {}
 //   POST /api/documents/D/select {from, to?}   (seconds; a point without `to`)
+//   POST /api/documents/D/calculation {parameter}   an HRV calculation channel
 //   POST /api/documents/D/views/V/copy {}   /print {}
 //   GET  /api/documents/D/results     results.json;  /beats  beats.csv;  /table?window=S&step=S  CSV
 //   GET  /api/documents/D/chart?from=S&to=S&columns=N&computed=0|1   chart_window.h

@@ -135,13 +135,17 @@ void Workspace::select(int document, double from, std::optional<double> to) {
     session_.select_point_seconds(from, open.signal);
 }
 
-std::string Workspace::plot_message(std::size_t control, std::string_view message) {
+std::string Workspace::plot_message(std::size_t control, std::string_view message, bool gesture) {
   const auto& controls = session_.ui().plots->controls();
   if (control >= controls.size()) throw RequestError(404, "no plot " + std::to_string(control));
-  // The view's callbacks act on its document: make it the active one first.
   for (auto& [id, open] : open_)
     for (const auto& [view, panel] : open.panels)
-      if (panel.control == control) session_.select(*open.frame);
+      if (panel.control == control) {
+        // The view's callbacks act on its document, which the user is working in.
+        if (!gesture) return reading(id, [&](Open&) { return controls[control]->answer(message); });
+        activate_open(id);
+        return controls[control]->answer(message);
+      }
   return controls[control]->answer(message);
 }
 
@@ -178,7 +182,7 @@ nlohmann::json Workspace::view_command(int document, std::size_t view, bool copy
 }
 
 nlohmann::json Workspace::chart(int document, const ChartRequest& request) {
-  return activate_open(document).chart->window(request);
+  return reading(document, [&](Open& open) { return open.chart->window(request); });
 }
 
 namespace {
@@ -260,6 +264,13 @@ void Workspace::stop(int document) {
   end_live();
 }
 
+void Workspace::add_calculation(int document, int parameter) {
+  activate_open(document);
+  if (parameter != 0 && parameter != 1 && parameter != 2 && parameter != 5)
+    throw RequestError(400, "the HRV calculation's parameter is 0 (beat period), 1 (its change), 2 (beat rate) or 5 (complexity)");
+  session_.add_channel_calculation(parameter);
+}
+
 void Workspace::start_macro() { session_.session().macros().start(); }
 
 void Workspace::stop_macro() {
@@ -289,19 +300,16 @@ void Workspace::save_macro(const std::filesystem::path& path) {
 }
 
 std::string Workspace::beats_csv(int document) {
-  activate_open(document);
-  return session_.beats_csv();
+  return reading(document, [&](Open&) { return session_.beats_csv(); });
 }
 
 std::string Workspace::results_json(int document) {
-  activate_open(document);
-  return session_.results_json();
+  return reading(document, [&](Open&) { return session_.results_json(); });
 }
 
 std::string Workspace::table_csv(int document, double window, double step) {
-  Open& open = activate_open(document);
   if (!(window > 0) || !(step > 0)) throw RequestError(400, "the window and the step must be positive numbers of seconds");
-  return session_.tabulet_csv(window, step, open.signal);
+  return reading(document, [&](Open& open) { return session_.tabulet_csv(window, step, open.signal); });
 }
 
 nlohmann::json Workspace::menu_json() {
@@ -380,12 +388,16 @@ nlohmann::json Workspace::state() {
     nlohmann::json shown = nullptr;
     if (const auto at = frame.chart_view().shown()) shown = seconds(*at);
     // Changes whenever the analysis does, so that the table is made again.
-    session_.select(frame);
+    // Not while a recording plays into it: the table follows once the recording ends.
+    const bool playing = live_ && live_->document == id;
     std::size_t analysis = 0;
-    try {
-      analysis = std::hash<std::string>{}(session_.results_json()) & 0xFFFFFFFFu;
-    } catch (const UsageError&) {
-      // A document the extension has no results for yet.
+    if (!playing) {
+      session_.select(frame);
+      try {
+        analysis = std::hash<std::string>{}(session_.results_json()) & 0xFFFFFFFFu;
+      } catch (const UsageError&) {
+        // A document the extension has no results for yet.
+      }
     }
     documents.push_back({{"id", id},
                          {"analysis", analysis},
@@ -397,7 +409,7 @@ nlohmann::json Workspace::state() {
                          {"active", &frame == active},
                          {"duration_s", duration},
                          {"signal", open.signal},
-                         {"playing", live_ && live_->document == id},
+                         {"playing", playing},
                          {"views", std::move(views)}});
   }
   nlohmann::json macro = {{"recording", session_.session().macros().recording()}, {"steps", nlohmann::json::array()}};

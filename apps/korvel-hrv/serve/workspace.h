@@ -64,8 +64,9 @@ class Workspace {
   // The user's selection on the chart: a range of seconds, or a point.
   void select(int document, double from, std::optional<double> to);
 
-  // One message of a plot page (PlotControl::answer) for plot control `control`.
-  std::string plot_message(std::size_t control, std::string_view message);
+  // One message of a plot page (PlotControl::answer) for plot control `control`. A
+  // `gesture` (a callback) acts on the plot's document, which becomes the active one.
+  std::string plot_message(std::size_t control, std::string_view message, bool gesture);
   // The script commands plot control `control` was sent, from number `from` on.
   nlohmann::json plot_commands(std::size_t control, std::size_t from);
   // The HTML a page (the report) shows now.
@@ -85,6 +86,10 @@ class Workspace {
   std::optional<std::chrono::steady_clock::time_point> play_due();
   // Stops the recording playing into the document: the record ends where it is.
   void stop(int document);
+
+  // Adds an HRV calculation channel of `parameter` (0 beat period, 1 its change, 2 beat
+  // rate, 5 beat complexity) to the document, as the host's channel menu does.
+  void add_calculation(int document, int parameter);
 
   // The host's macro recorder: the HRV macro messages sent while recording are kept; the
   // last macro recorded replays into a document or is saved as a macro file.
@@ -114,6 +119,22 @@ class Workspace {
 
   Open& find(int document);
   Open& activate_open(int document);
+  // Runs `read(open)` with the document selected, as the session's reads need, and gives
+  // the active document back afterwards: reading never changes what the user acts on.
+  template <class F>
+  auto reading(int document, F read) {
+    auto* active = session_.session().active();
+    struct Restore {
+      HrvSession& session;
+      korvel::services::DocumentFrame* active;
+      ~Restore() {
+        if (active) session.select(*active);
+      }
+    } restore{session_, active};
+    Open& open = find(document);
+    session_.select(*open.frame);
+    return read(open);
+  }
   // Gives the plot controls and pages made since the last call to the view opened last.
   void adopt_new_panels(Open& open);
   nlohmann::json menu_json();

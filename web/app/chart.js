@@ -244,6 +244,8 @@ export class Chart {
           lo = Math.min(lo, ch.min[k]);
           hi = Math.max(hi, ch.max[k]);
         }
+      // The guide lines stay in view with the trace.
+      for (const guide of ch.guides) (lo = Math.min(lo, guide.value)), (hi = Math.max(hi, guide.value));
       if (!(hi > lo)) (lo -= 1), (hi += 1);
       const pad = (hi - lo) * 0.08;
       const y = (v) => top + 6 + (1 - (v - lo + pad) / (hi - lo + 2 * pad)) * (ROW - 12);

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake ninja-build clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libedf-dev libmatio-dev libkissfft-dev
-  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev
+  libcli11-dev nlohmann-json3-dev libcpp-httplib-dev pkgconf
   # The plot engine's tests: Node and Debian's Chromium for the browser tests.
   nodejs chromium fonts-dejavu-core
 )

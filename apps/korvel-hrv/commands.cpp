@@ -192,19 +192,42 @@ ChannelId analysis_source(HrvSession& session, const AnalyzeOptions& options, co
 
 }  // namespace
 
+Prepared open_prepared(HrvSession& session, const std::filesystem::path& recording, const AnalyzeOptions& options,
+                       bool selection) {
+  session.open_recording(recording, load_options(options));
+  const nlohmann::json file = settings_file(options.settings, options.preset);
+  const ChannelId source = analysis_source(session, options, file);
+  apply_settings(session, settings_for(options, file, source, selection), options.settings);
+  return {source, box_fitted(options, file)};
+}
+
+Prepared open_for_live(HrvSession& session, const korvel::io::Recording& data, const std::filesystem::path& recording,
+                       const AnalyzeOptions& options) {
+  if (data.records.front().channels.empty())
+    throw UsageError(recording.string() + ": holds beats, not signals, and cannot be sampled; analyze it instead");
+  session.open_for_sampling(data, recording);
+  check_signal(session, options.signal);
+  // The file being replayed decides the polarity, as a recording of the same signal would.
+  const nlohmann::json file = settings_file(options.settings, options.preset);
+  std::vector<std::span<const float>> samples;
+  for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
+  const double dt = data.records.front().tick_interval_s;
+  const ChannelId source = orient(session, options, file, samples, dt);
+  apply_settings(session, settings_for(options, file, source, false), options.settings);
+  // "Analyze while Sampling", as the user switches it on before recording.
+  session.run_macro("HRV_ToggleOnlineMode");
+  return {source, box_fitted(options, file)};
+}
+
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
   if (options.from.has_value() != options.to.has_value()) throw CommandLineError("--from and --to go together");
   if (options.from && !(*options.from >= 0 && *options.from < *options.to))
     throw CommandLineError("--from " + shortest_text(*options.from) + " --to " + shortest_text(*options.to) +
                            ": a range needs 0 <= --from < --to (seconds from the start of the recording)");
   HrvSession session;
-  session.open_recording(recording, load_options(options));
   const bool selection = options.from.has_value();
-  const nlohmann::json file = settings_file(options.settings, options.preset);
-  const ChannelId source = analysis_source(session, options, file);
-  apply_settings(session, settings_for(options, file, source, selection), options.settings);
+  const auto [source, fitted] = open_prepared(session, recording, options, selection);
   if (selection) session.select_seconds(*options.from, *options.to, source);
-  const bool fitted = box_fitted(options, file);
   {
     Progress progress("analysing " + recording.filename().string());
     session.run_macro("HRV_Analyze");
@@ -216,16 +239,13 @@ int analyze(const std::filesystem::path& recording, const AnalyzeOptions& option
 int table(const std::filesystem::path& recording, double windowSeconds, double stepSeconds, const AnalyzeOptions& options,
           const std::optional<std::filesystem::path>& out) {
   HrvSession session;
-  session.open_recording(recording, load_options(options));
-  const nlohmann::json file = settings_file(options.settings, options.preset);
-  const ChannelId source = analysis_source(session, options, file);
-  apply_settings(session, settings_for(options, file, source, false), options.settings);
+  const auto [source, fitted] = open_prepared(session, recording, options, false);
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
-    if (box_fitted(options, file)) fit_box(session);
+    if (fitted) fit_box(session);
     csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, source,
                               [&](double fraction) { progress.done(fraction); });
   }
@@ -298,19 +318,8 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   } catch (const korvel::io::ImportError& e) {
     throw UsageError(e.what());
   }
-  if (data.records.front().channels.empty())
-    throw UsageError(recording.string() + ": holds beats, not signals, and cannot be sampled; analyze it instead");
   HrvSession session;
-  session.open_for_sampling(data, recording);
-  check_signal(session, options.signal);
-  // The file being replayed decides the polarity, as a recording of the same signal would.
-  const nlohmann::json file = settings_file(options.settings, options.preset);
-  std::vector<std::span<const float>> samples;
-  for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
-  const double dt = data.records.front().tick_interval_s;
-  apply_settings(session, settings_for(options, file, orient(session, options, file, samples, dt), false), options.settings);
-  // "Analyze while Sampling", as the user switches it on before recording.
-  session.run_macro("HRV_ToggleOnlineMode");
+  const bool fitted = open_for_live(session, data, recording, options).fitBox;
   {
     Progress progress("sampling " + recording.filename().string());
     session.sample(data, blockSeconds, [&](double fraction) { progress.done(fraction); });
@@ -318,7 +327,6 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   // Recording is over: the user switches analysis while sampling off again, so that the
   // saved settings are those the analysis was asked with.
   session.run_macro("HRV_ToggleOnlineMode");
-  const bool fitted = box_fitted(options, file);
   if (fitted) fit_box(session);
   return finish(session, options, fitted);
 }

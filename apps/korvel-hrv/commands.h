@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "korvel/io/recording.h"
+#include "sdk/host/channel_id.h"
+
 namespace korvel_hrv {
 
 struct AnalyzeOptions {
@@ -32,6 +35,27 @@ struct AnalyzeOptions {
   // unset: recognised from its content.
   std::optional<std::string> input;
 };
+
+class HrvSession;
+
+// What preparing a run decided: the channel it analyses and whether the classifier box is
+// to be fitted to the recording's beats once they are analysed (--box auto).
+struct Prepared {
+  ChannelId source;
+  bool fitBox = false;
+};
+
+// Opens `recording` in `session` ready to be analysed as `analyze` analyses it: the signal
+// checked (or the imported beats taken), its polarity decided, the settings file, preset
+// and selection flag applied.
+Prepared open_prepared(HrvSession& session, const std::filesystem::path& recording, const AnalyzeOptions& options,
+                       bool selection);
+
+// An empty document with the channels of `data` (read from `recording`), ready to sample
+// it as `sample` does: the polarity decided from the file, the settings applied and
+// "Analyze while Sampling" switched on.
+Prepared open_for_live(HrvSession& session, const korvel::io::Recording& data, const std::filesystem::path& recording,
+                       const AnalyzeOptions& options);
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);
 // Writes the built-in synthetic recording of `species` to the output folder and analyses it.

@@ -107,6 +107,16 @@ void HrvSession::open_for_sampling(const korvel::io::Recording& recording, const
   frame_->set_sources({{std::filesystem::absolute(source), {}}});
 }
 
+void HrvSession::select(korvel::services::DocumentFrame& frame) {
+  session_->activate(frame);
+  frame_ = &frame;
+}
+
+void HrvSession::close(korvel::services::DocumentFrame& frame) {
+  session_->close(frame);
+  frame_ = session_->active();
+}
+
 IExtensionDocument* HrvSession::hrv_document() const {
   const auto* extension = frame_ ? frame_->find_extension(kHrvDocumentClass) : nullptr;
   if (!extension || !extension->document) throw UsageError("the HRV extension created no document");
@@ -344,12 +354,12 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, Ch
       append_cell(out, cell);
     }
     out += '\n';
-    done(static_cast<double>(r + 1) / static_cast<double>(windows.size()));
+    if (done) done(static_cast<double>(r + 1) / static_cast<double>(windows.size()));
   }
   return out;
 }
 
-void HrvSession::add_channel_calculation(int parameter) {
+ChannelId HrvSession::add_channel_calculation(int parameter) {
   // The calculation's settings stream: format version 1, the parameter, guide lines on,
   // interpolation off (booleans as 16-bit values).
   std::vector<std::uint8_t> settings;
@@ -360,8 +370,11 @@ void HrvSession::add_channel_calculation(int parameter) {
   put(parameter, 4);
   put(1, 2);
   put(0, 2);
+  // A second calculation channel gets the next free name.
+  std::string name = "HRV_Calculation";
+  for (int n = 2; frame_->data().channels().find(name); ++n) name = "HRV_Calculation" + std::to_string(n);
   try {
-    korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, "HRV_Calculation", settings);
+    return korvel::services::add_channel_calculation(*frame_, kHrvChannelCalculationClass, name, settings);
   } catch (const std::exception& e) {
     throw UsageError(std::string("cannot add the HRV calculation channel: ") + e.what());
   }

@@ -84,8 +84,9 @@ class HrvSession {
   std::string tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel,
                           const std::function<void(double)>& done);
   // Adds an "HRV Calculation" channel of `parameter` (0 beat period, 1 its change, 2 rate,
-  // 3 activity, 4 mobility, 5 complexity).
-  void add_channel_calculation(int parameter);
+  // 3 activity, 4 mobility, 5 complexity), with its guide lines on; a second one gets the
+  // next free name.
+  ChannelId add_channel_calculation(int parameter);
   // The per-beat values of the document's HRV Calculation channel as CSV
   // (record,tick,time_s,value); nothing when the document has none.
   std::optional<std::string> channel_calculation_csv();
@@ -97,6 +98,16 @@ class HrvSession {
   // DIR/plots/<view>.html (each plot as a page that opens from a file) and DIR/index.html
   // (the report with the six plots beneath it).
   void write_views(const std::filesystem::path& dir);
+
+  // The host run itself, for the server that shows its documents (serve.h).
+  korvel::services::Session& session() noexcept { return *session_; }
+  const korvel::ui::UiServices& ui() const noexcept { return ui_; }
+  // The document the session's actions reach: the one opened last, or the one selected.
+  korvel::services::DocumentFrame* frame() const noexcept { return frame_; }
+  // Makes `frame` (one of the session's documents) the one the actions and menus reach.
+  void select(korvel::services::DocumentFrame& frame);
+  // Closes `frame`; the actions reach the document active after it, if any.
+  void close(korvel::services::DocumentFrame& frame);
 
   // results.json: the extension's export, with "signal" the recorded channel analysed and
   // "polarity" the deflection analysed ("positive", or "negative" for an inverted source);

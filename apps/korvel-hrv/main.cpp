@@ -10,6 +10,7 @@
 #include "apps/korvel-hrv/beat_comparison.h"
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/hrv_session.h"
+#include "apps/korvel-hrv/serve/serve.h"
 #include "apps/korvel-hrv/usage_error.h"
 
 namespace {
@@ -150,6 +151,19 @@ int main(int argc, char** argv) {
   edit->add_option("--preset", editOptions.preset, "species preset")->check(check_preset);
   edit->add_flag("--json", editOptions.json, "print results.json instead of the summary");
 
+  korvel_hrv::ServeOptions serveOptions;
+  std::vector<std::string> serveFiles;
+  auto* serve = app.add_subcommand("serve", "Show the host's windows in a browser: a local web application");
+  serve->add_option("FILES", serveFiles, "recordings or saved documents (.korvel) to open")->check(CLI::ExistingFile);
+  serve->add_option("--port", serveOptions.port, "port on 127.0.0.1 (default: a free one)")->check(CLI::Range(0, 65535));
+  serve->add_flag("--live", serveOptions.live, "play the recording into a new document, analysing while sampling");
+  serve->add_option("--speed", serveOptions.speed, "with --live: times the recording's own rate")
+      ->capture_default_str()
+      ->check(CLI::Range(0.001, 10000.0));
+  serve->add_option("--signal", serveOptions.analysis.signal, "signal (channel) to analyse, from 0")->capture_default_str();
+  serve->add_option("--preset", serveOptions.analysis.preset, "species preset");
+  serve->add_option("--settings", serveOptions.analysis.settings, "JSON file of settings by name")->check(CLI::ExistingFile);
+
   std::string test, reference;
   double window = 0.15;
   auto* compare = app.add_subcommand("compare-beats", "Compare detected beats with reference beats, one to one within a window");
@@ -171,6 +185,10 @@ int main(int argc, char** argv) {
     if (*synth) return korvel_hrv::synthesize(synthHeader, synthSpecies, synthMinutes, synthRate, synthSeed);
     if (*edit) return korvel_hrv::edit(document, editOptions);
     if (*compare) return run_compare_beats(test, reference, window);
+    if (*serve) {
+      serveOptions.files.assign(serveFiles.begin(), serveFiles.end());
+      return korvel_hrv::serve(serveOptions);
+    }
   } catch (const CLI::ParseError& e) {
     // --help and --version end parsing with status 0; anything else is a usage error.
     return app.exit(e) == 0 ? kSuccess : kCommandLineFailure;

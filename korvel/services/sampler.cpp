@@ -30,53 +30,75 @@ doc::Document sampling_document(const io::Recording& recording) {
   return doc::Document(recording.name, std::move(channels));
 }
 
-SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options) {
+SamplingRun::SamplingRun(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options)
+    : frame_(frame), source_(source), options_(options) {
   doc::Document& d = frame.data().document();
   if (!frame.sampling_manager()) throw std::logic_error("the document cannot sample");
   if (d.sampling()) throw std::logic_error("the document samples already");
   check_source(d, source, options);
 
-  SamplingOutcome out;
-  out.record = d.record_count();
+  outcome_.record = d.record_count();
   // The rate is set before sampling is asked for, so that sinks preparing for the new
   // record (a detector sizing its filters, for one) know it.
   d.announce_sampling(source.tick_interval_s);
   // The sinks registered when sampling is asked for hear the whole run.
-  const std::vector<ComPtr<IOnlineDataSink>> sinks = frame.sampling_manager()->sinks();
-  for (std::size_t i = 0; i < sinks.size(); ++i) {
+  sinks_ = frame.sampling_manager()->sinks();
+  for (std::size_t i = 0; i < sinks_.size(); ++i) {
     VARIANT_BOOL allowed = VARIANT_TRUE;
-    const HRESULT hr = sinks[i]->CanStartSampling(out.record, &allowed);
+    const HRESULT hr = sinks_[i]->CanStartSampling(outcome_.record, &allowed);
     if (hr != S_OK || allowed == VARIANT_FALSE) {
-      out.refused_by = i;
-      return out;
+      outcome_.refused_by = i;
+      finished_ = true;
+      return;
     }
   }
-  auto count = [&](HRESULT hr) {
-    if (FAILED(hr)) ++out.sink_failures;
-  };
-  out.started = true;
-  for (const auto& s : sinks) count(s->SamplingStarting(out.record));
+  outcome_.started = true;
+  for (const auto& s : sinks_) count(s->SamplingStarting(outcome_.record));
   d.begin_sampling(source.tick_interval_s, source.start_time_s);
-  for (const auto& s : sinks) count(s->SamplingStateChanged(out.record, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, VARIANT_TRUE));
+  for (const auto& s : sinks_) count(s->SamplingStateChanged(outcome_.record, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, VARIANT_TRUE));
+}
 
-  const std::size_t length = source.length();
-  std::vector<std::vector<float>> block(source.channels.size());
-  for (std::size_t from = 0; from < length; from += static_cast<std::size_t>(options.block_ticks)) {
-    const std::size_t to = std::min(length, from + static_cast<std::size_t>(options.block_ticks));
-    for (std::size_t c = 0; c < block.size(); ++c) {
-      const auto& samples = source.channels[c].samples;
-      block[c].assign(samples.begin() + static_cast<std::ptrdiff_t>(from), samples.begin() + static_cast<std::ptrdiff_t>(to));
-    }
-    d.append(block);
-    ++out.blocks;
-    out.ticks = static_cast<std::int64_t>(to);
-    for (const auto& s : sinks) count(s->OnlineData(d.record_length(out.record)));
-    if (options.on_block) options.on_block(out.ticks);
+SamplingRun::~SamplingRun() {
+  if (outcome_.started) finish();
+}
+
+void SamplingRun::count(HRESULT hr) {
+  if (FAILED(hr)) ++outcome_.sink_failures;
+}
+
+bool SamplingRun::feed() {
+  if (done()) return false;
+  doc::Document& d = frame_.data().document();
+  const std::size_t to = std::min(source_.length(), fed_ + static_cast<std::size_t>(options_.block_ticks));
+  std::vector<std::vector<float>> block(source_.channels.size());
+  for (std::size_t c = 0; c < block.size(); ++c) {
+    const auto& samples = source_.channels[c].samples;
+    block[c].assign(samples.begin() + static_cast<std::ptrdiff_t>(fed_), samples.begin() + static_cast<std::ptrdiff_t>(to));
   }
+  d.append(block);
+  fed_ = to;
+  ++outcome_.blocks;
+  outcome_.ticks = static_cast<std::int64_t>(to);
+  for (const auto& s : sinks_) count(s->OnlineData(d.record_length(outcome_.record)));
+  if (options_.on_block) options_.on_block(outcome_.ticks);
+  return true;
+}
+
+SamplingOutcome SamplingRun::finish() {
+  if (finished_) return outcome_;
+  finished_ = true;
+  doc::Document& d = frame_.data().document();
   d.end_sampling();
-  for (const auto& s : sinks) count(s->SamplingEnding(out.record, d.record_length(out.record)));
-  for (const auto& s : sinks) count(s->SamplingStopped(out.record));
-  return out;
+  for (const auto& s : sinks_) count(s->SamplingEnding(outcome_.record, d.record_length(outcome_.record)));
+  for (const auto& s : sinks_) count(s->SamplingStopped(outcome_.record));
+  return outcome_;
+}
+
+SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options) {
+  SamplingRun run(frame, source, options);
+  while (run.feed()) {
+  }
+  return run.finish();
 }
 
 std::vector<SamplingOutcome> sample_recording(DocumentFrame& frame, const io::Recording& recording, const SamplingOptions& options) {

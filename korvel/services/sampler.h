@@ -15,6 +15,8 @@
 
 #include "korvel/doc/document.h"
 #include "korvel/io/recording.h"
+#include "sdk/cpp/com_ptr.h"
+#include "sdk/host/sampling.h"
 
 namespace korvel::services {
 
@@ -50,6 +52,39 @@ doc::Document sampling_document(const io::Recording& recording);
 // index; SamplingStateChanged gets it as its first host argument; OnlineData gets the
 // record's length after the block; SamplingEnding gets the record and its final length.
 SamplingOutcome sample_record(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options = {});
+
+// What sample_record does, one step at a time, for sampling paced by a clock: the
+// constructor asks the sinks and begins the record (with the same checks and throws), each
+// feed() appends one block, finish() ends the record where it is, after the last block or
+// early when the user stops. `frame` and `source` must outlive the run.
+class SamplingRun {
+ public:
+  SamplingRun(DocumentFrame& frame, const io::Record& source, const SamplingOptions& options = {});
+  ~SamplingRun();
+  SamplingRun(const SamplingRun&) = delete;
+  SamplingRun& operator=(const SamplingRun&) = delete;
+
+  bool started() const noexcept { return outcome_.started; }
+  // Every block was fed, or the run was finished.
+  bool done() const noexcept { return finished_ || fed_ >= source_.length(); }
+  // Seconds of the source fed so far.
+  double fed_seconds() const noexcept { return static_cast<double>(fed_) * source_.tick_interval_s; }
+  // Appends the next block; false when none is left or the run is finished.
+  bool feed();
+  // Ends the record: SamplingEnding and SamplingStopped. Idempotent.
+  SamplingOutcome finish();
+
+ private:
+  void count(HRESULT hr);
+
+  DocumentFrame& frame_;
+  const io::Record& source_;
+  SamplingOptions options_;
+  std::vector<ComPtr<IOnlineDataSink>> sinks_;
+  SamplingOutcome outcome_;
+  std::size_t fed_ = 0;
+  bool finished_ = false;
+};
 // Each record of `recording` in turn; stops after the first that was refused.
 std::vector<SamplingOutcome> sample_recording(DocumentFrame& frame, const io::Recording& recording,
                                               const SamplingOptions& options = {});

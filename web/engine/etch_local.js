@@ -7,7 +7,7 @@
 // On load it links to its host (host_link.js) and, for a page written to a file, runs the
 // commands the page was written with.
 import { runCommand } from './commands.js';
-import { EmbeddedLink, SnapshotLink } from './host_link.js';
+import { EmbeddedLink, HttpLink, SnapshotLink } from './host_link.js';
 import { Plot } from './plot.js';
 
 export class Etch {
@@ -57,7 +57,13 @@ function start() {
   const root = document.getElementById('etch') ?? document.body;
   const snapshotText = document.getElementById('etch-snapshot')?.textContent;
   const snapshot = snapshotText ? JSON.parse(snapshotText) : null;
-  const link = typeof window.etchHost === 'function' ? new EmbeddedLink(window.etchHost) : new SnapshotLink(snapshot ?? {});
+  const control = location.protocol.startsWith('http') ? new URLSearchParams(location.search).get('control') : null;
+  const link =
+    typeof window.etchHost === 'function'
+      ? new EmbeddedLink(window.etchHost)
+      : /^\d+$/.test(control ?? '')
+        ? new HttpLink(`/api/plots/${control}`)
+        : new SnapshotLink(snapshot ?? {});
   const etch = new Etch(root, link);
   window.etch = etch;
   for (const command of snapshot?.commands ?? []) etch.run(command);

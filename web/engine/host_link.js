@@ -6,6 +6,9 @@
 // and the host sends script commands, which the page runs (etch.run). How the messages
 // travel is the link's business:
 //   - a host that embeds the page defines window.etchHost(json) -> Promise<json>;
+//   - a host that serves the page over HTTP (`korvel-hrv serve`) names the plot control in
+//     the address (local.html?control=N) and answers POST /api/plots/N; it sends its
+//     commands through the window that holds the page;
 //   - a page written to a file carries a snapshot of what its host answered: the commands
 //     it sent and every series with its labels, and keeps the callbacks it would send.
 
@@ -15,6 +18,22 @@ export class EmbeddedLink {
   }
   async request(message) {
     const reply = JSON.parse(await this.send(JSON.stringify(message)));
+    if (reply.error) throw new Error(reply.error);
+    return reply;
+  }
+}
+
+export class HttpLink {
+  constructor(address) {
+    this.address = address;
+  }
+  async request(message) {
+    const response = await fetch(this.address, {
+      method: 'POST',
+      headers: { 'Content-Type': 'application/json' },
+      body: JSON.stringify(message),
+    });
+    const reply = await response.json();
     if (reply.error) throw new Error(reply.error);
     return reply;
   }

@@ -82,6 +82,7 @@ export class Plot {
     this.drag = null;
     this.layout = null;
     this.markupVersion = 0;
+    this.changes = new Map(); // by plotter: the data change being pulled and the one after it
 
     this.root = element('div', 'etch-plot', parent);
     this.root.dataset.plot = id;
@@ -148,13 +149,31 @@ export class Plot {
 
   // The series behind plotter `plotterId` changed from `start` (AFTER_READ: after what was
   // read) for `count` values (TO_THE_END: to its end).
+  // Changes that come while the plotter's data are on their way (a recording analysed while
+  // it is sampled sends them faster than a host may answer) are folded into one more pull
+  // after it, from the earliest start, so that at most two are ever outstanding.
   plotter_data_changed(plotterId, start = 0, count = TO_THE_END) {
     const plotter = this.figure?.plotters.find((p) => p.id === plotterId);
     if (!plotter) return Promise.resolve();
-    return this.track(Promise.all(dataIdsOf(plotter).map((id) => this.store.pull(id, start, count))).then(() => {
+    const queued = this.changes.get(plotterId);
+    if (queued) {
+      queued.next = queued.next ? { start: Math.min(queued.next.start, start), count: TO_THE_END } : { start, count };
+      return queued.done;
+    }
+    const entry = { next: null, done: null };
+    const pull = async (start, count) => {
+      await Promise.all(dataIdsOf(plotter).map((id) => this.store.pull(id, start, count)));
+      if (!entry.next) return;
+      const next = entry.next;
+      entry.next = null;
+      await pull(next.start, next.count);
+    };
+    this.changes.set(plotterId, entry);
+    entry.done = this.track(pull(start, count).finally(() => this.changes.delete(plotterId)).then(() => {
       this.applyFullRanges();
       this.schedule();
     }));
+    return entry.done;
   }
 
   copy(svg = false) {

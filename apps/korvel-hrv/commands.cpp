@@ -40,6 +40,14 @@ nlohmann::json settings_file(const AnalyzeOptions& options) {
   }
 }
 
+// The settings file's values (a bare object, or a results.json whose "settings" and
+// "polarity" it takes) with the values given directly over them.
+nlohmann::json settings_given(const AnalyzeOptions& options) {
+  nlohmann::json values = settings_file(options);
+  for (const auto& [key, value] : options.settingValues.items()) values[key] = value;
+  return values;
+}
+
 // The polarity asked for: the option, else the settings file's "Polarity", else auto.
 Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& file) {
   std::string name = options.polarity.value_or("auto");
@@ -84,17 +92,9 @@ void check_signal(const HrvSession& session, int signal) {
                      std::to_string(session.channel_count()) + " signal(s), numbered from 0");
 }
 
-// Writes results.json, beats.csv and the document file, then prints the summary.
+// Writes the outputs, then prints the summary.
 int finish(HrvSession& session, const AnalyzeOptions& options) {
-  std::filesystem::create_directories(options.out);
-  const std::string results = session.results_json();
-  write_file_atomically(options.out / "results.json", results);
-  write_file_atomically(options.out / "beats.csv", session.beats_csv());
-  session.export_rr_intervals(options.out / "rr.txt");
-  session.write_views(options.out);
-  if (options.channelCalc)
-    write_file_atomically(options.out / "channel_calc.csv", session.channel_calculation_csv(*options.channelCalc));
-  session.save_document(options.out / kDocumentFileName);
+  const std::string results = write_analysis(session, options);
   if (options.json)
     std::fputs(results.c_str(), stdout);
   else
@@ -104,23 +104,39 @@ int finish(HrvSession& session, const AnalyzeOptions& options) {
 
 }  // namespace
 
+std::string write_analysis(HrvSession& session, const AnalyzeOptions& options) {
+  std::filesystem::create_directories(options.out);
+  const std::string results = session.results_json();
+  write_file_atomically(options.out / "results.json", results);
+  write_file_atomically(options.out / "beats.csv", session.beats_csv());
+  session.export_rr_intervals(options.out / "rr.txt");
+  session.write_views(options.out);
+  if (options.channelCalc)
+    write_file_atomically(options.out / "channel_calc.csv", session.channel_calculation_csv(*options.channelCalc));
+  session.save_document(options.out / kDocumentFileName);
+  return results;
+}
+
+void analyse_open_document(HrvSession& session, const AnalyzeOptions& options, const std::string& label) {
+  if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
+  check_signal(session, options.signal);
+  const bool selection = options.from.has_value();
+  const nlohmann::json file = settings_given(options);
+  const auto [samples, dt] = session.signal_samples(options.signal);
+  const ChannelId source = orient(session, options, file, samples, dt);
+  session.apply_settings(settings_for(options, file, source, selection));
+  if (selection) session.select_seconds(*options.from, *options.to, options.signal);
+  Progress progress("analysing " + label);
+  session.run_macro("HRV_Analyze");
+}
+
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
   if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
   HrvSession session;
   korvel::io::LoadOptions load;
   load.sampling_rate_hz = options.csvRateHz;
   session.open_recording(recording, load);
-  check_signal(session, options.signal);
-  const bool selection = options.from.has_value();
-  const nlohmann::json file = settings_file(options);
-  const auto [samples, dt] = session.signal_samples(options.signal);
-  const ChannelId source = orient(session, options, file, samples, dt);
-  session.apply_settings(settings_for(options, file, source, selection));
-  if (selection) session.select_seconds(*options.from, *options.to, options.signal);
-  {
-    Progress progress("analysing " + recording.filename().string());
-    session.run_macro("HRV_Analyze");
-  }
+  analyse_open_document(session, options, recording.filename().string());
   return finish(session, options);
 }
 
@@ -131,7 +147,7 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
   load.sampling_rate_hz = options.csvRateHz;
   session.open_recording(recording, load);
   check_signal(session, options.signal);
-  const nlohmann::json file = settings_file(options);
+  const nlohmann::json file = settings_given(options);
   const auto [samples, dt] = session.signal_samples(options.signal);
   session.apply_settings(settings_for(options, file, orient(session, options, file, samples, dt), false));
   std::string csv;
@@ -214,7 +230,7 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   session.open_for_sampling(data, recording);
   check_signal(session, options.signal);
   // The file being replayed decides the polarity, as a recording of the same signal would.
-  const nlohmann::json file = settings_file(options);
+  const nlohmann::json file = settings_given(options);
   std::vector<std::span<const float>> samples;
   for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
   const double dt = data.records.front().tick_interval_s;

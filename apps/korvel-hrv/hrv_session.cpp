@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "apps/korvel-hrv/csv_text.h"
 #include "apps/korvel-hrv/property_bag.h"
 #include "korvel/docfile/document_file.h"
 #include "korvel/services/commands.h"
@@ -89,6 +90,15 @@ void HrvSession::open_document(const std::filesystem::path& path) {
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }
+}
+
+void HrvSession::open_samples(korvel::io::Recording recording) {
+  if (recording.records.empty() || recording.records.front().length() == 0) throw UsageError("the samples are empty");
+  frame_ = &session_->open(korvel::doc::Document(std::move(recording)));
+}
+
+void HrvSession::refer_to(const std::filesystem::path& file, const korvel::io::LoadOptions& options) {
+  frame_->set_sources({{std::filesystem::absolute(file), options}});
 }
 
 void HrvSession::open_for_sampling(const korvel::io::Recording& recording, const std::filesystem::path& source) {
@@ -278,13 +288,7 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, in
   if (windows.empty()) throw UsageError("the recording is shorter than one window");
   std::string out = "start_s,end_s";
   for (const auto& column : table.columns()) {
-    std::string name = column.name + (column.unit.empty() ? "" : " (" + column.unit + ")");
-    if (name.find(',') != std::string::npos || name.find('"') != std::string::npos) {
-      std::string quoted = "\"";
-      for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-      name = quoted + "\"";
-    }
-    out += "," + name;
+    out += "," + csv_field(column.name + (column.unit.empty() ? "" : " (" + column.unit + ")"));
   }
   out += "\n";
   const auto cells = table.evaluate();

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // korvel-hrv: the command-line face of the HRV system.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
+#include "apps/korvel-hrv/batch.h"
 #include "apps/korvel-hrv/beat_comparison.h"
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/usage_error.h"
@@ -103,6 +106,15 @@ int main(int argc, char** argv) {
   edit->add_option("--macro", editOptions.macro, "replay a recorded macro of HRV commands instead")->check(CLI::ExistingFile);
   edit->add_flag("--json", editOptions.json, "print results.json instead of the summary");
 
+  std::string manifest, batchOut;
+  int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  auto* batch = app.add_subcommand("batch", "Analyse every recording of a manifest, each in its own process, into one folder");
+  batch->add_option("MANIFEST", manifest, "CSV with a header row: path (required), signal, preset, start, end, settings")
+      ->required()->check(CLI::ExistingFile);
+  batch->add_option("--out", batchOut, "output folder: one folder per recording, cohort.csv, failures.csv")->required();
+  batch->add_option("--jobs", jobs, "recordings analysed at a time (default: the number of processors)")
+      ->check(CLI::PositiveNumber);
+
   std::string test, reference;
   double window = 0.15;
   auto* compare = app.add_subcommand("compare-beats", "Compare detected beats with reference beats, one to one within a window");
@@ -133,6 +145,7 @@ int main(int argc, char** argv) {
       }
       return korvel_hrv::edit(document, editOptions);
     }
+    if (*batch) return korvel_hrv::batch(manifest, batchOut, jobs);
     if (*compare) return run_compare_beats(test, reference, window);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvel-hrv: %s\n", e.what());

@@ -11,6 +11,9 @@
 
 namespace korvel_hrv {
 
+// The whole file as bytes; empty when it cannot be read.
+std::string read_text_file(const std::filesystem::path& path);
+
 // Writes `contents` to a temporary file beside `path` and renames it over `path`.
 // Throws std::runtime_error naming the file.
 void write_file_atomically(const std::filesystem::path& path, const std::string& contents);

@@ -30,11 +30,10 @@ def run(manifest, out, client=None):
     manifest, out = os.path.abspath(manifest), os.path.abspath(out)
     ids = _native.manifest_ids(manifest)
     os.makedirs(out, exist_ok=True)
-    owned = None
-    if client is None:
-        owned = client = Client(LocalCluster())
-    elif isinstance(client, str):
-        owned = client = Client(client)
+    cluster = LocalCluster(dashboard_address=None) if client is None else None
+    owned = client is None or isinstance(client, str)
+    if owned:
+        client = Client(cluster if cluster is not None else client)
     try:
         futures = [client.submit(_run_one, manifest, i, out, key=f"korvel-hrv-{i}-{ids[i]}", pure=False)
                    for i in range(len(ids))]
@@ -45,9 +44,8 @@ def run(manifest, out, client=None):
             left = (time.monotonic() - started) / done * (len(ids) - done)
             print(f"cohort: {done}/{len(ids)} done, {failed} failed, about {left:.0f} s left", file=sys.stderr)
     finally:
-        if owned is not None:
-            cluster = owned.cluster
-            owned.close()
-            if cluster is not None and client is not None and isinstance(cluster, LocalCluster):
-                cluster.close()
+        if owned:
+            client.close()
+        if cluster is not None:
+            cluster.close()
     return _native.write_cohort_tables(manifest, out)

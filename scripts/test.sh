@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds and runs every test: the optimised build (unit tests, contract checks on real
-# recordings, the Python module's tests), then the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# recordings, the Python module's tests), then the unit tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)

@@ -2,7 +2,9 @@
 // korvel_hrv._native: the command-line tool's analysis, reached from Python. Every call
 // drives a host session through the same code as `korvel-hrv analyze` and `batch`; the
 // package's Python files (korvel_hrv/) shape what comes back into dicts and arrays.
+#include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -77,6 +79,59 @@ class Analysis {
   std::string results_, beats_;
 };
 
+// beats.csv's columns as arrays: each number column as double (an empty cell is NaN),
+// flags as integers, class as text. The numbers read back exactly: beats.csv writes each
+// in its shortest form that does.
+py::dict beat_columns(const std::string& csv) {
+  std::vector<std::string> names;
+  std::size_t at = csv.find('\n');
+  if (at == std::string::npos) throw korvel_hrv::UsageError("beats.csv has no header");
+  for (std::size_t start = 0, comma = 0; start <= at; start = comma + 1) {
+    comma = std::min(csv.find(',', start), at);
+    names.emplace_back(csv.substr(start, comma - start));
+  }
+  std::vector<std::vector<double>> numbers(names.size());
+  std::vector<std::string> classes;
+  for (std::size_t line = at + 1; line < csv.size(); line = at + 1) {
+    at = csv.find('\n', line);
+    if (at == std::string::npos) at = csv.size();
+    std::size_t start = line;
+    for (std::size_t c = 0; c < names.size(); ++c) {
+      const std::size_t end = c + 1 == names.size() ? at : std::min(csv.find(',', start), at);
+      const char* first = csv.data() + start;
+      const char* last = csv.data() + end;
+      if (names[c] == "class") {
+        classes.emplace_back(first, last);
+      } else if (first == last) {
+        numbers[c].push_back(std::nan(""));
+      } else {
+        double value = 0;
+        const bool hex = last - first > 2 && first[0] == '0' && first[1] == 'x';
+        std::from_chars_result parsed;
+        if (hex) {
+          std::uint32_t bits = 0;
+          parsed = std::from_chars(first + 2, last, bits, 16);
+          value = bits;
+        } else {
+          parsed = std::from_chars(first, last, value);
+        }
+        if (parsed.ec != std::errc() || parsed.ptr != last)
+          throw korvel_hrv::UsageError("beats.csv: \"" + std::string(first, last) + "\" in column " + names[c] + " is not a number");
+        numbers[c].push_back(value);
+      }
+      start = end + 1;
+    }
+  }
+  py::dict columns;
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    if (names[c] == "class")
+      columns[names[c].c_str()] = py::cast(classes);
+    else
+      columns[names[c].c_str()] = py::array_t<double>(static_cast<py::ssize_t>(numbers[c].size()), numbers[c].data());
+  }
+  return columns;
+}
+
 struct Request {
   int signal = 0;
   std::optional<std::string> preset;
@@ -120,8 +175,9 @@ std::unique_ptr<Analysis> analyze_samples(std::vector<float> samples, double rat
   return std::make_unique<Analysis>(std::move(session), rateHz);
 }
 
-// Signal `signal` of a recording file, as the host reads it: float32 samples (records
-// joined in order) and the sampling rate of the first record.
+// Signal `signal` of a recording file, as the host reads it: float32 samples and the
+// sampling rate. A file of separate records (with gaps between them) is refused: one
+// array cannot say where the gaps are.
 std::pair<py::array_t<float>, double> read_signal(const fs::path& path, int signal) {
   korvel::io::Recording recording;
   {
@@ -132,16 +188,15 @@ std::pair<py::array_t<float>, double> read_signal(const fs::path& path, int sign
       throw korvel_hrv::UsageError(e.what());
     }
   }
-  std::vector<float> samples;
-  for (const auto& record : recording.records) {
-    if (signal < 0 || static_cast<std::size_t>(signal) >= record.channels.size())
-      throw korvel_hrv::UsageError("signal " + std::to_string(signal) + " does not exist: the recording has " +
-                                   std::to_string(record.channels.size()) + " signal(s), numbered from 0");
-    const auto& s = record.channels[static_cast<std::size_t>(signal)].samples;
-    samples.insert(samples.end(), s.begin(), s.end());
-  }
-  if (recording.records.empty()) throw korvel_hrv::UsageError(path.string() + ": the recording holds no data");
-  return {py::array_t<float>(static_cast<py::ssize_t>(samples.size()), samples.data()), 1.0 / recording.records.front().tick_interval_s};
+  if (recording.records.size() != 1)
+    throw korvel_hrv::UsageError(path.string() + ": holds " + std::to_string(recording.records.size()) +
+                                 " records, not one continuous signal; analyse the file itself");
+  const auto& record = recording.records.front();
+  if (signal < 0 || static_cast<std::size_t>(signal) >= record.channels.size())
+    throw korvel_hrv::UsageError("signal " + std::to_string(signal) + " does not exist: the recording has " +
+                                 std::to_string(record.channels.size()) + " signal(s), numbered from 0");
+  const auto& samples = record.channels[static_cast<std::size_t>(signal)].samples;
+  return {py::array_t<float>(static_cast<py::ssize_t>(samples.size()), samples.data()), 1.0 / record.tick_interval_s};
 }
 
 fs::path tool_path() {
@@ -167,6 +222,7 @@ PYBIND11_MODULE(_native, m) {
   py::class_<Analysis>(m, "Analysis")
       .def_property_readonly("results_json", &Analysis::results_json)
       .def_property_readonly("beats_csv", &Analysis::beats_csv)
+      .def("beat_columns", [](const Analysis& a) { return beat_columns(a.beats_csv()); })
       .def("save", &Analysis::save, py::arg("dir"), py::call_guard<py::gil_scoped_release>());
 
   m.def("analyze_file", &analyze_file, py::arg("path"), py::arg("request"), py::arg("rate_hz") = 0.0,

@@ -1,7 +1,5 @@
 # SPDX-License-Identifier: MIT
 """analyze(): one recording, a file or an array, analysed as `korvel-hrv analyze` does."""
-import csv
-import io
 import json
 import os
 from typing import NamedTuple
@@ -10,8 +8,7 @@ import numpy as np
 
 from . import _native
 
-# beats.csv's columns and the types they read back as; an empty cell is NaN (a float
-# column) or -1 (an integer column).
+# beats.csv's columns and the types they read back as (an empty cell in a float column is NaN).
 BEAT_DTYPE = np.dtype([
     ("beat_number", "i8"), ("record", "i4"), ("tick", "i8"), ("time_s", "f8"), ("rr_s", "f8"),
     ("delta_rr_s", "f8"), ("rate_hz", "f8"), ("ff", "f8"), ("activity", "f8"), ("mobility", "f8"),
@@ -27,21 +24,13 @@ class Spectrum(NamedTuple):
     power_s2: np.ndarray
 
 
-def _beats(text):
-    rows = list(csv.reader(io.StringIO(text)))
-    header = rows[0]
-    if tuple(header) != BEAT_DTYPE.names:
-        raise _native.Error(f"beats.csv has the columns {header}, not {list(BEAT_DTYPE.names)}")
-    beats = np.empty(len(rows) - 1, dtype=BEAT_DTYPE)
-    for name in BEAT_DTYPE.names:
-        kind = BEAT_DTYPE[name].kind
-        cells = [row[header.index(name)] for row in rows[1:]]
-        if kind == "f":
-            beats[name] = [float(c) if c else np.nan for c in cells]
-        elif kind in "iu":
-            beats[name] = [int(c, 0) if c else -1 for c in cells]
-        else:
-            beats[name] = cells
+def _beats(native):
+    columns = native.beat_columns()
+    if tuple(columns) != BEAT_DTYPE.names:
+        raise _native.Error(f"beats.csv has the columns {list(columns)}, not {list(BEAT_DTYPE.names)}")
+    beats = np.empty(len(columns["class"]), dtype=BEAT_DTYPE)
+    for name, values in columns.items():
+        beats[name] = values
     return beats
 
 
@@ -52,7 +41,7 @@ class Analysis:
     def __init__(self, native):
         self._native = native
         self.results = json.loads(native.results_json)
-        self.beats = _beats(native.beats_csv)
+        self.beats = _beats(native)
 
     @property
     def spectrum(self):

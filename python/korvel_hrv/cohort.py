@@ -7,7 +7,8 @@ cluster's workers, with the same OUT layout and the same cohort.csv and failures
     cohort.run("study.csv", "out/study", "tcp://scheduler:8786")
 
 Every worker must import korvel_hrv and see the manifest, the recordings and OUT at the
-same paths (a shared file system).
+same paths (a shared file system); it runs the korvel-hrv built with the module, or
+$KORVEL_HRV_TOOL.
 """
 import os
 import sys
@@ -35,8 +36,7 @@ def run(manifest, out, client=None):
     if owned:
         client = Client(cluster if cluster is not None else client)
     try:
-        futures = [client.submit(_run_one, manifest, i, out, key=f"korvel-hrv-{i}-{ids[i]}", pure=False)
-                   for i in range(len(ids))]
+        futures = [client.submit(_run_one, manifest, i, out, pure=False) for i in range(len(ids))]
         started, done, failed = time.monotonic(), 0, 0
         for future in as_completed(futures):
             done += 1

@@ -131,7 +131,6 @@ void analyse_open_document(HrvSession& session, const AnalyzeOptions& options, c
 }
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
-  if (options.from.has_value() != options.to.has_value()) throw UsageError("--from and --to go together");
   HrvSession session;
   korvel::io::LoadOptions load;
   load.sampling_rate_hz = options.csvRateHz;

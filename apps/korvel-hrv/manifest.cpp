@@ -84,6 +84,7 @@ std::vector<ManifestRow> read_manifest(const std::filesystem::path& manifest) {
       }
     }
     if (row.written.empty()) throw UsageError(where + ": the row has no path");
+    if (row.start.has_value() != row.end.has_value()) throw UsageError(where + ": start and end go together");
     row.path = folder / row.written;
     row.id = id_of(row.written);
     for (int n = 2; ids.count(row.id); ++n) row.id = id_of(row.written) + "-" + std::to_string(n);

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Writing the tool's output files so that nothing is ever left half written, the summary
-// it prints, and the progress it shows on a terminal.
+// Writing the tool's output files so that nothing is ever left half written (and reading
+// them back), the summary it prints, and the progress it shows on a terminal.
 #pragma once
 
 #include <atomic>

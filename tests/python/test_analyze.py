@@ -26,7 +26,9 @@ def test_analyze_writes_and_returns_what_the_tool_writes(data, tmp_path, record,
     analysis = korvel_hrv.analyze(data / record, preset=preset)
     analysis.save(tmp_path / "py")
     assert analysis.results == json.loads((tmp_path / "cli" / "results.json").read_text())
-    for name in ["results.json", "beats.csv", "rr.txt", "report.html"]:
+    files = sorted(f.relative_to(tmp_path / "cli") for f in (tmp_path / "cli").rglob("*") if f.is_file())
+    assert files == sorted(f.relative_to(tmp_path / "py") for f in (tmp_path / "py").rglob("*") if f.is_file())
+    for name in files:
         assert (tmp_path / "py" / name).read_bytes() == (tmp_path / "cli" / name).read_bytes(), name
     pandas.testing.assert_frame_equal(analysis.beats_frame(), cli_beats(tmp_path / "cli" / "beats.csv"),
                                       check_dtype=False, check_exact=True)

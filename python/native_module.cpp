@@ -116,7 +116,8 @@ py::dict beat_columns(const std::string& csv) {
           parsed = std::from_chars(first, last, value);
         }
         if (parsed.ec != std::errc() || parsed.ptr != last)
-          throw korvel_hrv::UsageError("beats.csv: \"" + std::string(first, last) + "\" in column " + names[c] + " is not a number");
+          throw korvel_hrv::UsageError("beats.csv: \"" + std::string(first, last) + "\" in column " + names[c] +
+                                       " is not a number");
         numbers[c].push_back(value);
       }
       start = end + 1;

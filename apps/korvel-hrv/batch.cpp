@@ -123,7 +123,8 @@ int batch(const std::filesystem::path& manifest, const std::filesystem::path& ou
     const std::size_t analysed = done - skipped;
     if (analysed > 0 && done < rows.size()) {
       const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-      line += ", about " + duration_text(elapsed / static_cast<double>(analysed) * static_cast<double>(rows.size() - done)) + " left";
+      const double left = elapsed / static_cast<double>(analysed) * static_cast<double>(rows.size() - done);
+      line += ", about " + duration_text(left) + " left";
     }
     std::fprintf(stderr, terminal ? "\r%s\033[K" : "%s\n", line.c_str());
   };

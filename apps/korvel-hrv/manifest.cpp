@@ -62,14 +62,16 @@ std::vector<ManifestRow> read_manifest(const std::filesystem::path& manifest) {
       for (const auto& name : cells) {
         const auto known = std::find(std::begin(kColumns), std::end(kColumns), name);
         if (known == std::end(kColumns))
-          throw UsageError(where + ": unknown column \"" + name + "\"; the columns are path, signal, preset, start, end, settings");
+          throw UsageError(where + ": unknown column \"" + name +
+                           "\"; the columns are path, signal, preset, start, end, settings");
         column.push_back(static_cast<int>(known - std::begin(kColumns)));
       }
       if (std::find(column.begin(), column.end(), 0) == column.end())
-        throw UsageError(where + ": the header row names no \"path\" column");
+        throw UsageError(where + ": the header row names no \"path\" column; it is the one column required");
       continue;
     }
-    if (cells.size() > column.size()) throw UsageError(where + ": more cells than the header has columns");
+    if (cells.size() > column.size())
+      throw UsageError(where + ": more cells than the header has columns (quote a cell that holds a comma)");
     ManifestRow row;
     for (std::size_t i = 0; i < cells.size(); ++i) {
       const std::string& cell = cells[i];
@@ -83,15 +85,17 @@ std::vector<ManifestRow> read_manifest(const std::filesystem::path& manifest) {
         case 5: row.settings = folder / cell; break;
       }
     }
-    if (row.written.empty()) throw UsageError(where + ": the row has no path");
-    if (row.start.has_value() != row.end.has_value()) throw UsageError(where + ": start and end go together");
+    if (row.written.empty()) throw UsageError(where + ": the row has no path; every row needs its recording's path");
+    if (row.start.has_value() != row.end.has_value())
+      throw UsageError(where + ": start and end go together; give both or neither");
     row.path = folder / row.written;
     row.id = id_of(row.written);
     for (int n = 2; ids.count(row.id); ++n) row.id = id_of(row.written) + "-" + std::to_string(n);
     ids.insert(row.id);
     rows.push_back(std::move(row));
   }
-  if (column.empty()) throw UsageError(manifest.string() + ": the manifest is empty; it needs a header row such as \"path,signal\"");
+  if (column.empty())
+    throw UsageError(manifest.string() + ": the manifest is empty; it needs a header row such as \"path,signal\"");
   return rows;
 }
 

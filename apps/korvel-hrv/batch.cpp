@@ -8,12 +8,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "apps/korvel-hrv/cohort_table.h"
@@ -33,12 +36,16 @@ std::string joined(const std::vector<std::string>& arguments) {
 }
 
 // What the analysis printed on stderr, without the tool's name before each message.
-std::string message_of(std::string text) {
-  const std::string prefix = "korvel-hrv: ";
-  for (std::size_t at = text.find(prefix); at != std::string::npos; at = text.find(prefix, at))
-    if (at == 0 || text[at - 1] == '\n') text.erase(at, prefix.size()); else at += prefix.size();
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  return text;
+std::string message_of(const std::string& text) {
+  constexpr std::string_view prefix = "korvel-hrv: ";
+  std::string message;
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.starts_with(prefix)) line.erase(0, prefix.size());
+    message += (message.empty() ? "" : "\n") + line;
+  }
+  while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back()))) message.pop_back();
+  return message;
 }
 
 // Runs `tool` with `arguments`, its output discarded and its errors into `errors`; returns

@@ -8,7 +8,8 @@ import pytest
 
 from conftest import TOOL
 
-RECORDINGS = ["mitdb/100.hea", "mitdb/103.hea", "animal/Dog_example.hea"]
+# A path twice: each row is its own recording, with its own id.
+RECORDINGS = ["mitdb/100.hea", "mitdb/103.hea", "animal/Dog_example.hea", "mitdb/100.hea"]
 
 
 def batch(manifest, out, jobs):
@@ -29,7 +30,7 @@ def cohort(data, tmp_path_factory):
 def test_batch_finishes_the_rest_and_lists_the_failures(cohort):
     folder, run, data = cohort
     assert run.returncode == 1, run.stderr
-    assert "5/5 done, 2 failed" in run.stderr
+    assert f"{len(RECORDINGS) + 2}/{len(RECORDINGS) + 2} done, 2 failed" in run.stderr
     with open(folder / "out" / "failures.csv") as f:
         failures = {row["id"]: row["message"] for row in csv.DictReader(f)}
     assert failures.keys() == {"missing", "corrupt"}
@@ -37,6 +38,7 @@ def test_batch_finishes_the_rest_and_lists_the_failures(cohort):
     with open(folder / "out" / "cohort.csv") as f:
         table = list(csv.DictReader(f))
     assert [row["path"] for row in table] == [str(data / r) for r in RECORDINGS]
+    assert len({row["id"] for row in table}) == len(table)
     for row in table:
         results = json.loads((folder / "out" / row["id"] / "results.json").read_text())
         assert float(row["time_domain.rmssd_s"]) == results["time_domain"]["rmssd_s"]
@@ -49,7 +51,7 @@ def test_a_rerun_redoes_nothing_finished_and_writes_the_same_table(cohort):
     before = {p: p.stat().st_mtime_ns for p in out.glob("*/complete")}
     table = (out / "cohort.csv").read_bytes()
     run = batch(folder / "study.csv", out, 1)
-    assert "3 already done, 2 failed" in run.stderr
+    assert f"{len(RECORDINGS)} already done, 2 failed" in run.stderr
     assert {p: p.stat().st_mtime_ns for p in out.glob("*/complete")} == before
     assert (out / "cohort.csv").read_bytes() == table
 

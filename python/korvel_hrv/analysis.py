@@ -91,4 +91,5 @@ def analyze(source, fs=None, signal=0, preset=None, settings=None, start=None, e
         raise ValueError("an array of samples needs its sampling rate: analyze(samples, fs=...)")
     if signal != 0:
         raise ValueError("an array holds one signal: leave signal at 0")
-    return Analysis(_native.analyze_samples(np.asarray(source), float(fs), request))
+    # The host holds samples as 32-bit floats, as its importers read them.
+    return Analysis(_native.analyze_samples(np.asarray(source, dtype=np.float32), float(fs), request))

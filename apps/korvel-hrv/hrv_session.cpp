@@ -93,7 +93,7 @@ void HrvSession::open_document(const std::filesystem::path& path) {
 }
 
 void HrvSession::open_samples(korvel::io::Recording recording) {
-  if (recording.records.empty() || recording.records.front().length() == 0) throw UsageError("the samples are empty");
+  if (recording.records.empty() || recording.records.front().length() == 0) throw UsageError("the array of samples is empty; pass at least one sample");
   frame_ = &session_->open(korvel::doc::Document(std::move(recording)));
 }
 

@@ -50,6 +50,8 @@ std::vector<ManifestRow> read_manifest(const std::filesystem::path& manifest) {
   std::string line;
   for (int number_of_line = 1; std::getline(in, line); ++number_of_line) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
+    // A spreadsheet's "CSV UTF-8" begins with a byte order mark.
+    if (number_of_line == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     const std::string where = manifest.string() + " line " + std::to_string(number_of_line);
     std::vector<std::string> cells;

@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libedf-dev libmatio-dev libkissfft-dev
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev pkgconf
+  # The Python module and its tests: pybind11, Debian's Python with numpy and pandas, pytest,
+  # and Dask's distributed scheduler for cohorts on a cluster.
+  pybind11-dev python3-dev python3-numpy python3-pandas python3-pytest python3-distributed
   # The plot engine's tests: Node and Debian's Chromium for the browser tests.
   nodejs chromium fonts-dejavu-core
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: MIT
 # Builds and runs every test: the optimised build (unit tests, contract checks on real
-# recordings), then the unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# recordings, the Python module's tests), then the unit tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
@@ -10,6 +11,10 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DHRV_WERROR=ON
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+# The Python module and the cohort runs (batch, Dask) with Debian's interpreter, against the
+# build above.
+HRV_BUILD_DIR=build /usr/bin/python3 -m pytest -q tests/python
 
 # The unit tests again under the sanitizers: unoptimised, which halves their compile time,
 # with line tables for the stack traces. The whole-system tests ran above; under the

@@ -74,6 +74,14 @@ void apply_settings(HrvSession& session, const nlohmann::json& values, const std
   }
 }
 
+// The settings file's values (a bare object, or a results.json whose "settings" and
+// "polarity" it takes) with the values given directly over them.
+nlohmann::json settings_given(const AnalyzeOptions& options) {
+  nlohmann::json values = settings_file(options.settings, options.preset);
+  for (const auto& [key, value] : options.settingValues.items()) values[key] = value;
+  return values;
+}
+
 // The polarity asked for: the option, else the settings file's "Polarity", else auto.
 Polarity polarity_asked(const AnalyzeOptions& options, const nlohmann::json& file) {
   std::string name = options.polarity.value_or("auto");
@@ -156,12 +164,9 @@ void check_signal(const HrvSession& session, int signal) {
 
 // Writes every output of an analysis into `dir` (results.json, beats.csv, rr.txt, the
 // report and the views, channel_calc.csv when the document has that channel) and saves the
-// document to `document`, then prints the summary or results.json, and warns when the
-// statistics leave many of the detected beats out. analyze, sample and edit all finish
-// here, so an edit leaves no output of the analysis before it. `fitted`: the classifier box
-// was fitted to this recording (--box auto).
-int finish(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document, bool json,
-           bool fitted) {
+// document to `document`; results.json's text.
+
+std::string write_outputs(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document) {
   std::filesystem::create_directories(dir);
   const std::string results = session.results_json();
   write_file_atomically(dir / "results.json", results);
@@ -170,6 +175,16 @@ int finish(HrvSession& session, const std::filesystem::path& dir, const std::fil
   session.write_views(dir);
   if (const auto calculation = session.channel_calculation_csv()) write_file_atomically(dir / "channel_calc.csv", *calculation);
   session.save_document(document);
+  return results;
+}
+
+// Writes every output, then prints the summary or results.json, and warns when the
+// statistics leave many of the detected beats out. analyze, sample and edit all finish
+// here, so an edit leaves no output of the analysis before it. `fitted`: the classifier box
+// was fitted to this recording (--box auto).
+int finish(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document, bool json,
+           bool fitted) {
+  const std::string results = write_outputs(session, dir, document);
   const std::string summary = summary_of(results, dir, fitted);
   std::fputs(json ? results.c_str() : summary.c_str(), stdout);
   print_warnings(results);
@@ -195,7 +210,7 @@ ChannelId analysis_source(HrvSession& session, const AnalyzeOptions& options, co
 Prepared open_prepared(HrvSession& session, const std::filesystem::path& recording, const AnalyzeOptions& options,
                        bool selection) {
   session.open_recording(recording, load_options(options));
-  const nlohmann::json file = settings_file(options.settings, options.preset);
+  const nlohmann::json file = settings_given(options);
   const ChannelId source = analysis_source(session, options, file);
   apply_settings(session, settings_for(options, file, source, selection), options.settings);
   return {source, box_fitted(options, file)};
@@ -208,7 +223,7 @@ Prepared open_for_live(HrvSession& session, const korvel::io::Recording& data, c
   session.open_for_sampling(data, recording);
   check_signal(session, options.signal);
   // The file being replayed decides the polarity, as a recording of the same signal would.
-  const nlohmann::json file = settings_file(options.settings, options.preset);
+  const nlohmann::json file = settings_given(options);
   std::vector<std::span<const float>> samples;
   for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
   const double dt = data.records.front().tick_interval_s;
@@ -219,20 +234,31 @@ Prepared open_for_live(HrvSession& session, const korvel::io::Recording& data, c
   return {source, box_fitted(options, file)};
 }
 
-int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
+std::string write_analysis(HrvSession& session, const AnalyzeOptions& options) {
+  return write_outputs(session, options.out, options.out / kDocumentFileName);
+}
+
+bool analyse_open_document(HrvSession& session, const AnalyzeOptions& options, const std::string& label) {
   if (options.from.has_value() != options.to.has_value()) throw CommandLineError("--from and --to go together");
   if (options.from && !(*options.from >= 0 && *options.from < *options.to))
     throw CommandLineError("--from " + shortest_text(*options.from) + " --to " + shortest_text(*options.to) +
                            ": a range needs 0 <= --from < --to (seconds from the start of the recording)");
-  HrvSession session;
   const bool selection = options.from.has_value();
-  const auto [source, fitted] = open_prepared(session, recording, options, selection);
+  const nlohmann::json file = settings_given(options);
+  const ChannelId source = analysis_source(session, options, file);
+  apply_settings(session, settings_for(options, file, source, selection), options.settings);
   if (selection) session.select_seconds(*options.from, *options.to, source);
-  {
-    Progress progress("analysing " + recording.filename().string());
-    session.run_macro("HRV_Analyze");
-    if (fitted) fit_box(session);
-  }
+  const bool fitted = box_fitted(options, file);
+  Progress progress("analysing " + label);
+  session.run_macro("HRV_Analyze");
+  if (fitted) fit_box(session);
+  return fitted;
+}
+
+int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options) {
+  HrvSession session;
+  session.open_recording(recording, load_options(options));
+  const bool fitted = analyse_open_document(session, options, recording.filename().string());
   return finish(session, options, fitted);
 }
 

@@ -12,13 +12,19 @@
 #include "korvel/io/recording.h"
 #include "sdk/host/channel_id.h"
 
+#include <nlohmann/json.hpp>
+
 namespace korvel_hrv {
+
+class HrvSession;
 
 struct AnalyzeOptions {
   int signal = 0;
   std::optional<std::string> preset;
   std::optional<double> from, to;
   std::optional<std::filesystem::path> settings;
+  // Settings by name given directly (the Python module's `settings`), over the file's.
+  nlohmann::json settingValues = nlohmann::json::object();
   std::filesystem::path out = "out";
   bool json = false;
   double csvRateHz = 0;  // sampling rate for delimited text without a time column
@@ -58,6 +64,15 @@ Prepared open_for_live(HrvSession& session, const korvel::io::Recording& data, c
                        const AnalyzeOptions& options);
 
 int analyze(const std::filesystem::path& recording, const AnalyzeOptions& options);
+// What `analyze` does once the recording is open in `session`: the settings (file, values,
+// preset, polarity), the selection, then "Analyze", and the box fitted when asked (then
+// true). `label` names the recording in the progress line. The command-line tool and the
+// Python module share it.
+bool analyse_open_document(HrvSession& session, const AnalyzeOptions& options, const std::string& label);
+// Writes what `analyze` writes into options.out: results.json, beats.csv, rr.txt, the
+// report and the plots, channel_calc.csv when asked, and the document file. Returns the
+// results.json text.
+std::string write_analysis(HrvSession& session, const AnalyzeOptions& options);
 // Writes the built-in synthetic recording of `species` to the output folder and analyses it.
 int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options);
 // Every Tabulet function over consecutive windows of the recording, as CSV.

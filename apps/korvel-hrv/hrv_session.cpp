@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstdlib>
 
+#include "apps/korvel-hrv/csv_text.h"
 #include "apps/korvel-hrv/property_bag.h"
 #include "korvel/docfile/document_file.h"
 #include "korvel/services/commands.h"
@@ -94,6 +95,15 @@ void HrvSession::open_document(const std::filesystem::path& path) {
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }
+}
+
+void HrvSession::open_samples(korvel::io::Recording recording) {
+  if (recording.records.empty() || recording.records.front().length() == 0) throw UsageError("the array of samples is empty; pass at least one sample");
+  frame_ = &session_->open(korvel::doc::Document(std::move(recording)));
+}
+
+void HrvSession::refer_to(const std::filesystem::path& file, const korvel::io::LoadOptions& options) {
+  frame_->set_sources({{std::filesystem::absolute(file), options}});
 }
 
 void HrvSession::open_for_sampling(const korvel::io::Recording& recording, const std::filesystem::path& source) {
@@ -302,10 +312,7 @@ void append_cell(std::string& out, const korvel::services::TabuletCell& cell) {
 // A column title as CSV wants it: ASCII units ("ms2", not "ms²") and quoted when it needs to be.
 std::string csv_title(std::string name) {
   for (std::size_t at; (at = name.find("\u00b2")) != std::string::npos;) name.replace(at, 2, "2");
-  if (name.find(',') == std::string::npos && name.find('"') == std::string::npos) return name;
-  std::string quoted = "\"";
-  for (char c : name) quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return quoted + "\"";
+  return csv_field(name);
 }
 
 }  // namespace

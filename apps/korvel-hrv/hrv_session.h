@@ -41,6 +41,11 @@ class HrvSession {
   // Opens a recording file or a saved document. Throws UsageError naming what is wrong.
   void open_recording(const std::filesystem::path& path, const korvel::io::LoadOptions& options = {});
   void open_document(const std::filesystem::path& path);
+  // Opens a document over samples the caller holds (the Python module's arrays). It refers
+  // to no file until refer_to names one.
+  void open_samples(korvel::io::Recording recording);
+  // The file the document's samples are to be read from when its document file is opened.
+  void refer_to(const std::filesystem::path& file, const korvel::io::LoadOptions& options);
   // An empty document with the channels of `recording`, ready to sample it.
   void open_for_sampling(const korvel::io::Recording& recording, const std::filesystem::path& source);
 

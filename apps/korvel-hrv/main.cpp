@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: MIT
 // korvel-hrv: the command-line face of the HRV system.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <exception>
 #include <string>
+#include <thread>
 
 #include <CLI/CLI.hpp>
 
+#include "apps/korvel-hrv/batch.h"
 #include "apps/korvel-hrv/beat_comparison.h"
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/hrv_session.h"
@@ -163,6 +166,14 @@ int main(int argc, char** argv) {
   serve->add_option("--signal", serveOptions.analysis.signal, "signal (channel) to analyse, from 0")->capture_default_str();
   serve->add_option("--preset", serveOptions.analysis.preset, "species preset");
   serve->add_option("--settings", serveOptions.analysis.settings, "JSON file of settings by name")->check(CLI::ExistingFile);
+  std::string manifest, batchOut;
+  int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  auto* batch = app.add_subcommand("batch", "Analyse every recording of a manifest, each in its own process, into one folder");
+  batch->add_option("MANIFEST", manifest, "CSV with a header row: path (required), signal, preset, start, end, settings")
+      ->required()->check(CLI::ExistingFile);
+  batch->add_option("--out", batchOut, "output folder: one folder per recording, cohort.csv, failures.csv")->required();
+  batch->add_option("--jobs", jobs, "recordings analysed at a time (default: the number of processors)")
+      ->check(CLI::PositiveNumber);
 
   std::string test, reference;
   double window = 0.15;
@@ -184,6 +195,7 @@ int main(int argc, char** argv) {
     }
     if (*synth) return korvel_hrv::synthesize(synthHeader, synthSpecies, synthMinutes, synthRate, synthSeed);
     if (*edit) return korvel_hrv::edit(document, editOptions);
+    if (*batch) return korvel_hrv::batch(manifest, batchOut, jobs);
     if (*compare) return run_compare_beats(test, reference, window);
     if (*serve) {
       serveOptions.files.assign(serveFiles.begin(), serveFiles.end());

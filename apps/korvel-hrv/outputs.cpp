@@ -16,6 +16,13 @@
 
 namespace korvel_hrv {
 
+std::string read_text_file(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
 void write_file_atomically(const std::filesystem::path& path, const std::string& contents) {
   std::filesystem::path temporary = path;
   temporary += ".tmp";

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Writing the tool's output files so that nothing is ever left half written, the summary
-// it prints, and the progress it shows on a terminal.
+// Writing the tool's output files so that nothing is ever left half written (and reading
+// them back), the summary it prints, and the progress it shows on a terminal.
 #pragma once
 
 #include <atomic>
@@ -11,6 +11,9 @@
 #include <thread>
 
 namespace korvel_hrv {
+
+// The whole file as bytes; empty when it cannot be read.
+std::string read_text_file(const std::filesystem::path& path);
 
 // Writes `contents` to a temporary file beside `path` and renames it over `path`.
 // Throws std::runtime_error naming the file.

@@ -329,6 +329,14 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, Ch
   const auto& d = frame_->data().document();
   const double total = duration_seconds();
   auto seconds_of = [&](TickPosition p) { return d.record_start(p.record) + p.tick * d.tick_interval(p.record); };
+  // Rows are bounded before any is made: a tiny step over a long recording would otherwise
+  // take the memory of billions of rows.
+  constexpr int kMaxRows = 100000;
+  if (const double rows = std::floor((total - windowSeconds) / stepSeconds) + 1; rows > kMaxRows)
+    throw CommandLineError("--step " + shortest_text(stepSeconds) + " gives " + shortest_text(rows) + " rows over the " +
+                           shortest_text(std::round(total)) + " s of the recording; at most " + std::to_string(kMaxRows) +
+                           ": give a step of at least " +
+                           shortest_text(std::ceil((total - windowSeconds) / (kMaxRows - 1) * 1000) / 1000) + " s");
   std::vector<std::pair<TickPosition, TickPosition>> windows;
   for (std::size_t k = 0;; ++k) {
     const double start = k * stepSeconds;  // not a running sum: no drift over many rows

@@ -180,7 +180,11 @@ int main(int argc, char** argv) {
   auto* compare = app.add_subcommand("compare-beats", "Compare detected beats with reference beats, one to one within a window");
   compare->add_option("TEST", test, "beats.csv of an analysis, or a WFDB annotation file")->required();
   compare->add_option("REFERENCE", reference, "reference beats: WFDB annotation file or beats.csv")->required();
-  compare->add_option("--window", window, "matching window in seconds")->check(CLI::PositiveNumber)->capture_default_str();
+  // A beat matches within a fraction of a heartbeat; a wider window would pair beats with
+  // their neighbours, and an absurd one every beat with every other, in memory.
+  compare->add_option("--window", window, "matching window in seconds, above 0 and at most 1")
+      ->check(CLI::Range(1e-6, 1.0))
+      ->capture_default_str();
 
   // The one place where failures become exit statuses.
   try {

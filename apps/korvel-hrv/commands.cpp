@@ -29,8 +29,16 @@ nlohmann::json settings_file(const std::optional<std::filesystem::path>& path, c
   std::ifstream in(*path);
   if (!in) throw UsageError(name + ": cannot open the settings file");
   nlohmann::json values;
+  // Settings are a flat object (a results.json nests a few levels); a file nested deeper is
+  // refused while it is read, since copying a value nested thousands deep overflows the stack.
+  constexpr int kMaxDepth = 32;
+  const auto shallow = [&](int depth, nlohmann::json::parse_event_t, nlohmann::json&) {
+    if (depth > kMaxDepth)
+      throw UsageError(name + ": values nested more than " + std::to_string(kMaxDepth) + " levels deep; settings are a flat object");
+    return true;
+  };
   try {
-    values = nlohmann::json::parse(in);
+    values = nlohmann::json::parse(in, shallow);
   } catch (const nlohmann::json::parse_error& e) {
     // The parser's own words, without its "[json.exception...]" tag.
     const std::string what = e.what();

@@ -299,6 +299,8 @@ TEST(Commands, BadInputGivesAMessageItsExitStatusAndNoOutput) {
       {r + "--settings " + file("text.json", R"({"MinRR": "0.5"})"), 1, "\"MinRR\" must be a number (or true/false), not a string"},
       {r + "--settings " + file("typo.json", R"({"MinRRR": 0.5})"), 1, "unknown setting \"MinRRR\""},
       {r + "--settings " + file("broken.json", "{"), 1, "broken.json: not valid JSON"},
+      {r + "--settings " + file("deep.json", (std::string(100000, '[') + std::string(100000, ']')).c_str()), 1,
+       "deep.json: values nested more than 32 levels deep"},
       {r + "--settings " + file("human.json", R"({"Preset": "Human"})") + " --preset Rat", 2, "both choose a preset"},
       {r + "--preset Hamster", 2, "unknown preset"},
       {r + "--from 20 --to 10", 2, "--from 20 --to 10: a range needs 0 <= --from < --to"},

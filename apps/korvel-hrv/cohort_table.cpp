@@ -61,7 +61,7 @@ std::size_t write_cohort_tables(const std::vector<ManifestRow>& rows, const std:
     finished.emplace_back(&row, std::move(cells));
   }
   std::string table = "id,path";
-  for (const auto& name : columns) table += "," + csv_field(name);
+  for (const auto& name : columns) table.append(",").append(csv_field(name));
   table += "\n";
   for (const auto& [row, cells] : finished) {
     table += csv_field(row->id) + "," + csv_field(row->written);

@@ -352,6 +352,7 @@ ComPtr<IChartData> Document::chart_data() const {
 }
 
 void Document::recalculate(std::uint32_t mask) {
+  stretches_.forget();
   try {
     results_.Recalculate(mask, documentData_.get(), *settings_, fiducial_channel());
   } catch (const HResultError&) {
@@ -383,11 +384,13 @@ void Document::remove_observer(DocumentObserver* observer) {
 }
 
 void Document::notify_about_to_change(ChangeCode code) {
+  stretches_.forget();
   const auto observers = observers_;  // an observer may leave while being told
   for (DocumentObserver* o : observers) o->AboutToChange(code);
 }
 
 void Document::notify_changed(ChangeCode code) {
+  stretches_.forget();
   const auto observers = observers_;
   for (DocumentObserver* o : observers) o->Changed(code);
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "hrv/core/analysis_results.h"
+#include "hrv/core/stretch_results.h"
 #include "hrv/core/document_command_target.h"
 #include "hrv/core/document_message_sink.h"
 #include "hrv/core/document_sampling_sink.h"
@@ -175,6 +176,11 @@ class Document final : public ComObject<IHRVDocument, IExtensionDocument, IAnaly
   const Settings& settings() const noexcept { return *settings_; }
   Data& data() noexcept { return *data_; }
   const AnalysisResults& results() const noexcept { return results_; }
+  // The analysis of a stretch of `data` (the region of `settings`), kept until the document
+  // hears of any change: the Tabulet functions of one table row share it.
+  std::shared_ptr<const StretchAnalysis> stretch_analysis(IDocumentData* data, const SettingsFields& settings, ChannelId fiducial) {
+    return stretches_.get(data, settings, fiducial);
+  }
   const HRVDetector& detector() const noexcept { return detector_; }
   IHostDocument* host() const noexcept { return host_.get(); }
   IDocumentData* document_data() const noexcept { return documentData_.get(); }
@@ -224,6 +230,7 @@ class Document final : public ComObject<IHRVDocument, IExtensionDocument, IAnaly
   ComPtr<Data> data_;
   HRVDetector detector_;
   AnalysisResults results_;
+  StretchResults stretches_;
   std::vector<DocumentObserver*> observers_;
   SettingsEditor* editor_ = nullptr;
   DocumentSamplingSink samplingSink_{*this};

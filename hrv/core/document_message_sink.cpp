@@ -39,8 +39,10 @@ HRESULT DocumentMessageSink::OnMessage(const HostMessage* message) {
     if (m.type == kMessageDocumentFollowUp) return S_OK;
     if (run_macro_message(document_, m.type)) return S_OK;
     HostContext& context = HostContext::instance();
-    if (family_of(m.type) == context.module_id(kDataNotificationFamily))
+    if (family_of(m.type) == context.module_id(kDataNotificationFamily)) {
+      document_.stretches_.forget();  // the data a kept stretch was read from may have changed
       return on_data_notification(number_of(m.type), m) ? S_OK : S_FALSE;
+    }
     // Everything else, the framework family among it, is the host framework's own.
     return S_FALSE;
   });

@@ -63,6 +63,9 @@ struct SettingsFields {
   constexpr bool region_set() const noexcept {
     return StartRecord != TickPosition::kUnset && EndRecord != TickPosition::kUnset;
   }
+
+  // Every field, the scratch preset too.
+  friend bool operator==(const SettingsFields&, const SettingsFields&) = default;
 };
 
 }  // namespace HRV

@@ -112,8 +112,8 @@ void TabuletFunction::calculate() {
     if (dirty_ & (RangeChanged | SourceChanged)) analyse();
     dirty_ = 0;
     const Document* document = Document::from(analysis_.get());
-    if (!hasResult_ || !document) return E_FAIL;
-    const TabuletValue v = info_.value({results_, *document});
+    if (!stretch_ || stretch_->includedBeats == 0 || !document) return E_FAIL;
+    const TabuletValue v = info_.value({stretch_->results, *document});
     if (const auto* count = std::get_if<std::int32_t>(&v)) {
       value_.vt = VT_I4;
       value_.lVal = *count;
@@ -126,9 +126,8 @@ void TabuletFunction::calculate() {
 }
 
 void TabuletFunction::analyse() {
-  results_.Reset();
-  hasResult_ = false;
-  const Document* document = Document::from(analysis_.get());
+  stretch_.reset();
+  Document* document = Document::from(analysis_.get());
   const ComPtr<IDocumentData> data = source_.query<IDocumentData>();
   ChannelId fiducial;
   if (!document || !data || !start_.is_set() || !end_.is_set() || !document->detector().FiducialChannel(&fiducial))
@@ -142,7 +141,7 @@ void TabuletFunction::analyse() {
   settings.StartRecord = start_.record;
   settings.EndTick = end.tick;
   settings.EndRecord = end.record;
-  hasResult_ = results_.Recalculate(0xFFFFFFFFu, data.get(), settings, fiducial) != 0;
+  stretch_ = document->stretch_analysis(data.get(), settings, fiducial);
 }
 
 HRESULT TabuletFunction::GetName(BSTR* name) { return copy_text(LoadString(info_.nameId), name); }
@@ -165,8 +164,7 @@ HRESULT TabuletFunction::GetTypeId(std::uint32_t* typeId) {
 
 HRESULT TabuletFunction::ReleaseData() {
   source_.reset();
-  results_.Reset();
-  hasResult_ = false;
+  stretch_.reset();
   VariantClear(&value_);
   status_ = E_FAIL;
   dirty_ = EverythingChanged;

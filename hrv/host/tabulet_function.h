@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
 // One Tabulet function: a column of the host's table whose cells are one HRV value over
-// the cell's stretch of data. Each function runs its own analysis of the stretch with the
-// document's current settings (the stretch as the analysis region) and reports one value
-// of it. What differs between the functions (which value, its unit, how it is shown) is a
-// TabuletFunctionInfo; the list of them is tabulet_functions.h.
+// the cell's stretch of data. Each function takes the analysis of the stretch with the
+// document's current settings (the stretch as the analysis region), which the functions of
+// one row share through the document, and reports one value of it. What differs between
+// the functions (which value, its unit, how it is shown) is a TabuletFunctionInfo; the list
+// of them is tabulet_functions.h.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <variant>
 
-#include "hrv/core/analysis_results.h"
+#include "hrv/core/stretch_results.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/application.h"
 #include "sdk/host/host_document.h"
@@ -84,8 +86,7 @@ class TabuletFunction final : public ComObject<ITabuletFunction> {
   TickPosition start_ = TickPosition::unset();
   TickPosition end_ = TickPosition::unset();
   std::uint32_t dirty_ = EverythingChanged;
-  AnalysisResults results_;
-  bool hasResult_ = false;
+  std::shared_ptr<const StretchAnalysis> stretch_;  // null when the stretch has no analysis
   VARIANT value_;
   HRESULT status_ = E_FAIL;
 };

@@ -110,6 +110,19 @@ TEST_F(TabuletTest, ARowEqualsTheDocumentsAnalysisOfTheSameWindow) {
   }
 }
 
+// The cells of a row share one analysis of their stretch; a changed setting or a change of
+// the beats that the document hears of must not be answered from it.
+TEST_F(TabuletTest, TheSharedStretchIsAnalysedAgainAfterASettingOrTheBeatsChange) {
+  add_beats({0.8, 0.95, 0.85, 1.05, 0.9, 0.78}, 50);
+  analyse_whole_channel();
+  const double pnn50 = number("pNNx"), mean = number("MeanRR");
+  doc().settings().PRRThresholdSec = 0.12;
+  EXPECT_LT(number("pNNx"), pnn50);
+  host->beats.resize(20);
+  doc().Analyze();
+  EXPECT_NE(number("MeanRR"), mean);
+}
+
 TEST_F(TabuletTest, CellsStayEmptyWithoutBeatsForAnotherDocumentOrWithoutADataSource) {
   add_beats({1.0}, 10);
   analyse_whole_channel();

@@ -136,6 +136,7 @@ py::dict beat_columns(const std::string& csv) {
 struct Request {
   int signal = 0;
   std::optional<std::string> preset;
+  std::optional<std::string> box;  // "auto" or "preset"
   std::optional<fs::path> settingsFile;
   std::string settingValues;  // a JSON object
   std::optional<double> start, end;
@@ -145,6 +146,7 @@ korvel_hrv::AnalyzeOptions options_of(const Request& r) {
   korvel_hrv::AnalyzeOptions o;
   o.signal = r.signal;
   o.preset = r.preset;
+  o.box = r.box;
   o.settings = r.settingsFile;
   o.settingValues = nlohmann::json::parse(r.settingValues);
   o.from = r.start;
@@ -215,6 +217,7 @@ PYBIND11_MODULE(_native, m) {
       .def(py::init<>())
       .def_readwrite("signal", &Request::signal)
       .def_readwrite("preset", &Request::preset)
+      .def_readwrite("box", &Request::box)
       .def_readwrite("settings_file", &Request::settingsFile)
       .def_readwrite("setting_values", &Request::settingValues)
       .def_readwrite("start", &Request::start)

@@ -67,7 +67,8 @@ def analyze(source, fs=None, signal=0, preset=None, settings=None, start=None, e
     signal: the recorded signal, from 0 (files only). preset: a species preset ("Human",
     "Large Dog", ...). settings: a settings file's path, or a dict of settings by name.
     start, end: the range to analyse, seconds. box: the classifier box (MinRR, MaxRR,
-    MinFF, MaxFF) in seconds and FF, over the preset's. For a CSV file without a time
+    MinFF, MaxFF) in seconds and FF, over the preset's; or "auto", fitted to the
+    recording's main cluster of beats as `--box auto` fits it. For a CSV file without a time
     column, fs gives its rate. Raises korvel_hrv.Error with the tool's message.
     """
     request = _native.Request()
@@ -80,7 +81,9 @@ def analyze(source, fs=None, signal=0, preset=None, settings=None, start=None, e
         values.update(settings)
     elif settings is not None:
         request.settings_file = os.fspath(settings)
-    if box is not None:
+    if isinstance(box, str):
+        request.box = box
+    elif box is not None:
         if len(box) != len(BOX_SETTINGS):
             raise ValueError("box is (MinRR, MaxRR, MinFF, MaxFF)")
         values.update(zip(BOX_SETTINGS, box))

@@ -10,7 +10,7 @@ import pytest
 import korvel_hrv
 from conftest import TOOL
 
-CASES = [("mitdb/100.hea", "Human"), ("animal/Dog_example.hea", "Large Dog")]
+CASES = [("mitdb/100.hea", "Human", None), ("animal/Dog_example.hea", "Large Dog", "auto")]
 
 
 def cli_beats(path):
@@ -19,11 +19,11 @@ def cli_beats(path):
     return beats
 
 
-@pytest.mark.parametrize("record,preset", CASES)
-def test_analyze_writes_and_returns_what_the_tool_writes(data, tmp_path, record, preset):
-    subprocess.run([TOOL, "analyze", data / record, "--preset", preset, "--out", tmp_path / "cli"], check=True,
-                   capture_output=True)
-    analysis = korvel_hrv.analyze(data / record, preset=preset)
+@pytest.mark.parametrize("record,preset,box", CASES)
+def test_analyze_writes_and_returns_what_the_tool_writes(data, tmp_path, record, preset, box):
+    subprocess.run([TOOL, "analyze", data / record, "--preset", preset, "--out", tmp_path / "cli"] +
+                   (["--box", box] if box else []), check=True, capture_output=True)
+    analysis = korvel_hrv.analyze(data / record, preset=preset, box=box)
     analysis.save(tmp_path / "py")
     assert analysis.results == json.loads((tmp_path / "cli" / "results.json").read_text())
     files = sorted(f.relative_to(tmp_path / "cli") for f in (tmp_path / "cli").rglob("*") if f.is_file())
@@ -48,7 +48,7 @@ def test_an_array_gives_what_its_file_gives(data):
 
 
 def test_two_threads_get_what_one_thread_gets(data):
-    paths = [data / record for record, _ in CASES]
+    paths = [data / record for record, _, _ in CASES]
     alone = [korvel_hrv.analyze(p).results for p in paths]
     with ThreadPoolExecutor(2) as pool:
         assert [a.results for a in pool.map(korvel_hrv.analyze, paths)] == alone

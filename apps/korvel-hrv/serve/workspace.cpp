@@ -85,7 +85,9 @@ int Workspace::open(const std::filesystem::path& path) {
   if (path.extension() == ".korvel") {
     session_.open_document(path);
     open.file = std::filesystem::absolute(path);
-    open.signal = nlohmann::json::parse(session_.results_json())["signal"].get<int>();
+    // A document of imported beats analysed no recorded signal ("signal" is null).
+    const auto signal = nlohmann::json::parse(session_.results_json())["signal"];
+    open.signal = signal.is_number_integer() ? signal.get<int>() : 0;
   } else {
     open_prepared(session_, path, defaults_, false);
     open.signal = defaults_.signal;

@@ -16,6 +16,19 @@
 // wave after it. An event is final once `period` samples have passed without a
 // candidate that could replace it, so the latency is period + 1 samples.
 //
+// A final event is then judged against the recent beats, which can only refuse it, never
+// add one: it is refused when it falls within the refractory time after the last beat
+// and its peak is below 0.7 of the median peak of the last 8 beats. The refractory time
+// is half the shortest of the last 8 intervals, clamped to [period, 1 s]. This drops the
+// second event of a pressure pulse on its steep down-stroke or its notch and the T wave
+// or muscle-noise spike after an R wave, which the fixed rule takes once they are just
+// past `period`. Half the shortest interval (not the median) so that the rule cannot
+// lock onto every other beat: to refuse a beat, every one of the last 8 intervals must
+// be over twice its interval, and a beat of the usual height passes anyway. The judging
+// starts after 3 beats, and the beats are forgotten after 3 s without one, so that a
+// rhythm that stopped cannot judge the next. The decision needs no later sample, so the
+// latency stays period + 1.
+//
 // The fourth argument of cmpeakdet is accepted for compatibility of the expression and
 // has no effect: the replace rule already settles which sample of a complex marks it,
 // and reading the constant as a search window after the threshold crossing detected
@@ -29,7 +42,7 @@
 
 namespace korvel::signal {
 
-// `period` in samples; `height` in units of v.
-std::unique_ptr<EventStage> peak_detector_stage(float height, std::size_t period);
+// `period` in samples; `height` in units of v; `fs` the sample rate in Hz.
+std::unique_ptr<EventStage> peak_detector_stage(float height, std::size_t period, double fs);
 
 }  // namespace korvel::signal

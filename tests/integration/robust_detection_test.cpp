@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <numbers>
 #include <numeric>
 #include <random>
 #include <string>
@@ -35,25 +36,34 @@ korvel::io::Recording one_channel(const std::string& name, double fs, std::vecto
   return recording;
 }
 
+// Shape of a synthetic arterial pressure pulse train.
+struct PulseShape {
+  double rr;        // mean pulse interval, s (±6 % at random)
+  double decline;   // time constant of the diastolic decline, s
+  double dicrotic;  // height of the dicrotic wave over the pulse height
+  double notch;     // depth of the notch 0.23 s after the upstroke over the pulse height
+};
+
 // 125 Hz arterial pressure, mmHg. Each pulse: an upstroke (centred at the reference time),
 // a systolic peak, a steep down-stroke broken by a notch 0.23 s after the upstroke, a
-// dicrotic wave, then a decline slow enough (1.5 s time constant) that the level stays
-// high until the next pulse. Pulse heights vary at random by ±20 % from beat to beat.
-Synthetic pressure_trace(double seconds, std::uint32_t seed) {
+// dicrotic wave, then a decline slow enough that the level stays high until the next
+// pulse. Pulse heights vary at random by ±20 % from beat to beat.
+Synthetic pressure_trace(const PulseShape& shape, double seconds, std::uint32_t seed) {
   const double fs = 125;
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> height(0.8, 1.2), jitter(-0.06, 0.06);
   std::normal_distribution<double> noise(0.0, 0.3);
   std::vector<float> x(static_cast<std::size_t>(seconds * fs), 70.0f);
   Synthetic s;
-  for (double t = 0.5; t < seconds - 0.5; t += 0.8 * (1 + jitter(rng))) {
+  for (double t = 0.5; t < seconds - 0.5; t += shape.rr * (1 + jitter(rng))) {
     s.beats.push_back(t);
     const double a = 45 * height(rng);
     for (std::size_t i = static_cast<std::size_t>((t - 0.2) * fs); i < x.size() && i < (t + 6) * fs; ++i) {
       const double u = static_cast<double>(i) / fs - t;
       const double rise = 1 / (1 + std::exp(-u / 0.015));
-      const double wave = rise * (0.45 + 0.55 * std::exp(-std::max(u, 0.0) / 0.1)) * std::exp(-std::max(u, 0.0) / 1.5) -
-                          0.12 * std::exp(-std::pow((u - 0.23) / 0.018, 2)) + 0.14 * std::exp(-std::pow((u - 0.31) / 0.04, 2));
+      const double wave = rise * (0.45 + 0.55 * std::exp(-std::max(u, 0.0) / 0.1)) * std::exp(-std::max(u, 0.0) / shape.decline) -
+                          shape.notch * std::exp(-std::pow((u - 0.23) / 0.018, 2)) +
+                          shape.dicrotic * std::exp(-std::pow((u - 0.31) / 0.04, 2));
       x[i] += static_cast<float>(a * wave);
     }
   }
@@ -67,6 +77,30 @@ Synthetic demo_ecg(double seconds, std::uint32_t seed) {
   korvel_hrv::Species human = korvel_hrv::find_species("human");
   human.sampleRateHz = 128;
   korvel_hrv::SyntheticEcg ecg = korvel_hrv::make_synthetic_ecg(human, seconds, seed);
+  return {std::move(ecg.recording), std::move(ecg.beatTimes)};
+}
+
+// The demo ECG made hard: a broad, tall T wave after every premature beat and bursts of
+// muscle noise (white at 128 Hz, 0.5 to 2 s long, every 4 to 12 s).
+Synthetic noisy_ecg(double seconds, std::uint32_t seed) {
+  korvel_hrv::Species human = korvel_hrv::find_species("human");
+  human.sampleRateHz = 128;
+  korvel_hrv::SyntheticEcg ecg = korvel_hrv::make_synthetic_ecg(human, seconds, seed);
+  std::vector<float>& x = ecg.recording.records[0].channels[0].samples;
+  const double fs = human.sampleRateHz;
+  const auto add_wave = [&](double centre, double sigma, double mv) {
+    for (auto i = static_cast<std::size_t>(std::max(0.0, (centre - 4 * sigma) * fs)); i < x.size() && i < (centre + 4 * sigma) * fs; ++i)
+      x[i] += static_cast<float>(mv * std::exp(-0.5 * std::pow((static_cast<double>(i) / fs - centre) / sigma, 2)));
+  };
+  for (const std::size_t e : ecg.ectopic) add_wave(ecg.beatTimes[e] + 0.4, 0.08, 0.8);
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<double> gap(4, 12), length(0.5, 2), level(0.05, 0.12);
+  std::normal_distribution<double> noise(0.0, 1.0);
+  for (double t = gap(rng); t < seconds; t += gap(rng)) {
+    const double d = length(rng), sd = level(rng);
+    for (auto i = static_cast<std::size_t>(t * fs); i < x.size() && i < (t + d) * fs; ++i)
+      x[i] += static_cast<float>(sd * std::sin(std::numbers::pi * (static_cast<double>(i) / fs - t) / d) * noise(rng));
+  }
   return {std::move(ecg.recording), std::move(ecg.beatTimes)};
 }
 
@@ -97,7 +131,10 @@ TEST(RobustDetection, SyntheticPressureAndDownwardEcgAreDetectedBeatForBeatLiveA
   };
   Synthetic negative = demo_ecg(600, 7);
   negate(negative.recording, 0);
-  Case cases[] = {{"pressure", pressure_trace(600, 3), 0.15}, {"ECG whose QRS points down", std::move(negative), 0.025}};
+  Case cases[] = {{"pressure", pressure_trace({0.8, 1.5, 0.14, 0.12}, 600, 3), 0.15},
+                  {"pressure, slow decline and strong dicrotic wave", pressure_trace({0.9, 3, 0.3, 0.1}, 600, 5), 0.15},
+                  {"noisy ECG", noisy_ecg(1200, 9), 0.15},
+                  {"ECG whose QRS points down", std::move(negative), 0.025}};
   for (auto& [what, signal, window] : cases) {
     SCOPED_TRACE(what);
     const korvel::io::Recording analysed = oriented(signal.recording, 0);

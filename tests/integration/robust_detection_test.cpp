@@ -145,7 +145,7 @@ TEST(RobustDetection, SyntheticPressureAndDownwardEcgAreDetectedBeatForBeatLiveA
     EXPECT_GE(r.sensitivity(), 0.995);
     EXPECT_GE(r.positivePredictivity(), 0.995);
     for (const unsigned seed : {11u, 12u}) {
-      const auto live = integration::detect_beats_while_sampling(analysed, 0, 0, 600, seed, 64 << seed % 4);
+      const auto live = integration::detect_beats_while_sampling(analysed, 0, 0, 1e6, seed, 64 << seed % 4);
       ASSERT_EQ(live.events.size(), offline.events.size()) << "blocks of seed " << seed;
       for (std::size_t i = 0; i < live.events.size(); ++i)
         ASSERT_EQ(live.events[i].tick, offline.events[i].tick) << "beat " << i << ", blocks of seed " << seed;

@@ -11,8 +11,8 @@ namespace {
 
 // The recent beats' rule (see the header): how many beats it remembers and needs before
 // it judges, the share of their median peak a candidate in the refractory time must
-// reach, the share of their shortest interval the refractory time lasts and its longest
-// span, and the pause after which the beats are forgotten.
+// reach, the share of the lower quartile of their intervals the refractory time lasts and
+// its longest span, and the pause after which the beats are forgotten.
 constexpr std::size_t kRecentBeats = 8;
 constexpr std::size_t kBeatsBeforeJudging = 3;
 constexpr float kRefractoryPeakShare = 0.7f;
@@ -31,14 +31,15 @@ class Recent {
   }
   void clear() { size_ = next_ = 0; }
   std::size_t size() const { return size_; }
-  // size() must be above 0 for these two.
-  T lowest() const { return *std::min_element(values_.begin(), values_.begin() + static_cast<std::ptrdiff_t>(size_)); }
-  T median() const {  // the upper one of the middle two when the count is even
+  // The k-th smallest held value, from 0; k must be below size().
+  T ranked(std::size_t k) const {
     std::array<T, kRecentBeats> sorted = values_;
-    const auto middle = sorted.begin() + static_cast<std::ptrdiff_t>(size_ / 2);
-    std::nth_element(sorted.begin(), middle, sorted.begin() + static_cast<std::ptrdiff_t>(size_));
-    return *middle;
+    const auto at = sorted.begin() + static_cast<std::ptrdiff_t>(k);
+    std::nth_element(sorted.begin(), at, sorted.begin() + static_cast<std::ptrdiff_t>(size_));
+    return *at;
   }
+  // The upper one of the middle two when the count is even; size() must be above 0.
+  T median() const { return ranked(size_ / 2); }
 
  private:
   std::array<T, kRecentBeats> values_{};
@@ -70,8 +71,9 @@ class RecentBeatsGate {
 
  private:
   bool in_refractory(std::int64_t at) const {
-    if (peaks_.size() < kBeatsBeforeJudging || intervals_.size() + 1 < kBeatsBeforeJudging) return false;
-    const auto span = static_cast<std::int64_t>(std::llround(kRefractoryIntervalShare * static_cast<double>(intervals_.lowest())));
+    if (intervals_.size() + 1 < kBeatsBeforeJudging) return false;  // peaks_ holds one more
+    const auto short_interval = static_cast<double>(intervals_.ranked((intervals_.size() - 1) / 4));
+    const auto span = static_cast<std::int64_t>(std::llround(kRefractoryIntervalShare * short_interval));
     return at - last_ < std::clamp(span, period_, longest_refractory_);
   }
 

@@ -162,7 +162,8 @@ TEST(RobustDetection, InvertedEcgGivesTheSameBeats) {
   };
   for (const auto& [record, preset] : {Case{"mitdb/100", 0}, Case{"mitdb/103", 0}, Case{"mitdb/105", 0},
                                         Case{"mitdb/106", 0}, Case{"animal/Dog_example", 1},
-                                        Case{"animal/Mouse_24", 4}, Case{"animal/Rabbit_example", 6}}) {
+                                        Case{"animal/Mouse_24", 4}, Case{"animal/Rabbit_example", 6},
+                                        Case{"bp/mimicdb230_pcst", 0}, Case{"long/3975656_0006", 0}}) {
     SCOPED_TRACE(record);
     HRV_REQUIRE_SHARED(header, std::string(record) + ".hea");
     korvel::io::Recording recording = korvel::io::load_recording(header);
@@ -170,6 +171,7 @@ TEST(RobustDetection, InvertedEcgGivesTheSameBeats) {
     negate(inverted, 0);
     const auto a = detect_with_polarity(std::move(recording), 0, preset);
     const auto b = detect_with_polarity(std::move(inverted), 0, preset);
+    std::printf("%s: %zu beats, inverted %zu\n", record, a.events.size(), b.events.size());
     ASSERT_EQ(a.events.size(), b.events.size());
     for (std::size_t i = 0; i < a.events.size(); ++i)
       ASSERT_LE(std::abs(a.events[i].tick - b.events[i].tick), 2) << "beat " << i;

@@ -72,31 +72,22 @@ Synthetic pressure_trace(const PulseShape& shape, double seconds, std::uint32_t 
   return s;
 }
 
-// The demo's human ECG at 128 Hz, its premature beats included.
-Synthetic demo_ecg(double seconds, std::uint32_t seed) {
-  korvel_hrv::Species human = korvel_hrv::find_species("human");
-  human.sampleRateHz = 128;
-  korvel_hrv::SyntheticEcg ecg = korvel_hrv::make_synthetic_ecg(human, seconds, seed);
-  return {std::move(ecg.recording), std::move(ecg.beatTimes)};
-}
-
-// The demo ECG made hard: a broad, tall T wave after every premature beat and bursts of
-// muscle noise (white at 128 Hz, 0.5 to 2 s long, every 4 to 12 s).
-Synthetic noisy_ecg(double seconds, std::uint32_t seed) {
+// The demo's human ECG at 128 Hz, its premature beats included; made hard on request with
+// a broad, tall T wave after every premature beat and bursts of muscle noise (white at
+// 128 Hz, 0.5 to 2 s long, every 4 to 12 s).
+Synthetic human_ecg(double seconds, std::uint32_t seed, bool hard) {
   korvel_hrv::Species human = korvel_hrv::find_species("human");
   human.sampleRateHz = 128;
   korvel_hrv::SyntheticEcg ecg = korvel_hrv::make_synthetic_ecg(human, seconds, seed);
   std::vector<float>& x = ecg.recording.records[0].channels[0].samples;
   const double fs = human.sampleRateHz;
-  const auto add_wave = [&](double centre, double sigma, double mv) {
-    for (auto i = static_cast<std::size_t>(std::max(0.0, (centre - 4 * sigma) * fs)); i < x.size() && i < (centre + 4 * sigma) * fs; ++i)
-      x[i] += static_cast<float>(mv * std::exp(-0.5 * std::pow((static_cast<double>(i) / fs - centre) / sigma, 2)));
-  };
-  for (const std::size_t e : ecg.ectopic) add_wave(ecg.beatTimes[e] + 0.4, 0.08, 0.8);
+  for (const std::size_t e : hard ? ecg.ectopic : std::vector<std::size_t>{})
+    for (auto i = static_cast<std::size_t>((ecg.beatTimes[e] + 0.08) * fs); i < x.size() && i < (ecg.beatTimes[e] + 0.72) * fs; ++i)
+      x[i] += static_cast<float>(0.8 * std::exp(-0.5 * std::pow((static_cast<double>(i) / fs - ecg.beatTimes[e] - 0.4) / 0.08, 2)));
   std::mt19937 rng(seed);
   std::uniform_real_distribution<double> gap(4, 12), length(0.5, 2), level(0.05, 0.12);
   std::normal_distribution<double> noise(0.0, 1.0);
-  for (double t = gap(rng); t < seconds; t += gap(rng)) {
+  for (double t = gap(rng); hard && t < seconds; t += gap(rng)) {
     const double d = length(rng), sd = level(rng);
     for (auto i = static_cast<std::size_t>(t * fs); i < x.size() && i < (t + d) * fs; ++i)
       x[i] += static_cast<float>(sd * std::sin(std::numbers::pi * (static_cast<double>(i) / fs - t) / d) * noise(rng));
@@ -129,11 +120,11 @@ TEST(RobustDetection, SyntheticPressureAndDownwardEcgAreDetectedBeatForBeatLiveA
     Synthetic signal;
     double window;  // s: on the lead whose QRS points down, tight enough to catch beats on the window's edge
   };
-  Synthetic negative = demo_ecg(600, 7);
+  Synthetic negative = human_ecg(600, 7, false);
   negate(negative.recording, 0);
   Case cases[] = {{"pressure", pressure_trace({0.8, 1.5, 0.14, 0.12}, 600, 3), 0.15},
                   {"pressure, slow decline and strong dicrotic wave", pressure_trace({0.9, 3, 0.3, 0.1}, 600, 5), 0.15},
-                  {"noisy ECG", noisy_ecg(1200, 9), 0.15},
+                  {"noisy ECG", human_ecg(1200, 9, true), 0.15},
                   {"ECG whose QRS points down", std::move(negative), 0.025}};
   for (auto& [what, signal, window] : cases) {
     SCOPED_TRACE(what);

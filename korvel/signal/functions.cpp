@@ -120,7 +120,7 @@ std::unique_ptr<EventStage> make_peak_detector(double height, double period_sec,
   // At least `period_sec` apart: round up, with a margin for periods that are a whole
   // number of samples but not exactly representable.
   const double period = std::max(0.0, std::ceil(period_sec * fs - 1e-6));
-  return peak_detector_stage(static_cast<float>(height), static_cast<std::size_t>(period));
+  return peak_detector_stage(static_cast<float>(height), static_cast<std::size_t>(period), fs);
 }
 
 namespace {

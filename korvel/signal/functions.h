@@ -63,8 +63,9 @@ std::unique_ptr<SampleStage> make_hilbert(double taps, double dt);
 std::unique_ptr<SampleStage> make_normalize(double window_sec, double lookahead_sec,
                                             double noise, double dt);
 // cmpeakdet(x, height, period, reserved): local maxima of x above `height`, at least
-// `period_sec` apart, a higher one within the period replacing the earlier. `reserved`
-// (the detector passes 30) must be finite and has no effect.
+// `period_sec` apart, a higher one within the period replacing the earlier; an event
+// that is low against the recent beats and falls in their refractory time is refused
+// (peak_detector.h). `reserved` (the detector passes 30) must be finite and has no effect.
 std::unique_ptr<EventStage> make_peak_detector(double height, double period_sec,
                                                double reserved, double dt);
 

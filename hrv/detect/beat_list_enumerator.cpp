@@ -13,27 +13,27 @@ namespace HRV {
 
 namespace {
 
-constexpr std::uint32_t kReferenceInput = 0;
+constexpr std::uint32_t kListReferenceInput = 0;
 
-const char16_t* const kParameterNames[] = {u"Reference",        u"MinRR[s]",         u"MaxRR[s]",
+const char16_t* const kListParameterNames[] = {u"Reference",        u"MinRR[s]",         u"MaxRR[s]",
                                            u"MinFF",            u"MaxFF",            u"LimitStartRecord",
                                            u"LimitStartOffset", u"LimitEndRecord",   u"LimitEndOffset",
                                            u"ExcludeEctopic"};
-const CalcParameterKind kParameterKinds[] = {kCalcEventInput, kCalcNumber, kCalcNumber, kCalcNumber, kCalcNumber,
+const CalcParameterKind kListParameterKinds[] = {kCalcEventInput, kCalcNumber, kCalcNumber, kCalcNumber, kCalcNumber,
                                              kCalcNumber,     kCalcNumber, kCalcNumber, kCalcNumber, kCalcNumber};
-const CalcParameterRange kRanges[] = {{0, 0},        {0, 60},       {0, 60},       {0, 10}, {0, 10}, {-1, DBL_MAX},
+const CalcParameterRange kListRanges[] = {{0, 0},        {0, 60},       {0, 60},       {0, 10}, {0, 10}, {-1, DBL_MAX},
                                       {-1, DBL_MAX}, {-1, DBL_MAX}, {-1, DBL_MAX}, {0, 1},  kCalcRangeEnd};
-static_assert(std::size(kParameterNames) == std::size(kParameterKinds));
-static_assert(std::size(kRanges) == std::size(kParameterNames) + 1);
+static_assert(std::size(kListParameterNames) == std::size(kListParameterKinds));
+static_assert(std::size(kListRanges) == std::size(kListParameterNames) + 1);
 
-const CalcEnumeratorDescription kDescription{
+const CalcEnumeratorDescription kListDescription{
     u"HRVBeatListEnum",
     u"Beats at the events of a list (imported annotations or RR intervals), numbered and classified.",
     u"Beats",
-    kParameterNames,
-    kParameterKinds,
-    static_cast<std::uint32_t>(std::size(kParameterNames)),
-    kRanges,
+    kListParameterNames,
+    kListParameterKinds,
+    static_cast<std::uint32_t>(std::size(kListParameterNames)),
+    kListRanges,
     u"Fiducial",
     0x201,
     sizeof(FiducialEvent)};
@@ -68,7 +68,7 @@ BeatListLane::BeatListLane(const FiducialParams& params, ICalcInputs* inputs, co
                            EEH3::RecordCache<FiducialState>& cache)
     : reference([&] {
         ComPtr<IEventInput> input;
-        check_hresult(inputs->GetEventInput(kReferenceInput, input.put()), "enumerator input of the wrong kind");
+        check_hresult(inputs->GetEventInput(kListReferenceInput, input.put()), "enumerator input of the wrong kind");
         if (!input) throw_hresult(E_INVALIDARG, "enumerator input missing");
         return std::make_unique<EventInputView>(input);
       }()),
@@ -82,7 +82,7 @@ HRESULT BeatListEnumerator::BindInputs(ICalcInputs* inputs) {
   return guard([&] {
     if (!inputs) return E_POINTER;
     ComPtr<IEventInput> reference;
-    check_hresult(inputs->GetEventInput(kReferenceInput, reference.put()), "enumerator input of the wrong kind");
+    check_hresult(inputs->GetEventInput(kListReferenceInput, reference.put()), "enumerator input of the wrong kind");
     if (!reference) return E_INVALIDARG;
     children_ = find_document_children(inputs);
     Bound(inputs);
@@ -109,7 +109,7 @@ ComPtr<BeatListEnumerator::CursorEnumerator> BeatListEnumerator::MakeTwin() cons
 }
 
 ComPtr<IUnknown> make_beat_list_enumerator_class() {
-  auto cls = make_com<EEH3::EnumeratorClass<BeatListEnumerator>>(kDescription);
+  auto cls = make_com<EEH3::EnumeratorClass<BeatListEnumerator>>(kListDescription);
   return ComPtr<IUnknown>::retain(cls->identity());
 }
 

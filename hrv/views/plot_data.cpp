@@ -105,13 +105,10 @@ template class WrapperEnum<std::vector<double>, AccessDirect>;
 template class WrapperEnum<std::vector<PlotPoint>, AccessX>;
 template class WrapperEnum<std::vector<PlotPoint>, AccessY>;
 
-void data_range(IPlotData& data, double& min, double& max) {
-  min = max = 0.0;
+AxisRange data_range(IPlotData& data) {
   double lo = 0.0, hi = 0.0;
-  if (data.GetRange(&lo, &hi) == S_OK) {
-    min = lo;
-    max = hi;
-  }
+  if (data.GetRange(&lo, &hi) == S_OK) return {lo, hi};
+  return {0.0, 0.0};
 }
 
 }  // namespace HRV

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hrv/engine/plot_point.h"
+#include "hrv/views/plot_markup.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/plot_control.h"
 
@@ -56,6 +57,6 @@ using PointXData = WrapperEnum<std::vector<PlotPoint>, AccessX>;
 using PointYData = WrapperEnum<std::vector<PlotPoint>, AccessY>;
 
 // The range a series reports, (0, 0) when it is empty or cannot say.
-void data_range(IPlotData& data, double& min, double& max);
+AxisRange data_range(IPlotData& data);
 
 }  // namespace HRV

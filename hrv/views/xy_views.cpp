@@ -15,12 +15,6 @@ namespace {
 constexpr std::uint32_t kClassifierTitle = 199;
 constexpr std::uint32_t kPoincareTitle = 200;
 
-AxisRange range_of(IPlotData& data) {
-  AxisRange r;
-  data_range(data, r.min, r.max);
-  return r;
-}
-
 }  // namespace
 
 // ---- Poincaré ----
@@ -31,8 +25,8 @@ PlotRanges PoincareView::ComputeRanges(PointXData& x, PointYData& y) {
   const Settings& s = document_.settings();
   const bool sampling = Sampling();
   // The data's extents are not asked for while the host samples.
-  return poincare_ranges({s.MinRR * 1000.0, s.MaxRR * 1000.0}, sampling ? AxisRange{} : range_of(x),
-                         sampling ? AxisRange{} : range_of(y), sampling);
+  return poincare_ranges({s.MinRR * 1000.0, s.MaxRR * 1000.0}, sampling ? AxisRange{} : data_range(x),
+                         sampling ? AxisRange{} : data_range(y), sampling);
 }
 
 std::string PoincareView::BuildMarkup(PointXData& x, PointYData& y) {
@@ -67,7 +61,7 @@ void ClassifierView::OnBoxResized(std::string_view box, std::span<const double> 
 
 PlotRanges ClassifierView::ComputeRanges(PointXData& x, PointYData& y) {
   const bool sampling = Sampling();
-  return classifier_ranges(Box(), sampling ? AxisRange{} : range_of(x), sampling ? AxisRange{} : range_of(y), sampling);
+  return classifier_ranges(Box(), sampling ? AxisRange{} : data_range(x), sampling ? AxisRange{} : data_range(y), sampling);
 }
 
 std::string ClassifierView::BuildMarkup(PointXData& x, PointYData& y) {

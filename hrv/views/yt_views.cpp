@@ -16,12 +16,6 @@ constexpr std::uint32_t kSpectrumTitle = 196;
 constexpr std::uint32_t kRRHistogramTitle = 197;
 constexpr std::uint32_t kDeltaRRHistogramTitle = 198;
 
-AxisRange range_of(IPlotData& data) {
-  AxisRange r;
-  data_range(data, r.min, r.max);
-  return r;
-}
-
 AxisRange box_rr_ms(const SettingsFields& s) { return {s.MinRR * 1000.0, s.MaxRR * 1000.0}; }
 
 bool sampled_update(ChangeCode code) { return code == ChangeCode::OnlineData || code == ChangeCode::OnlineEnded; }
@@ -52,7 +46,7 @@ void TachogramView::OnMouseClick(std::string_view, std::u16string_view label) {
 }
 
 PlotRanges TachogramView::ComputeRanges(SeriesData& data) {
-  const PlotRanges r = tachogram_ranges(data.size(), range_of(data), Sampling(), box_rr_ms(document_.settings()));
+  const PlotRanges r = tachogram_ranges(data.size(), data_range(data), Sampling(), box_rr_ms(document_.settings()));
   lastX_ = r.x;
   return r;
 }
@@ -79,7 +73,7 @@ void SpectrumView::OnLinesDragged(std::string_view plotter, std::span<const doub
 
 PlotRanges SpectrumView::ComputeRanges(SeriesData& data) {
   const PowerSpectrum& p = document_.results().spectrum;
-  return spectrum_ranges(p.df, p.firstBin, data.size(), range_of(data), Sampling(), document_.settings().MaxFrequencyHz);
+  return spectrum_ranges(p.df, p.firstBin, data.size(), data_range(data), Sampling(), document_.settings().MaxFrequencyHz);
 }
 
 std::string SpectrumView::BuildMarkup(SeriesData& data) {
@@ -115,7 +109,7 @@ void HistogramView::UpdateFlagsFor(ChangeCode code, std::uint32_t& flags) {
 
 PlotRanges HistogramView::ComputeRanges(SeriesData& data) {
   const ValueHistogram& h = Histogram();
-  return histogram_ranges(kind_, h.binWidth, h.firstBin, data.size(), range_of(data), Sampling(),
+  return histogram_ranges(kind_, h.binWidth, h.firstBin, data.size(), data_range(data), Sampling(),
                           box_rr_ms(document_.settings()));
 }
 

@@ -7,8 +7,6 @@ namespace korvel::expr {
 namespace {
 
 constexpr char lower(char c) noexcept { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-constexpr bool is_letter(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -26,9 +24,9 @@ bool iequals(std::string_view a, std::string_view b) noexcept {
 }
 
 bool is_identifier(std::string_view text) noexcept {
-  if (text.empty() || !is_letter(text.front())) return false;
+  if (text.empty() || !is_name_start(text.front())) return false;
   for (char c : text)
-    if (!is_letter(c) && !is_digit(c)) return false;
+    if (!is_name_char(c)) return false;
   return true;
 }
 

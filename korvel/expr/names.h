@@ -10,6 +10,11 @@
 
 namespace korvel::expr {
 
+// The characters of numbers and names, by ASCII alone (no locale).
+constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
+constexpr bool is_name_start(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+constexpr bool is_name_char(char c) noexcept { return is_name_start(c) || is_digit(c); }
+
 std::string ascii_lower(std::string_view text);
 bool iequals(std::string_view a, std::string_view b) noexcept;
 

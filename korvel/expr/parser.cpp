@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "korvel/expr/expression_error.h"
+#include "korvel/expr/names.h"
 
 namespace korvel::expr {
 namespace {
@@ -19,9 +20,6 @@ struct Token {
   double number = 0.0;
 };
 
-constexpr bool is_digit(char c) noexcept { return c >= '0' && c <= '9'; }
-constexpr bool is_name_start(char c) noexcept { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-constexpr bool is_name_char(char c) noexcept { return is_name_start(c) || is_digit(c); }
 
 std::string describe(const Token& t) {
   switch (t.kind) {

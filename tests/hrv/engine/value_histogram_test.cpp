@@ -11,13 +11,13 @@ namespace HRV {
 namespace {
 
 // Bin widths and values below are binary fractions, so that "exactly on an edge" is exact.
-constexpr double kWidth = 0.125;
+constexpr double kBinWidth = 0.125;
 
 TEST(ValueHistogram, BuildsTheBinsFromTheSmallestToTheLargestValue) {
   ValueHistogram h;
   const std::vector<double> values{0.75, 0.8, 1.0, 0.875, -0.25};
-  h.build(values, kWidth);
-  EXPECT_EQ(h.binWidth, kWidth);
+  h.build(values, kBinWidth);
+  EXPECT_EQ(h.binWidth, kBinWidth);
   EXPECT_EQ(h.firstBin, -2);  // floor(-0.25 / 0.125)
   // Bins -2 ... 8; 0.75 is on the edge of bin 6 and belongs to it, as 1.0 to bin 8.
   std::vector<double> expected(11, 0.0);
@@ -63,22 +63,22 @@ TEST(ValueHistogram, InsertionNeedsAPositiveWidthAndARepresentableBin) {
 TEST(ValueHistogram, MedianEstimateInterpolatesInsideTheMiddleBin) {
   ValueHistogram h;
   EXPECT_EQ(h.median_estimate(), 0.0);
-  h.clear(kWidth);
+  h.clear(kBinWidth);
   // Bins 6, 7, 8 hold 1, 2, 1: N/2 = 2 is reached in bin 7 with 1 before it, so the
   // median is 7·w + w·(2 - 1)/2.
   for (double v : {0.75, 0.875, 0.9, 1.0}) h.insert(v);
-  EXPECT_DOUBLE_EQ(h.median_estimate(), 7.5 * kWidth);
+  EXPECT_DOUBLE_EQ(h.median_estimate(), 7.5 * kBinWidth);
   // An odd count: N/2 = 1.5 lies in the last of two bins holding 1 and 2.
   ValueHistogram odd;
-  odd.clear(kWidth);
+  odd.clear(kBinWidth);
   for (double v : {0.25, 0.375, 0.4}) odd.insert(v);
-  EXPECT_DOUBLE_EQ(odd.median_estimate(), 3 * kWidth + kWidth * 0.5 / 2);
+  EXPECT_DOUBLE_EQ(odd.median_estimate(), 3 * kBinWidth + kBinWidth * 0.5 / 2);
   // Half the count reached exactly at the top of a bin, with empty bins after it: the median
   // is that bin's upper edge, not the start of the next bin that holds values.
   ValueHistogram gap;
-  gap.clear(kWidth);
+  gap.clear(kBinWidth);
   for (double v : {0.75, 0.8, 1.0, 1.05}) gap.insert(v);
-  EXPECT_DOUBLE_EQ(gap.median_estimate(), 7 * kWidth);
+  EXPECT_DOUBLE_EQ(gap.median_estimate(), 7 * kBinWidth);
 }
 
 }  // namespace

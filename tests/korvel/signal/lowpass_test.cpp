@@ -17,14 +17,13 @@ namespace {
 using testing::at_clamped;
 using testing::run_whole;
 
-constexpr double kPi = std::numbers::pi;
 
 // Magnitude of the kernel's response at `hz`, in double.
 double response(const std::vector<float>& kernel, double hz, double fs) {
   const double centre = static_cast<double>(kernel.size() - 1) / 2;
   double sum = 0;
   for (std::size_t i = 0; i < kernel.size(); ++i) {
-    sum += kernel[i] * std::cos(2 * kPi * hz / fs * (static_cast<double>(i) - centre));
+    sum += kernel[i] * std::cos(2 * std::numbers::pi * hz / fs * (static_cast<double>(i) - centre));
   }
   return std::abs(sum);
 }
@@ -79,7 +78,7 @@ std::vector<float> test_signal(std::size_t length, double fs, std::uint32_t seed
   std::normal_distribution<float> noise(0.0f, 0.3f);
   std::vector<float> x(length);
   for (std::size_t n = 0; n < length; ++n) {
-    x[n] = static_cast<float>(1.5 + std::sin(2 * kPi * 7 * static_cast<double>(n) / fs)) + noise(rng);
+    x[n] = static_cast<float>(1.5 + std::sin(2 * std::numbers::pi * 7 * static_cast<double>(n) / fs)) + noise(rng);
   }
   return x;
 }

@@ -17,7 +17,7 @@
 namespace korvel::signal {
 namespace {
 
-struct Case {
+struct PieceCase {
   const char* name;
   std::vector<double> args;
   double fs;
@@ -25,14 +25,14 @@ struct Case {
   std::size_t max_piece;
 };
 
-std::ostream& operator<<(std::ostream& out, const Case& c) {
+std::ostream& operator<<(std::ostream& out, const PieceCase& c) {
   out << c.name << "(x";
   for (const double a : c.args) out << "," << a;
   return out << ") at " << c.fs << " Hz, " << c.length << " samples, pieces up to " << c.max_piece;
 }
 
 // ECG-like input: a spike train on a wandering baseline with noise.
-std::vector<float> input_for(const Case& c) {
+std::vector<float> input_for(const PieceCase& c) {
   std::mt19937 rng(97);
   std::normal_distribution<float> noise(0.0f, 0.05f);
   std::vector<float> x(c.length);
@@ -47,10 +47,10 @@ std::vector<float> input_for(const Case& c) {
   return x;
 }
 
-class StreamedEqualsWhole : public ::testing::TestWithParam<Case> {};
+class StreamedEqualsWhole : public ::testing::TestWithParam<PieceCase> {};
 
 TEST_P(StreamedEqualsWhole, ForRandomPieceSizes) {
-  const Case& c = GetParam();
+  const PieceCase& c = GetParam();
   const SignalFunction* function = find_signal_function(c.name);
   ASSERT_NE(function, nullptr);
   const std::vector<float> x = input_for(c);
@@ -72,17 +72,17 @@ TEST_P(StreamedEqualsWhole, ForRandomPieceSizes) {
 
 INSTANTIATE_TEST_SUITE_P(
     AllFunctions, StreamedEqualsWhole,
-    ::testing::Values(Case{"lowpass", {20}, 1000, 20'000, 3000},       // FFT overlap-save
-                      Case{"lowpass", {20}, 1000, 5'000, 40},          // FFT, pieces smaller than a block
-                      Case{"lowpass", {30}, 360, 5'000, 200},          // direct form
-                      Case{"lowpass", {600}, 1000, 2'000, 100},        // pass-through
-                      Case{"differentiate", {3}, 1000, 5'000, 100},
-                      Case{"resample", {1, 1, 1, 160, 0, 2}, 1000, 5'000, 300},
-                      Case{"resample", {1, 1, 1, 21, 0, 2}, 360, 2'000, 7},
-                      Case{"normalizeSec", {5, 2.5, 0}, 1000, 20'000, 2500},
-                      Case{"normalizeSec", {1, 0.2, 0.001}, 360, 5'000, 50},
-                      Case{"cmpeakdet", {0.5, 0.3, 30}, 1000, 20'000, 700},
-                      Case{"cmpeakdet", {0.5, 0.06, 30}, 360, 5'000, 5}));
+    ::testing::Values(PieceCase{"lowpass", {20}, 1000, 20'000, 3000},       // FFT overlap-save
+                      PieceCase{"lowpass", {20}, 1000, 5'000, 40},          // FFT, pieces smaller than a block
+                      PieceCase{"lowpass", {30}, 360, 5'000, 200},          // direct form
+                      PieceCase{"lowpass", {600}, 1000, 2'000, 100},        // pass-through
+                      PieceCase{"differentiate", {3}, 1000, 5'000, 100},
+                      PieceCase{"resample", {1, 1, 1, 160, 0, 2}, 1000, 5'000, 300},
+                      PieceCase{"resample", {1, 1, 1, 21, 0, 2}, 360, 2'000, 7},
+                      PieceCase{"normalizeSec", {5, 2.5, 0}, 1000, 20'000, 2500},
+                      PieceCase{"normalizeSec", {1, 0.2, 0.001}, 360, 5'000, 50},
+                      PieceCase{"cmpeakdet", {0.5, 0.3, 30}, 1000, 20'000, 700},
+                      PieceCase{"cmpeakdet", {0.5, 0.06, 30}, 360, 5'000, 5}));
 
 }  // namespace
 }  // namespace korvel::signal

@@ -52,13 +52,30 @@ class Sequence {
   std::size_t size_ = 0;
 };
 
+// The k-th value of `values` in the order `before` (the k-th smallest for std::less), for
+// 1 <= k <= values.size(). One pass keeps the k values that come first in a heap whose top
+// is the last of them; a share of 0.5 % is seldom let in, so this costs little more than
+// reading the values.
+template <class Before>
+double kth_extreme(const std::vector<double>& values, std::size_t k, std::vector<double>& heap, Before before) {
+  heap.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k));
+  std::make_heap(heap.begin(), heap.end(), before);
+  for (std::size_t i = k; i < values.size(); ++i) {
+    if (!before(values[i], heap.front())) continue;
+    std::pop_heap(heap.begin(), heap.end(), before);
+    heap.back() = values[i];
+    std::push_heap(heap.begin(), heap.end(), before);
+  }
+  return heap.front();
+}
+
 // Positive minus negative votes of the segments that begin in [first, last), each
 // `segment` samples long.
 int segment_votes(const Sequence& samples, std::size_t first, std::size_t last, std::size_t segment,
                   std::int64_t half) {
   const std::size_t n = samples.size();
   int votes = 0;
-  std::vector<double> window, prefix, detail;
+  std::vector<double> window, prefix, detail, smallest, largest;
   for (std::size_t begin = first; begin < last; begin += segment) {
     const std::size_t end = std::min(n, begin + segment);
     // The segment with half a smoothing width on either side, for the centred moving mean.
@@ -75,10 +92,8 @@ int segment_votes(const Sequence& samples, std::size_t first, std::size_t last, 
     }
     // The k-th largest and the k-th smallest: negating the input swaps them exactly.
     const auto k = static_cast<std::size_t>(std::ceil(kExtremeShare * static_cast<double>(detail.size())));
-    std::nth_element(detail.begin(), detail.begin() + static_cast<std::ptrdiff_t>(k - 1), detail.end());
-    const double below = -detail[k - 1];
-    std::nth_element(detail.begin(), detail.end() - static_cast<std::ptrdiff_t>(k), detail.end(), std::less<>());
-    const double above = detail[detail.size() - k];
+    const double below = -kth_extreme(detail, k, smallest, std::less<>());
+    const double above = kth_extreme(detail, k, largest, std::greater<>());
     votes += (above > below) - (below > above);
   }
   return votes;

@@ -24,7 +24,10 @@ run() {
   shift
   local load
   load=$(cut -d' ' -f1 /proc/loadavg)
-  (cd "$work" && /usr/bin/time -o "$work/time.txt" -f "%e %U %S %M" "$@" > /dev/null)
+  if ! (cd "$work" && /usr/bin/time -o "$work/time.txt" -f "%e %U %S %M" "$@" > /dev/null 2> "$work/errors.txt"); then
+    cat "$work/errors.txt" >&2
+    exit 1
+  fi
   read -r wall user sys peak < "$work/time.txt"
   echo "$label: wall $wall s, user $user s, system $sys s, peak $((peak / 1024)) MiB, load $load"
   echo "$wall $peak" >> "$work/$label"

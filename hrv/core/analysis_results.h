@@ -46,9 +46,9 @@ class AnalysisResults : public BeatStatistics {
   // not online).
   HRESULT AddOnlineBeats(bool spectrumDue);
 
-  // Folds in the pending events and brings the spectrum up to date, closes the open SDARR group when the host's data reach its
-  // end, releases the reader and leaves the online state. The result of the last
-  // AddOnlineBeats; S_FALSE when not online.
+  // Folds in the pending events and brings the spectrum up to date, closes the open SDARR
+  // group when the host's data reach its end, releases the reader and leaves the online
+  // state. The result of the last AddOnlineBeats; S_FALSE when not online.
   HRESULT StopOnline();
 
   bool online() const noexcept { return online_; }

@@ -147,7 +147,7 @@ HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& 
   });
 }
 
-HRESULT AnalysisResults::AddOnlineBeats() {
+HRESULT AnalysisResults::AddOnlineBeats(bool spectrumDue) {
   if (!online_) return S_FALSE;
   return guard([&] {
     bool added = false, includedAny = false;
@@ -161,14 +161,17 @@ HRESULT AnalysisResults::AddOnlineBeats() {
     });
     // Nothing can look at the results between two beats of one batch, so the median and
     // the spectrum are brought up to date once, after the last.
-    if (includedAny) FinishBatch(options_);
+    if (includedAny)
+      FinishBatch(options_, spectrumDue);
+    else if (spectrumDue)
+      added |= CatchUpSpectrum(options_);
     return added ? S_OK : S_FALSE;
   });
 }
 
 HRESULT AnalysisResults::StopOnline() {
   if (!online_) return S_FALSE;
-  HRESULT result = AddOnlineBeats();
+  HRESULT result = AddOnlineBeats(true);
   const HRESULT closing = guard([&] {
     TickPosition end;
     check_hresult(data_->GetEndOfData(&end), "end of data");

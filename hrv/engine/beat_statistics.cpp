@@ -41,6 +41,7 @@ void BeatStatistics::Reset() {
   medianRR = 0.0;
   groups.clear(groups.groupLength);
   spectrum = PowerSpectrum{};
+  spectrumBehind_ = false;
   poincarePoints.clear();
   classifierPoints.clear();
   minRR = maxRR = minFF = maxFF = std::numeric_limits<double>::quiet_NaN();
@@ -111,6 +112,7 @@ void BeatStatistics::count_over_threshold() {
 }
 
 void BeatStatistics::update_spectrum(std::uint32_t mask, const StatisticsOptions& o) {
+  if (mask & RecalcSpectrum) spectrumBehind_ = false;
   if (rrSeries.size() < 2) return;  // the powers keep their values (0 after a reset)
   const double duration = timeSeries.back() - timeSeries.front();
   if ((mask & RecalcSpectrum) && LombScargle(o.window, rrSeries, timeSeries, spectrum, o.frequencies, o.maxFrequency))
@@ -152,9 +154,16 @@ void BeatStatistics::FoldInLastBeat() {
   groups.add(t, x);
 }
 
-void BeatStatistics::FinishBatch(const StatisticsOptions& options) {
+void BeatStatistics::FinishBatch(const StatisticsOptions& options, bool spectrumDue) {
   medianRR = rrHistogram.median_estimate();
+  spectrumBehind_ = true;
+  if (spectrumDue) CatchUpSpectrum(options);
+}
+
+bool BeatStatistics::CatchUpSpectrum(const StatisticsOptions& options) {
+  if (!spectrumBehind_) return false;
   update_spectrum(RecalcSpectrum | RecalcBands, options);
+  return true;
 }
 
 }  // namespace HRV

@@ -7,7 +7,7 @@
 // Beats arrive one at a time through Take, in beat order; Recompute then brings what a
 // RecalcMask selects up to date over the stored series. While the host samples, every
 // statistic is instead updated in constant time per beat (FoldInLastBeat) and only the
-// spectrum is recomputed in full.
+// spectrum is recomputed in full, at most as often as the caller asks for it.
 //
 // A beat is included when it carries both UseRR and UseDeltaRR; an included beat is normal
 // with class code 0, ectopic otherwise. Beats without an RR or a delta-RR take part in
@@ -98,14 +98,21 @@ class BeatStatistics {
   void StartIncremental(const StatisticsOptions& options, double now);
   // The constant-time updates for the beat just appended to the series.
   void FoldInLastBeat();
-  // Brings the median estimate and the spectrum up to date after a batch of beats.
-  void FinishBatch(const StatisticsOptions& options);
+  // Brings the median estimate up to date after a batch of beats, and the spectrum too when
+  // `spectrumDue`; otherwise the spectrum stays behind until a later batch or
+  // CatchUpSpectrum. Recomputing it costs time in the number of beats, so a caller that gets
+  // many small batches recomputes it no more often than anyone can look at it.
+  void FinishBatch(const StatisticsOptions& options, bool spectrumDue);
+  // Recomputes the spectrum and band powers if a batch left them behind; whether it did.
+  bool CatchUpSpectrum(const StatisticsOptions& options);
 
  private:
   void compute_moments();
   void build_histograms(const StatisticsOptions& options);
   void count_over_threshold();
   void update_spectrum(std::uint32_t mask, const StatisticsOptions& options);
+
+  bool spectrumBehind_ = false;  // a batch of beats is not in the spectrum yet
   void add_classifier_point(const FiducialEvent& e, std::int32_t record);
   void add_included(const FiducialEvent& e, std::int32_t record, double time);
 };

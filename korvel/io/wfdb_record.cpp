@@ -101,50 +101,87 @@ void check_length(const FileGroup& group, std::uint64_t frames, const std::files
                         " bytes, enough for " + std::to_string(group.stored_frames) + " samples per signal");
 }
 
-std::int32_t sum16(std::span<const std::int32_t> values) {
-  std::uint32_t sum = 0;
-  for (std::int32_t v : values) sum += static_cast<std::uint32_t>(v);
-  return static_cast<std::int16_t>(sum & 0xFFFFu);
-}
+// Frames decoded at a time: the stored values live only for one such piece, so a long
+// record costs its samples once, as floats. Even, so that a piece of format 212 starts on a
+// whole byte.
+constexpr std::uint64_t kFramesPerPiece = 1 << 16;
 
-// The stored ADC values of one signal of a group, frame after frame.
-std::vector<std::int32_t> demultiplex(const std::vector<std::int32_t>& stream, const FileGroup& group,
-                                      const WfdbHeader& header, std::size_t member, std::uint64_t frames) {
-  std::uint64_t first = 0;
-  for (std::size_t k = 0; k < member; ++k)
-    first += static_cast<std::uint64_t>(header.signals[group.signals[k]].samples_per_frame);
-  const WfdbSignalSpec& signal = header.signals[group.signals[member]];
-  const auto spf = static_cast<std::uint64_t>(signal.samples_per_frame);
-  std::vector<std::int32_t> values;
-  values.reserve(static_cast<std::size_t>(frames * spf));
-  for (std::uint64_t frame = 0; frame < frames; ++frame) {
-    const std::uint64_t start = frame * group.samples_per_frame + first;
-    values.insert(values.end(), stream.begin() + static_cast<std::ptrdiff_t>(start),
-                  stream.begin() + static_cast<std::ptrdiff_t>(start + spf));
-  }
-  // Format 8 stores first differences from the initial value; the sum wraps rather than
-  // overflows when a damaged file keeps climbing.
-  if (signal.format == 8) {
-    auto value = static_cast<std::uint32_t>(signal.initial_value);
-    for (std::int32_t& v : values) v = static_cast<std::int32_t>(value += static_cast<std::uint32_t>(v));
-  }
-  return values;
-}
+// One signal of a group as its stored values arrive, frame after frame: the physical
+// samples it yields, its 16-bit checksum and, for format 8, the running sum of differences.
+class SignalDecoder {
+ public:
+  SignalDecoder(const WfdbSignalSpec& signal, std::uint64_t first_in_frame, std::uint64_t frames)
+      : signal_(signal),
+        first_in_frame_(first_in_frame),
+        spf_(static_cast<std::uint64_t>(signal.samples_per_frame)),
+        summed_(frames * spf_),
+        shift_(static_cast<std::uint64_t>(signal.skew) * spf_),
+        invalid_(wfdb_invalid_value(signal.format)),
+        running_(static_cast<std::uint32_t>(signal.initial_value)),
+        samples_(static_cast<std::size_t>(frames * spf_), std::numeric_limits<float>::quiet_NaN()) {}
 
-Channel to_channel(const std::vector<std::int32_t>& values, const WfdbSignalSpec& signal, std::uint64_t frames,
-                   std::uint64_t max_spf) {
-  const auto spf = static_cast<std::uint64_t>(signal.samples_per_frame);
-  const std::optional<std::int32_t> invalid = wfdb_invalid_value(signal.format);
-  const std::uint64_t shift = static_cast<std::uint64_t>(signal.skew) * spf;
-  std::vector<float> samples(static_cast<std::size_t>(frames * spf), std::numeric_limits<float>::quiet_NaN());
-  for (std::size_t i = 0; i < samples.size() && i + shift < values.size(); ++i) {
-    const std::int32_t v = values[i + shift];
-    if (v != invalid) samples[i] = static_cast<float>((static_cast<double>(v) - signal.baseline) / signal.gain);
+  // Takes the stored values of `frames` consecutive frames of the group, `per_frame` values
+  // a frame.
+  void take(std::span<const std::int32_t> stream, std::uint64_t frames, std::uint64_t per_frame) {
+    const std::uint64_t values = frames * spf_;
+    if (signal_.format != 8 && invalid_ && index_ >= shift_ && index_ + values <= summed_ &&
+        index_ + values <= shift_ + samples_.size()) {
+      take_plain(stream, frames, per_frame);
+      return;
+    }
+    for (std::uint64_t frame = 0; frame < frames; ++frame) {
+      const std::int32_t* in = stream.data() + frame * per_frame + first_in_frame_;
+      for (std::uint64_t k = 0; k < spf_; ++k) take_value(in[k]);
+    }
   }
-  if (spf < max_spf)
-    samples = interpolate_onto_ticks(samples, spf, max_spf, static_cast<std::size_t>(frames * max_spf));
-  return Channel{signal.description, signal.units, std::move(samples)};
-}
+
+  std::int32_t checksum() const { return static_cast<std::int16_t>(sum_ & 0xFFFFu); }
+  std::vector<float> release() { return std::move(samples_); }
+
+ private:
+  void take_value(std::int32_t v) {
+    // Format 8 stores first differences from the initial value; the sum wraps rather than
+    // overflows when a damaged file keeps climbing.
+    if (signal_.format == 8) v = static_cast<std::int32_t>(running_ += static_cast<std::uint32_t>(v));
+    if (index_ < summed_) sum_ += static_cast<std::uint32_t>(v);
+    // A skew of k frames: tick t takes the value stored for frame t + k.
+    if (index_ >= shift_ && index_ - shift_ < samples_.size() && v != invalid_)
+      samples_[static_cast<std::size_t>(index_ - shift_)] =
+          static_cast<float>((static_cast<double>(v) - signal_.baseline) / signal_.gain);
+    ++index_;
+  }
+
+  // take_value for a piece that lies wholly within the record's ticks and the checksum's
+  // span, of a format without differences: the same values, without a test per value.
+  void take_plain(std::span<const std::int32_t> stream, std::uint64_t frames, std::uint64_t per_frame) {
+    float* out = samples_.data() + (index_ - shift_);
+    const std::int32_t invalid = *invalid_;
+    const double baseline = signal_.baseline, gain = signal_.gain;
+    std::uint32_t sum = sum_;
+    for (std::uint64_t frame = 0; frame < frames; ++frame) {
+      const std::int32_t* in = stream.data() + frame * per_frame + first_in_frame_;
+      for (std::uint64_t k = 0; k < spf_; ++k) {
+        const std::int32_t v = in[k];
+        sum += static_cast<std::uint32_t>(v);
+        if (v != invalid) *out = static_cast<float>((static_cast<double>(v) - baseline) / gain);
+        ++out;
+      }
+    }
+    sum_ = sum;
+    index_ += frames * spf_;
+  }
+
+  const WfdbSignalSpec& signal_;
+  std::uint64_t first_in_frame_;  // position of its first value within a frame
+  std::uint64_t spf_;
+  std::uint64_t summed_;  // values the checksum covers: those of the record's frames
+  std::uint64_t shift_;
+  std::optional<std::int32_t> invalid_;
+  std::uint32_t running_;
+  std::uint32_t sum_ = 0;
+  std::uint64_t index_ = 0;  // values taken so far
+  std::vector<float> samples_;
+};
 
 }  // namespace
 
@@ -177,25 +214,40 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
   Record record;
   record.tick_interval_s = 1.0 / (header.frequency_hz * static_cast<double>(max_spf));
   record.channels.resize(header.signals.size());
-  for (const FileGroup& group : groups) {
+  for (FileGroup& group : groups) {
     const std::uint64_t decoded_frames = std::min(group.stored_frames, frames + group.max_skew);
-    const std::size_t count = static_cast<std::size_t>(decoded_frames * group.samples_per_frame);
-    const auto stream = decode_wfdb_samples(
-        group.format, std::span(group.bytes).subspan(static_cast<std::size_t>(group.byte_offset)), count);
+    std::vector<SignalDecoder> decoders;
+    decoders.reserve(group.signals.size());
+    std::uint64_t first_in_frame = 0;
+    for (std::size_t index : group.signals) {
+      decoders.emplace_back(header.signals[index], first_in_frame, frames);
+      first_in_frame += static_cast<std::uint64_t>(header.signals[index].samples_per_frame);
+    }
+    const auto stored = std::span(group.bytes).subspan(static_cast<std::size_t>(group.byte_offset));
+    for (std::uint64_t frame = 0; frame < decoded_frames; frame += kFramesPerPiece) {
+      const std::uint64_t count = std::min(kFramesPerPiece, decoded_frames - frame);
+      const std::uint64_t skipped = wfdb_bytes_for(group.format, frame * group.samples_per_frame);
+      const auto stream = decode_wfdb_samples(group.format, stored.subspan(static_cast<std::size_t>(skipped)),
+                                              static_cast<std::size_t>(count * group.samples_per_frame));
+      for (SignalDecoder& decoder : decoders) decoder.take(stream, count, group.samples_per_frame);
+    }
+    group.bytes = {};
     for (std::size_t member = 0; member < group.signals.size(); ++member) {
       const std::size_t index = group.signals[member];
       const WfdbSignalSpec& signal = header.signals[index];
-      const auto values = demultiplex(stream, group, header, member, decoded_frames);
       if (verify_checksums && signal.checksum) {
-        const auto stored = std::span(values).first(static_cast<std::size_t>(frames * signal.samples_per_frame));
-        const std::int32_t sum = sum16(stored);
+        const std::int32_t sum = decoders[member].checksum();
         if (sum != static_cast<std::int16_t>(*signal.checksum & 0xFFFF)) {
           fail(folder / group.file_name, describe(signal, index) + " sums to checksum " + std::to_string(sum) +
                                              " but the header gives " + std::to_string(*signal.checksum) +
                                              "; the file is damaged or belongs to another header");
         }
       }
-      record.channels[index] = to_channel(values, signal, frames, max_spf);
+      std::vector<float> samples = decoders[member].release();
+      const auto spf = static_cast<std::uint64_t>(signal.samples_per_frame);
+      if (spf < max_spf)
+        samples = interpolate_onto_ticks(samples, spf, max_spf, static_cast<std::size_t>(frames * max_spf));
+      record.channels[index] = Channel{signal.description, signal.units, std::move(samples)};
     }
   }
   return record;

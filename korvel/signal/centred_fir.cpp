@@ -15,41 +15,39 @@ constexpr std::size_t kBlock = 64;
 // Input taken per step, so the history stays bounded whatever the caller pushes.
 constexpr std::size_t kPiece = 16 * kBlock;
 
-using Lanes = float __attribute__((vector_size(16)));
-constexpr std::size_t kLanes = 4;
+// Eight lanes: one 256-bit register where the CPU has them (the AVX2 clone below, picked at
+// load time), two 128-bit ones on the x86-64 baseline. Each lane is one output, so the
+// width never changes an output's sequence of operations.
+using Lanes = float __attribute__((vector_size(32)));
+constexpr std::size_t kLanes = 8;
 
-inline Lanes load(const float* p) {
-  Lanes v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+#define KORVEL_VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
+#else
+#define KORVEL_VECTOR_CLONES
+#endif
 
-std::size_t reach_of(const std::vector<float>& taps, KernelSymmetry symmetry) {
-  if (taps.empty()) throw std::invalid_argument("centred FIR needs at least one tap");
-  return symmetry == KernelSymmetry::Even ? taps.size() - 1 : 2 * taps.size() - 1;
-}
+// Eight floats read where they lie: no alignment assumed, and no vector passed by value
+// between functions, which the baseline ABI would pass differently from the AVX2 one.
+using Unaligned = float __attribute__((vector_size(32), aligned(4), may_alias));
+inline const Unaligned& load(const float* p) { return *reinterpret_cast<const Unaligned*>(p); }
 
-}  // namespace
-
-CentredFirStage::CentredFirStage(std::vector<float> taps, KernelSymmetry symmetry)
-    : taps_(std::move(taps)), symmetry_(symmetry), history_(reach_of(taps_, symmetry_)) {}
-
-// `x` points at the input sample `reach` before the block's first output. Sixteen
-// outputs at a time run through all taps, their sums held in four registers of four
-// lanes each (the compiler's vector extension: no intrinsics, no instruction-set flags).
-void CentredFirStage::compute_block(const float* x, float* out) const {
-  const float* centre = x + history_.reach();
+// kBlock outputs of the kernel `taps` (of `symmetry`) around `centre`, the input sample of
+// the first output. Thirty-two outputs at a time run through all taps, their sums held in
+// four vectors (the compiler's vector extension: no intrinsics).
+KORVEL_VECTOR_CLONES
+void filter_block(const float* centre, const std::vector<float>& taps, KernelSymmetry symmetry, float* out) {
   for (std::size_t strip = 0; strip < kBlock; strip += 4 * kLanes) {
     const float* c = centre + strip;
     Lanes a0{}, a1{}, a2{}, a3{};
-    if (symmetry_ == KernelSymmetry::Even) {
-      const float h = taps_[0];
+    if (symmetry == KernelSymmetry::Even) {
+      const float h = taps[0];
       a0 = h * load(c);
       a1 = h * load(c + kLanes);
       a2 = h * load(c + 2 * kLanes);
       a3 = h * load(c + 3 * kLanes);
-      for (std::size_t k = 1; k < taps_.size(); ++k) {
-        const float g = taps_[k];
+      for (std::size_t k = 1; k < taps.size(); ++k) {
+        const float g = taps[k];
         const float* before = c - k;
         const float* after = c + k;
         a0 += g * (load(before) + load(after));
@@ -58,8 +56,8 @@ void CentredFirStage::compute_block(const float* x, float* out) const {
         a3 += g * (load(before + 3 * kLanes) + load(after + 3 * kLanes));
       }
     } else {
-      for (std::size_t j = 0; j < taps_.size(); ++j) {
-        const float g = taps_[j];
+      for (std::size_t j = 0; j < taps.size(); ++j) {
+        const float g = taps[j];
         const float* before = c - (2 * j + 1);
         const float* after = c + (2 * j + 1);
         a0 += g * (load(before) - load(after));
@@ -74,6 +72,21 @@ void CentredFirStage::compute_block(const float* x, float* out) const {
     std::memcpy(o + 2 * kLanes, &a2, sizeof a2);
     std::memcpy(o + 3 * kLanes, &a3, sizeof a3);
   }
+}
+
+std::size_t reach_of(const std::vector<float>& taps, KernelSymmetry symmetry) {
+  if (taps.empty()) throw std::invalid_argument("centred FIR needs at least one tap");
+  return symmetry == KernelSymmetry::Even ? taps.size() - 1 : 2 * taps.size() - 1;
+}
+
+}  // namespace
+
+CentredFirStage::CentredFirStage(std::vector<float> taps, KernelSymmetry symmetry)
+    : taps_(std::move(taps)), symmetry_(symmetry), history_(reach_of(taps_, symmetry_)) {}
+
+// `x` points at the input sample `reach` before the block's first output.
+void CentredFirStage::compute_block(const float* x, float* out) const {
+  filter_block(x + history_.reach(), taps_, symmetry_, out);
 }
 
 void CentredFirStage::emit(std::vector<float>& output) {

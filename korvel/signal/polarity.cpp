@@ -4,7 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <exception>
 #include <functional>
+#include <system_error>
+#include <thread>
 
 namespace korvel::signal {
 namespace {
@@ -49,17 +52,31 @@ class Sequence {
   std::size_t size_ = 0;
 };
 
-}  // namespace
+// The k-th value of `values` in the order `before` (the k-th smallest for std::less), for
+// 1 <= k <= values.size(). One pass keeps the k values that come first in a heap whose top
+// is the last of them; a share of 0.5 % is seldom let in, so this costs little more than
+// reading the values.
+template <class Before>
+double kth_extreme(const std::vector<double>& values, std::size_t k, std::vector<double>& heap, Before before) {
+  heap.assign(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(k));
+  std::make_heap(heap.begin(), heap.end(), before);
+  for (std::size_t i = k; i < values.size(); ++i) {
+    if (!before(values[i], heap.front())) continue;
+    std::pop_heap(heap.begin(), heap.end(), before);
+    heap.back() = values[i];
+    std::push_heap(heap.begin(), heap.end(), before);
+  }
+  return heap.front();
+}
 
-Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, double dt) {
-  const Sequence samples(pieces);
+// Positive minus negative votes of the segments that begin in [first, last), each
+// `segment` samples long.
+int segment_votes(const Sequence& samples, std::size_t first, std::size_t last, std::size_t segment,
+                  std::int64_t half) {
   const std::size_t n = samples.size();
-  if (n == 0 || !(dt > 0)) return Polarity::Positive;
-  const auto half = static_cast<std::int64_t>(std::llround(kSmoothingSec / dt / 2));
-  const auto segment = std::max<std::size_t>(1, static_cast<std::size_t>(std::llround(kSegmentSec / dt)));
-  int votes = 0;  // positive minus negative
-  std::vector<double> window, prefix, detail;
-  for (std::size_t begin = 0; begin < n; begin += segment) {
+  int votes = 0;
+  std::vector<double> window, prefix, detail, smallest, largest;
+  for (std::size_t begin = first; begin < last; begin += segment) {
     const std::size_t end = std::min(n, begin + segment);
     // The segment with half a smoothing width on either side, for the centred moving mean.
     const auto from = static_cast<std::int64_t>(begin) - half;
@@ -75,11 +92,57 @@ Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, 
     }
     // The k-th largest and the k-th smallest: negating the input swaps them exactly.
     const auto k = static_cast<std::size_t>(std::ceil(kExtremeShare * static_cast<double>(detail.size())));
-    std::nth_element(detail.begin(), detail.begin() + static_cast<std::ptrdiff_t>(k - 1), detail.end());
-    const double below = -detail[k - 1];
-    std::nth_element(detail.begin(), detail.end() - static_cast<std::ptrdiff_t>(k), detail.end(), std::less<>());
-    const double above = detail[detail.size() - k];
+    const double below = -kth_extreme(detail, k, smallest, std::less<>());
+    const double above = kth_extreme(detail, k, largest, std::greater<>());
     votes += (above > below) - (below > above);
+  }
+  return votes;
+}
+
+// Below this many segments (about three hours at any rate) a second thread costs more than
+// it saves.
+constexpr std::size_t kSegmentsWorthASecondCore = 1024;
+
+}  // namespace
+
+// The segments vote independently, so the later half of a long recording is counted on a
+// second thread, joined before returning; the sum of the votes does not depend on it.
+Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, double dt) {
+  const Sequence samples(pieces);
+  const std::size_t n = samples.size();
+  if (n == 0 || !(dt > 0)) return Polarity::Positive;
+  const auto half = static_cast<std::int64_t>(std::llround(kSmoothingSec / dt / 2));
+  const auto segment = std::max<std::size_t>(1, static_cast<std::size_t>(std::llround(kSegmentSec / dt)));
+  const std::size_t segments = (n + segment - 1) / segment;
+  int votes = 0;  // positive minus negative
+  if (segments >= kSegmentsWorthASecondCore && std::thread::hardware_concurrency() > 1) {
+    const std::size_t split = segments / 2 * segment;
+    int later = 0;
+    std::exception_ptr failure;
+    const auto count_later = [&]() noexcept {
+      try {
+        later = segment_votes(samples, split, n, segment, half);
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    };
+    std::thread worker;
+    try {
+      worker = std::thread(count_later);
+    } catch (const std::system_error&) {  // no thread to be had: the later half is counted here
+      count_later();
+    }
+    try {
+      votes = segment_votes(samples, 0, split, segment, half);
+    } catch (...) {
+      if (worker.joinable()) worker.join();
+      throw;
+    }
+    if (worker.joinable()) worker.join();
+    if (failure) std::rethrow_exception(failure);
+    votes += later;
+  } else {
+    votes = segment_votes(samples, 0, n, segment, half);
   }
   return votes < 0 ? Polarity::Negative : Polarity::Positive;
 }

@@ -247,7 +247,7 @@ TEST(BeatStatistics, UpdatesBeatByBeatEqualARecomputeOfTheSameBeats) {
   for (std::size_t size : {1u, 2u, 7u, 40u, 300u, 150u, 1000u}) {
     for (const std::size_t end = next + size; next < end; ++next)
       if (online.Take(beats[next], 0, time_of) == BeatStatistics::Taken::Included) online.FoldInLastBeat();
-    online.FinishBatch(o);
+    online.FinishBatch(o, true);
   }
   const double end = online.timeSeries.back() + 1.0;
   online.groups.close_if_complete(end);

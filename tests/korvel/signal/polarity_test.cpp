@@ -50,5 +50,18 @@ TEST(Polarity, FollowsTheDeflectionThatCarriesTheBeatAndFlipsExactlyWithTheSign)
   EXPECT_EQ(dominant_deflection(std::span<const float>{}, 1e-3), Polarity::Positive);
 }
 
+// A long recording is counted in two halves; every segment's vote must reach the sum. 1,100
+// segments of 10 s at 10 Hz: the first 500 hold a downward spike, the other 600 an upward
+// one, so losing either half's votes flips the answer.
+TEST(Polarity, CountsTheVotesOfEverySegmentOfALongRecording) {
+  std::vector<float> x(1100 * 100, 0.0f);
+  for (std::size_t segment = 0; segment < 1100; ++segment) x[segment * 100 + 50] = segment < 500 ? -1.0f : 1.0f;
+  EXPECT_EQ(dominant_deflection(x, 0.1), Polarity::Positive);
+  std::vector<std::span<const float>> halves{std::span(x).first(40000), std::span(x).subspan(40000)};
+  EXPECT_EQ(dominant_deflection(halves, 0.1), Polarity::Positive) << "in two pieces";
+  for (float& v : x) v = -v;
+  EXPECT_EQ(dominant_deflection(x, 0.1), Polarity::Negative) << "inverted";
+}
+
 }  // namespace
 }  // namespace korvel::signal

@@ -7,8 +7,6 @@
 #include <limits>
 #include <memory>
 #include <numbers>
-#include <system_error>
-#include <thread>
 
 namespace HRV {
 
@@ -149,12 +147,20 @@ void accumulate_bins(BeatBlock& b, std::size_t steps, BinSums* out) {
   }
 }
 
-// Adds every beat's contribution to the bins [begin, end) of `sums`; begin is a multiple of
-// kReseedSteps, so a bin gets the same sums, bit for bit, whichever range it falls in.
-void add_bin_range(BeatBlock& b, std::span<const double> z, std::span<const double> times, double reference,
-                   double df, std::size_t begin, std::size_t end, BinSums* sums) {
+// The sums of every bin over all beats. The periodogram does not change when all times are
+// shifted by one constant (the phase τ absorbs it), so the phases are taken about the middle
+// of the series: the angles stay half as large and the series need not start near 0.
+// Grids stay far below the 2^28 bins that cos_sin_turns allows: their sums alone would
+// take gigabytes.
+std::vector<BinSums> bin_sums(std::span<const double> z, std::span<const double> times, std::size_t bins,
+                              double df) {
+  std::vector<BinSums> sums(bins);
   const std::size_t n = z.size();
+  if (n == 0) return sums;
+  const double reference = 0.5 * (times.front() + times.back());
+  auto block = std::make_unique<BeatBlock>();
   for (std::size_t first = 0; first < n; first += kBlockBeats) {
+    BeatBlock& b = *block;
     b.count = std::min(kBlockBeats, n - first);
     for (std::size_t i = 0; i < b.count; ++i) {
       b.z[i] = z[first + i];
@@ -162,47 +168,12 @@ void add_bin_range(BeatBlock& b, std::span<const double> z, std::span<const doub
       b.turns[i] = turns - std::nearbyint(turns);  // exact; keeps every multiple in range
     }
     cos_sin_turns(b.turns, 1.0, b.stepCos, b.stepSin, b.count);
-    for (std::size_t bin = begin; bin < end; bin += kReseedSteps) {
+    for (std::size_t bin = 0; bin < bins; bin += kReseedSteps) {
       // Bin `bin` lies (bin + 1) steps from 0 Hz.
       cos_sin_turns(b.turns, static_cast<double>(bin + 1), b.c, b.s, b.count);
-      accumulate_bins(b, std::min(kReseedSteps, end - bin), sums + bin);
+      accumulate_bins(b, std::min(kReseedSteps, bins - bin), sums.data() + bin);
     }
   }
-}
-
-// Below this many beat-bin pairs (about half a millisecond of work) a second thread costs
-// more than it saves.
-constexpr std::size_t kPairsWorthASecondCore = std::size_t{1} << 20;
-
-// The sums of every bin over all beats. The periodogram does not change when all times are
-// shifted by one constant (the phase τ absorbs it), so the phases are taken about the middle
-// of the series: the angles stay half as large and the series need not start near 0.
-// Grids stay far below the 2^28 bins that cos_sin_turns allows: their sums alone would
-// take gigabytes.
-// A large grid is split in two at a seed boundary and the upper half summed on a second
-// thread, joined before returning: the bins are independent and each is summed in the same
-// order as on one thread, so the result does not depend on the split.
-std::vector<BinSums> bin_sums(std::span<const double> z, std::span<const double> times, std::size_t bins,
-                              double df) {
-  std::vector<BinSums> sums(bins);
-  const std::size_t n = z.size();
-  if (n == 0) return sums;
-  const double reference = 0.5 * (times.front() + times.back());
-  auto lower = std::make_unique<BeatBlock>();
-  const std::size_t split = (bins / 2 + kReseedSteps - 1) / kReseedSteps * kReseedSteps;
-  if (n * bins >= kPairsWorthASecondCore && split < bins && std::thread::hardware_concurrency() > 1) {
-    auto upper = std::make_unique<BeatBlock>();
-    std::thread worker;
-    try {
-      worker = std::thread(add_bin_range, std::ref(*upper), z, times, reference, df, split, bins, sums.data());
-    } catch (const std::system_error&) {  // no thread to be had: the upper half runs here
-      add_bin_range(*upper, z, times, reference, df, split, bins, sums.data());
-    }
-    add_bin_range(*lower, z, times, reference, df, 0, split, sums.data());
-    if (worker.joinable()) worker.join();
-    return sums;
-  }
-  add_bin_range(*lower, z, times, reference, df, 0, bins, sums.data());
   return sums;
 }
 

@@ -42,7 +42,7 @@ void BM_AppendOneBeatOnline(benchmark::State& state) {
   results.StartIncremental(options, 0.0);
   for (std::size_t i = 0; i < initial; ++i)
     if (results.Take(next_beat(), 0, time_of) == HRV::BeatStatistics::Taken::Included) results.FoldInLastBeat();
-  results.FinishBatch(options, true);
+  results.FinishBatch(options);
 
   for (auto _ : state) {
     state.PauseTiming();
@@ -53,7 +53,7 @@ void BM_AppendOneBeatOnline(benchmark::State& state) {
       break;
     }
     results.FoldInLastBeat();
-    results.FinishBatch(options, true);
+    results.FinishBatch(options);
   }
   state.counters["beats"] = static_cast<double>(results.beatCount);
 }

@@ -51,9 +51,9 @@ void BM_BuildReport(benchmark::State& state) {
   results.normalCount = 1000;
   results.rr.sum = 800.0;
   results.rr.corrected = 5.0;
-  results.spectrum.totalPower = 0.002;
-  results.spectrum.lfPower = 0.0008;
-  results.spectrum.hfPower = 0.0004;
+  results.spectrum().totalPower = 0.002;
+  results.spectrum().lfPower = 0.0008;
+  results.spectrum().hfPower = 0.0004;
   HRV::SettingsFields settings;
   settings.StartTick = settings.StartRecord = settings.EndRecord = 0;
   settings.EndTick = 800000;

@@ -125,7 +125,7 @@ std::string results_json(const Document& document) {
   out["nonlinear"] = {{"sd1_s", statistic("sd1_s", SD1(r), Needs::TwoBeats)},
                       {"sd2_s", statistic("sd2_s", SD2(r), Needs::SD2Variance)}};
 
-  const PowerSpectrum& p = r.spectrum;
+  const PowerSpectrum& p = r.spectrum();
   auto power = [&](const char* key, double x) { return statistic(key, HasSpectrum(r) ? x : kUndefinedStatistic, Needs::Spectrum); };
   auto share = [&](const char* key, double x) {
     return statistic(key, HasSpectrum(r) ? x : kUndefinedStatistic, Needs::PowerDenominator);

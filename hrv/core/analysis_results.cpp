@@ -147,7 +147,7 @@ HRESULT AnalysisResults::StartOnline(IDocumentData* data, const SettingsFields& 
   });
 }
 
-HRESULT AnalysisResults::AddOnlineBeats(bool spectrumDue) {
+HRESULT AnalysisResults::AddOnlineBeats() {
   if (!online_) return S_FALSE;
   return guard([&] {
     bool added = false, includedAny = false;
@@ -159,19 +159,16 @@ HRESULT AnalysisResults::AddOnlineBeats(bool spectrumDue) {
         FoldInLastBeat();
       }
     });
-    // Nothing can look at the results between two beats of one batch, so the median and
-    // the spectrum are brought up to date once, after the last.
-    if (includedAny)
-      FinishBatch(options_, spectrumDue);
-    else if (spectrumDue)
-      added |= CatchUpSpectrum(options_);
+    // Nothing can look at the results between two beats of one batch, so the median is
+    // brought up to date once, after the last (and the spectrum when it is next read).
+    if (includedAny) FinishBatch(options_);
     return added ? S_OK : S_FALSE;
   });
 }
 
 HRESULT AnalysisResults::StopOnline() {
   if (!online_) return S_FALSE;
-  HRESULT result = AddOnlineBeats(true);
+  HRESULT result = AddOnlineBeats();
   const HRESULT closing = guard([&] {
     TickPosition end;
     check_hresult(data_->GetEndOfData(&end), "end of data");

@@ -40,15 +40,13 @@ class AnalysisResults : public BeatStatistics {
   // failure result of the host when the reader cannot be opened; S_FALSE when already online.
   HRESULT StartOnline(IDocumentData* data, const SettingsFields& settings, ChannelId fiducialChannel);
 
-  // Folds in every event the reader has now; the spectrum is recomputed when `spectrumDue`
-  // (new beats wait for a later call that is). S_OK when at least one beat was added or the
-  // spectrum caught up with earlier ones, S_FALSE when nothing changed (or the analysis is
-  // not online).
-  HRESULT AddOnlineBeats(bool spectrumDue);
+  // Folds in every event the reader has now. S_OK when at least one beat was added, S_FALSE
+  // when none was (or the analysis is not online).
+  HRESULT AddOnlineBeats();
 
-  // Folds in the pending events and brings the spectrum up to date, closes the open SDARR
-  // group when the host's data reach its end, releases the reader and leaves the online
-  // state. The result of the last AddOnlineBeats; S_FALSE when not online.
+  // Folds in the pending events, closes the open SDARR group when the host's data reach its
+  // end, releases the reader and leaves the online state. The result of the last
+  // AddOnlineBeats; S_FALSE when not online.
   HRESULT StopOnline();
 
   bool online() const noexcept { return online_; }

@@ -76,10 +76,7 @@ HRESULT DocumentSamplingSink::OnlineData(std::int32_t) {
   if (sampling_ == VARIANT_FALSE || !document_.settings().OnlineMode) return S_OK;
   return guard([&] {
     document_.notify_about_to_change(ChangeCode::OnlineData);
-    const auto now = std::chrono::steady_clock::now();
-    const bool spectrumDue = now - spectrumDueAt_ >= std::chrono::milliseconds(kRefreshIntervalMs);
-    if (spectrumDue) spectrumDueAt_ = now;
-    const HRESULT added = document_.results_.AddOnlineBeats(spectrumDue);
+    const HRESULT added = document_.results_.AddOnlineBeats();
     if (added == S_OK) document_.notify_changed(ChangeCode::OnlineData);
     return added;
   });

@@ -4,7 +4,6 @@
 // OnlineData..., SamplingEnding, SamplingStopped. A part of HRV::Document (one identity).
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 #include "sdk/cpp/com_part.h"
@@ -46,9 +45,6 @@ class DocumentSamplingSink final : public ComPart<IOnlineDataSink> {
   // until the host says otherwise.
   VARIANT_BOOL sampling_ = VARIANT_TRUE;
   bool registered_ = false;
-  // When the spectrum was last due. The views redraw once per refresh interval, so a
-  // spectrum recomputed more often than that would never be seen.
-  std::chrono::steady_clock::time_point spectrumDueAt_{};
 };
 
 }  // namespace HRV

@@ -40,7 +40,7 @@ void BeatStatistics::Reset() {
   overThresholdCount = 0;
   medianRR = 0.0;
   groups.clear(groups.groupLength);
-  spectrum = PowerSpectrum{};
+  spectrum_ = PowerSpectrum{};
   spectrumBehind_ = false;
   poincarePoints.clear();
   classifierPoints.clear();
@@ -111,16 +111,18 @@ void BeatStatistics::count_over_threshold() {
       std::count_if(deltaRRSeries.begin(), deltaRRSeries.end(), [&](double d) { return over_threshold(d, threshold, grid); }));
 }
 
-void BeatStatistics::update_spectrum(std::uint32_t mask, const StatisticsOptions& o) {
+void BeatStatistics::update_spectrum(std::uint32_t mask, const StatisticsOptions& o) const {
+  // A batch's spectrum still owed is computed along, whatever the mask asks for.
+  if (spectrumBehind_) mask |= RecalcSpectrum | RecalcBands;
   if (mask & RecalcSpectrum) spectrumBehind_ = false;
   if (rrSeries.size() < 2) return;  // the powers keep their values (0 after a reset)
   const double duration = timeSeries.back() - timeSeries.front();
-  if ((mask & RecalcSpectrum) && LombScargle(o.window, rrSeries, timeSeries, spectrum, o.frequencies, o.maxFrequency))
-    spectrum.totalPower = BandPower(spectrum, 0.0, o.maxFrequency, duration);
+  if ((mask & RecalcSpectrum) && LombScargle(o.window, rrSeries, timeSeries, spectrum_, o.frequencies, o.maxFrequency))
+    spectrum_.totalPower = BandPower(spectrum_, 0.0, o.maxFrequency, duration);
   if (mask & RecalcBands) {
-    spectrum.vlfPower = BandPower(spectrum, o.vlfLow, o.vlfHigh, duration);
-    spectrum.lfPower = BandPower(spectrum, o.lfLow, o.lfHigh, duration);
-    spectrum.hfPower = BandPower(spectrum, o.hfLow, o.hfHigh, duration);
+    spectrum_.vlfPower = BandPower(spectrum_, o.vlfLow, o.vlfHigh, duration);
+    spectrum_.lfPower = BandPower(spectrum_, o.lfLow, o.lfHigh, duration);
+    spectrum_.hfPower = BandPower(spectrum_, o.hfLow, o.hfHigh, duration);
   }
 }
 
@@ -133,7 +135,7 @@ void BeatStatistics::StartIncremental(const StatisticsOptions& options, double n
   deltaRRHistogram.build(deltaRRSeries, options.binWidth);
   threshold = options.prrThreshold;
   count_over_threshold();
-  set_up_grid(spectrum, options.frequencies, options.maxFrequency);
+  set_up_grid(spectrum_, options.frequencies, options.maxFrequency);
   // The first boundary lies one group length past the current time, or where the groups
   // of an earlier analysis left it, moved on past the current time.
   groups.groupLength = options.sdarrPeriod;
@@ -154,16 +156,15 @@ void BeatStatistics::FoldInLastBeat() {
   groups.add(t, x);
 }
 
-void BeatStatistics::FinishBatch(const StatisticsOptions& options, bool spectrumDue) {
+void BeatStatistics::FinishBatch(const StatisticsOptions& options) {
   medianRR = rrHistogram.median_estimate();
   spectrumBehind_ = true;
-  if (spectrumDue) CatchUpSpectrum(options);
+  spectrumOptions_ = options;
 }
 
-bool BeatStatistics::CatchUpSpectrum(const StatisticsOptions& options) {
-  if (!spectrumBehind_) return false;
-  update_spectrum(RecalcSpectrum | RecalcBands, options);
-  return true;
+const PowerSpectrum& BeatStatistics::spectrum() const {
+  if (spectrumBehind_) update_spectrum(RecalcSpectrum | RecalcBands, spectrumOptions_);
+  return spectrum_;
 }
 
 }  // namespace HRV

@@ -7,7 +7,8 @@
 // Beats arrive one at a time through Take, in beat order; Recompute then brings what a
 // RecalcMask selects up to date over the stored series. While the host samples, every
 // statistic is instead updated in constant time per beat (FoldInLastBeat) and only the
-// spectrum is recomputed in full, at most as often as the caller asks for it.
+// spectrum is recomputed in full: when it is next read, so that a run of batches nobody
+// looks at in between costs one periodogram, not one a batch.
 //
 // A beat is included when it carries both UseRR and UseDeltaRR; an included beat is normal
 // with class code 0, ectopic otherwise. Beats without an RR or a delta-RR take part in
@@ -16,6 +17,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "fiducial_event.h"
@@ -54,7 +56,6 @@ class BeatStatistics {
   SampleGrid grid;                  // the beats' sampling grid, on which threshold ties are decided
   double medianRR = 0.0;            // s
   GroupAverager groups;             // SDARR
-  PowerSpectrum spectrum;
   std::vector<PlotPoint> poincarePoints;    // per included beat: (RR - delta-RR, RR), s
   std::vector<PlotPoint> classifierPoints;  // per classified beat: (RR s, FF)
   // Extents of the classifier points, RR in s. A new record holds the default classifier
@@ -98,21 +99,25 @@ class BeatStatistics {
   void StartIncremental(const StatisticsOptions& options, double now);
   // The constant-time updates for the beat just appended to the series.
   void FoldInLastBeat();
-  // Brings the median estimate up to date after a batch of beats, and the spectrum too when
-  // `spectrumDue`; otherwise the spectrum stays behind until a later batch or
-  // CatchUpSpectrum. Recomputing it costs time in the number of beats, so a caller that gets
-  // many small batches recomputes it no more often than anyone can look at it.
-  void FinishBatch(const StatisticsOptions& options, bool spectrumDue);
-  // Recomputes the spectrum and band powers if a batch left them behind; whether it did.
-  bool CatchUpSpectrum(const StatisticsOptions& options);
+  // Brings the median estimate up to date after a batch of beats; the spectrum and band
+  // powers follow when next read, computed with `options`.
+  void FinishBatch(const StatisticsOptions& options);
+
+  // The periodogram and band powers of the included beats, brought up to date first when a
+  // batch of beats is not in them yet. Whoever reads them sees what recomputing after every
+  // batch would have given.
+  const PowerSpectrum& spectrum() const;
+  PowerSpectrum& spectrum() { return const_cast<PowerSpectrum&>(std::as_const(*this).spectrum()); }
 
  private:
   void compute_moments();
   void build_histograms(const StatisticsOptions& options);
   void count_over_threshold();
-  void update_spectrum(std::uint32_t mask, const StatisticsOptions& options);
+  void update_spectrum(std::uint32_t mask, const StatisticsOptions& options) const;
 
-  bool spectrumBehind_ = false;  // a batch of beats is not in the spectrum yet
+  mutable PowerSpectrum spectrum_;
+  mutable bool spectrumBehind_ = false;  // a batch of beats is not in spectrum_ yet
+  StatisticsOptions spectrumOptions_;   // what the batch's spectrum is to be computed with
   void add_classifier_point(const FiducialEvent& e, std::int32_t record);
   void add_included(const FiducialEvent& e, std::int32_t record, double time);
 };

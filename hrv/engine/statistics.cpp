@@ -88,7 +88,7 @@ const char* WhyUndefined(const BeatStatistics& r, Needs needs) noexcept {
   return "undefined";
 }
 
-bool HasSpectrum(const BeatStatistics& r) noexcept { return r.beatCount >= 2 && !r.spectrum.power.empty(); }
+bool HasSpectrum(const BeatStatistics& r) { return r.beatCount >= 2 && !r.spectrum().power.empty(); }
 
 double IncludedCoverage(const BeatStatistics& r) noexcept {
   const double span = r.endTime - r.startTime;

@@ -64,7 +64,7 @@ enum class Needs { OneBeat, TwoBeats, TwoSdarrGroups, Spectrum, SD2Variance, Pow
 const char* WhyUndefined(const BeatStatistics& r, Needs needs) noexcept;
 
 // Whether the spectrum was computed: two included beats at least.
-bool HasSpectrum(const BeatStatistics& r) noexcept;
+bool HasSpectrum(const BeatStatistics& r);
 // The share of the analysis region (endTime − startTime) that the included beats' RR
 // intervals cover, 0..1: ΣRR / region length; 0 for an empty region.
 double IncludedCoverage(const BeatStatistics& r) noexcept;

@@ -36,7 +36,7 @@ TabuletValue of_results(const TabuletInputs& in) {
 }
 template <double (*Statistic)(const PowerSpectrum&) noexcept>
 TabuletValue of_spectrum(const TabuletInputs& in) {
-  return Statistic(in.results.spectrum);
+  return Statistic(in.results.spectrum());
 }
 template <std::uint32_t (*Count)(const BeatStatistics&) noexcept>
 TabuletValue count_of(const TabuletInputs& in) {
@@ -44,7 +44,7 @@ TabuletValue count_of(const TabuletInputs& in) {
 }
 template <double PowerSpectrum::*Band>
 TabuletValue power_of(const TabuletInputs& in) {
-  return in.results.spectrum.*Band * kMilliSquared;
+  return in.results.spectrum().*Band * kMilliSquared;
 }
 
 TabuletValue analysis_start(const TabuletInputs& in) { return host_time(in.document, in.document.settings().region_start()); }

@@ -45,7 +45,7 @@ class SpectrumView final : public PlotViewYT {
   void OnLinesDragged(std::string_view plotter, std::span<const double> positions) override;
 
  private:
-  const std::vector<double>& Series() const override { return document_.results().spectrum.power; }
+  const std::vector<double>& Series() const override { return document_.results().spectrum().power; }
   std::string_view DataId() const override { return kSpectrumDataId; }
   double DisplayScale() const override { return 1e6; }  // s² shown in ms²: the square of 1000
   PlotRanges ComputeRanges(SeriesData& data) override;

@@ -38,7 +38,7 @@ std::string build_report(const AnalysisResults& r, const SettingsFields& setting
   if (!settings.region_set()) return std::string(LoadString(kNoAnalysisText));
   if (r.rrSeries.size() < kReportMinimumBeats) return std::string(LoadString(kTooFewBeatsText));
 
-  const PowerSpectrum& p = r.spectrum;
+  const PowerSpectrum& p = r.spectrum();
   // A value in its format, or "n/a" with the reason results.json gives for it.
   auto cell = [&](double x, Needs needs, std::string shown) {
     return std::isfinite(x) ? shown : "n/a (" + html_text(WhyUndefined(r, needs)) + ")";

@@ -72,13 +72,13 @@ void SpectrumView::OnLinesDragged(std::string_view plotter, std::span<const doub
 }
 
 PlotRanges SpectrumView::ComputeRanges(SeriesData& data) {
-  const PowerSpectrum& p = document_.results().spectrum;
+  const PowerSpectrum& p = document_.results().spectrum();
   return spectrum_ranges(p.df, p.firstBin, data.size(), data_range(data), Sampling(), document_.settings().MaxFrequencyHz);
 }
 
 std::string SpectrumView::BuildMarkup(SeriesData& data) {
   const Settings& s = document_.settings();
-  const PowerSpectrum& p = document_.results().spectrum;
+  const PowerSpectrum& p = document_.results().spectrum();
   return spectrum_markup(Colours(), ComputeRanges(data),
                          {s.VLFLowHz, s.VLFHighHz, s.LFLowHz, s.LFHighHz, s.HFLowHz, s.HFHighHz}, p.df, p.firstBin,
                          !Sampling());

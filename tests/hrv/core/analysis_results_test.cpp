@@ -153,10 +153,10 @@ TEST_F(AnalysisResultsTest, TheSettingsBecomeTheStatisticsOptions) {
   EXPECT_EQ(results.rrHistogram.binWidth, 0.02);
   EXPECT_EQ(results.overThresholdCount, expected.overThresholdCount);
   EXPECT_EQ(results.groups.groupCount, expected.groups.groupCount);
-  EXPECT_EQ(results.spectrum.power, expected.spectrum.power);
-  for (auto [got, want, band] : {std::tuple{results.spectrum.vlfPower, expected.spectrum.vlfPower, "VLF"},
-                                 {results.spectrum.lfPower, expected.spectrum.lfPower, "LF"},
-                                 {results.spectrum.hfPower, expected.spectrum.hfPower, "HF"}})
+  EXPECT_EQ(results.spectrum().power, expected.spectrum().power);
+  for (auto [got, want, band] : {std::tuple{results.spectrum().vlfPower, expected.spectrum().vlfPower, "VLF"},
+                                 {results.spectrum().lfPower, expected.spectrum().lfPower, "LF"},
+                                 {results.spectrum().hfPower, expected.spectrum().hfPower, "HF"}})
     EXPECT_EQ(got, want) << band;
   s.AutoBinWidth = true;
   results.Recalculate(RecalcHistograms, nullptr, s, fiducial);  // the stored beats, no host
@@ -188,22 +188,22 @@ class OnlineAnalysisTest : public AnalysisResultsTest {
 
 TEST_F(OnlineAnalysisTest, MatchesTheBatchAnalysisOfTheSameBeats) {
   ASSERT_EQ(results.StartOnline(host.get(), settings, fiducial), S_OK);
-  EXPECT_EQ(results.AddOnlineBeats(true), S_FALSE);  // nothing recorded yet
+  EXPECT_EQ(results.AddOnlineBeats(), S_FALSE);  // nothing recorded yet
   const std::vector<double> rr = intervals(1500, 8);
   std::size_t next = 0;
   for (std::size_t size : {1u, 2u, 7u, 40u, 300u, 150u}) {
     append(0, std::span(rr).subspan(next, size));
     next += size;
     if (next == 350) host->beats[100].flags = UseRR | UseDeltaRR | ClassOutsideFF;
-    results.AddOnlineBeats(size == 7);  // the spectrum falls behind after that batch
+    results.AddOnlineBeats();
   }
   // Sampling goes on in a new record, whose first two beats have no intervals.
   host->records.push_back({1000.0, 0.002, 0});
   append(1, std::span(rr).subspan(next, 500));
-  EXPECT_EQ(results.AddOnlineBeats(false), S_OK);
-  EXPECT_EQ(results.AddOnlineBeats(false), S_FALSE);  // nothing new
-  host->records[1].length += 30000;                   // 60 s of data after the last beat
-  EXPECT_EQ(results.StopOnline(), S_OK);              // the spectrum catches up
+  EXPECT_EQ(results.AddOnlineBeats(), S_OK);
+  EXPECT_EQ(results.AddOnlineBeats(), S_FALSE);  // nothing new
+  host->records[1].length += 30000;              // 60 s of data after the last beat
+  EXPECT_EQ(results.StopOnline(), S_FALSE);
   EXPECT_FALSE(results.online());
 
   const AnalysisResults b = batch();
@@ -215,8 +215,8 @@ TEST_F(OnlineAnalysisTest, MatchesTheBatchAnalysisOfTheSameBeats) {
   EXPECT_EQ(results.rrHistogram.counts, b.rrHistogram.counts);
   EXPECT_GE(results.groups.groupCount, 7u);
   EXPECT_EQ(results.groups.groupCount, b.groups.groupCount);
-  EXPECT_EQ(results.spectrum.power, b.spectrum.power);
-  EXPECT_EQ(results.spectrum.lfPower, b.spectrum.lfPower);
+  EXPECT_EQ(results.spectrum().power, b.spectrum().power);
+  EXPECT_EQ(results.spectrum().lfPower, b.spectrum().lfPower);
   // Once sampling has stopped, recalculating the threshold sorts for the exact median.
   results.Recalculate(RecalcThreshold, nullptr, settings, fiducial);
   EXPECT_EQ(results.medianRR, b.medianRR);
@@ -229,7 +229,7 @@ TEST_F(OnlineAnalysisTest, ResumesAfterAStopWithoutReadingBeatsTwice) {
   EXPECT_EQ(results.StopOnline(), S_OK);  // the pending beats are taken on stopping
   ASSERT_EQ(results.StartOnline(host.get(), settings, fiducial), S_OK);
   append(0, std::span(rr).subspan(150));
-  EXPECT_EQ(results.AddOnlineBeats(true), S_OK);
+  EXPECT_EQ(results.AddOnlineBeats(), S_OK);
   EXPECT_EQ(results.StopOnline(), S_FALSE);
   const AnalysisResults b = batch();
   EXPECT_EQ(results.beatCount, 398u);
@@ -241,7 +241,7 @@ TEST_F(OnlineAnalysisTest, ClosesTheLastGroupOnlyOnceTheDataReachItsEnd) {
   ASSERT_EQ(results.StartOnline(host.get(), settings, fiducial), S_OK);
   // Beats to 340 s of a record that starts at 20 s; groups end at 140, 260 and 380 s.
   append(0, std::vector<double>(400, 0.8));
-  results.AddOnlineBeats(true);
+  results.AddOnlineBeats();
   AnalysisResults stoppedEarly = results;  // shares the reader, which has nothing more to give
   EXPECT_EQ(stoppedEarly.StopOnline(), S_FALSE);
   EXPECT_EQ(stoppedEarly.groups.groupCount, 2u);
@@ -257,7 +257,7 @@ TEST_F(OnlineAnalysisTest, UsesTheFixedBinWidthAndRecalculatesNothingWhileSampli
   settings.BinWidthSec = 0.02;
   ASSERT_EQ(results.StartOnline(host.get(), settings, fiducial), S_OK);
   append(0, intervals(50, 11));
-  results.AddOnlineBeats(true);
+  results.AddOnlineBeats();
   EXPECT_EQ(results.rrHistogram.binWidth, 0.02);
   EXPECT_EQ(results.rrHistogram.total(), 48.0);
   EXPECT_EQ(results.Recalculate(0xFFFFFFFF, host.get(), settings, fiducial), 0u);
@@ -269,7 +269,7 @@ TEST_F(OnlineAnalysisTest, ReportsTheHostFailureWhenTheReaderCannotBeOpened) {
   host->readerFailure = kHostRefused;
   EXPECT_EQ(results.StartOnline(host.get(), settings, fiducial), kHostRefused);
   EXPECT_FALSE(results.online());
-  EXPECT_EQ(results.AddOnlineBeats(true), S_FALSE);
+  EXPECT_EQ(results.AddOnlineBeats(), S_FALSE);
   EXPECT_EQ(results.StartOnline(host.get(), SettingsFields{}, fiducial), HRV_E_NO_ANALYSIS);
 }
 

@@ -98,11 +98,11 @@ TEST_F(TabuletTest, ARowEqualsTheDocumentsAnalysisOfTheSameWindow) {
   doc().Analyze();
   const HRV::AnalysisResults& r = doc().results();
   const std::map<std::string, double> expected = {
-      {"MedianRR", HRV::MedianRR(r) * 1e3}, {"SDARR", HRV::SDARR(r) * 1e3}, {"TotalPower", r.spectrum.totalPower * 1e6},
-      {"VLFPower", r.spectrum.vlfPower * 1e6}, {"LFPower", r.spectrum.lfPower * 1e6}, {"HFPower", r.spectrum.hfPower * 1e6},
-      {"VLFPowerPercent", HRV::VLFPercent(r.spectrum)}, {"LFPowerPercent", HRV::LFPercent(r.spectrum)},
-      {"LFPowerNU", HRV::LFnu(r.spectrum)}, {"HFPowerPercent", HRV::HFPercent(r.spectrum)},
-      {"HFPowerNU", HRV::HFnu(r.spectrum)}, {"LFHFRatio", HRV::LFHFRatio(r.spectrum)},
+      {"MedianRR", HRV::MedianRR(r) * 1e3}, {"SDARR", HRV::SDARR(r) * 1e3}, {"TotalPower", r.spectrum().totalPower * 1e6},
+      {"VLFPower", r.spectrum().vlfPower * 1e6}, {"LFPower", r.spectrum().lfPower * 1e6}, {"HFPower", r.spectrum().hfPower * 1e6},
+      {"VLFPowerPercent", HRV::VLFPercent(r.spectrum())}, {"LFPowerPercent", HRV::LFPercent(r.spectrum())},
+      {"LFPowerNU", HRV::LFnu(r.spectrum())}, {"HFPowerPercent", HRV::HFPercent(r.spectrum())},
+      {"HFPowerNU", HRV::HFnu(r.spectrum())}, {"LFHFRatio", HRV::LFHFRatio(r.spectrum())},
   };
   for (const auto& [key, value] : expected) {
     if (std::isnan(value)) EXPECT_TRUE(std::isnan(number(key, from, to))) << key;  // SDARR of 35 s: an empty cell

@@ -176,7 +176,7 @@ TEST_F(PlotViewTest, DraggingTheBandLinesMovesTheBandsAndRecomputesTheirPowers) 
   add_varied_beats(150);
   analyse_whole_channel();
   open<HRV::SpectrumView>();
-  const double lfBefore = doc().results().spectrum.lfPower;
+  const double lfBefore = doc().results().spectrum().lfPower;
   control().drag_lines(u"other", {0, 0.04, 0.04, 0.2, 0.2, 0.45});        // another plotter's lines
   control().drag_lines(u"spectrum_freq_bands", {0, 0.04, 0.04, 0.2, 0.2});  // too few
   EXPECT_TRUE(observer.take().empty());
@@ -184,7 +184,7 @@ TEST_F(PlotViewTest, DraggingTheBandLinesMovesTheBandsAndRecomputesTheirPowers) 
   EXPECT_DOUBLE_EQ(doc().settings().LFHighHz, 0.2);
   EXPECT_DOUBLE_EQ(doc().settings().HFLowHz, 0.2);
   EXPECT_EQ(observer.take(), (document_test::Events{"about 6", "changed 6"}));
-  const HRV::PowerSpectrum& p = doc().results().spectrum;
+  const HRV::PowerSpectrum& p = doc().results().spectrum();
   const double duration = doc().results().timeSeries.back() - doc().results().timeSeries.front();
   EXPECT_DOUBLE_EQ(p.lfPower, HRV::BandPower(p, 0.04, 0.2, duration));  // only the band edges changed
   EXPECT_NE(p.lfPower, lfBefore);

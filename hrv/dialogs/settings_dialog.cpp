@@ -9,6 +9,7 @@
 #include "hrv/resources/dialog_templates.h"
 #include "hrv/resources/string_table.h"
 #include "sdk/cpp/utf.h"
+#include "sdk/host/host_services.h"
 
 namespace HRV {
 
@@ -127,6 +128,21 @@ bool SettingsDialog::read() {
   for (const Binding& b : kNumbers) copy_.*b.field = *number(b.edit) / field(b.edit)->shown;
   copy_.FrequencyCount = static_cast<std::int32_t>(*number(kFrequencyCount));
   sort_pairs(copy_);  // 1200 typed low and 800 high store 0.8 to 1.2 s
+  return true;
+}
+
+bool EditInHostDialog(IHostDocument& host, const std::vector<std::u16string>& channels, SettingsFields& copy) {
+  ComPtr<IDialogService> dialogs;
+  auto services = ComPtr<IHostDocument>::retain(&host).query<IHostServices>();
+  if (!services || FAILED(services->GetService(IDialogService::iid, reinterpret_cast<void**>(dialogs.put()))) || !dialogs)
+    return false;
+  ComPtr<IDocumentData> data;
+  host.GetDocumentData(data.put());
+  SettingsFields edited = copy;
+  auto dialog = make_com<SettingsDialog>(channels, edited, data.get());
+  std::int32_t result = kCancel;
+  if (FAILED(dialogs->ShowModal(dialog.get(), &result)) || result != kOk) return false;
+  copy = edited;
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "hrv/dialogs/dialog_controller.h"
 #include "sdk/host/document_data.h"
+#include "sdk/host/host_document.h"
 
 namespace HRV {
 
@@ -38,5 +39,9 @@ class SettingsDialog final : public DialogController {
   ComPtr<IDocumentData> document_;
   ComPtr<class DetectorDialog> advanced_;
 };
+
+// Shows the settings dialog on `copy` through the host's dialog service; true when the user
+// accepted it. False, the copy untouched, when the host shows no dialogs.
+bool EditInHostDialog(IHostDocument& host, const std::vector<std::u16string>& channels, SettingsFields& copy);
 
 }  // namespace HRV

@@ -131,7 +131,7 @@ struct IExtensionDialog : IUnknown {
   ~IExtensionDialog() = default;
 };
 
-// Implemented by the host, reached by querying the host document.
+// Implemented by the host, reached through IHostServices::GetService.
 struct IDialogService : IUnknown {
   using base_interface = IUnknown;
   static constexpr GUID iid = make_guid("{1E5B7D90-3C2A-4F61-8E0D-6B9A2C4F7D18}");

@@ -165,7 +165,8 @@ std::optional<nlohmann::json> ChartWindow::events(const ChartRequest& request, c
           draw->GetColour(0, event, &colour);
           draw->GetText(0, 0, 0, 0, 0, event, text.put());
         }
-        out.push_back({{"t", t}, {"colour", css_colour(colour)}, {"text", text.get() ? text.utf8() : std::string()}, {"on", on}});
+        out.push_back({{"t", t}, {"colour", css_colour(colour)}, {"text", text.get() ? text.utf8() : std::string()}, {"on", on},
+                       {"channel", index}});
       }
     }
   }

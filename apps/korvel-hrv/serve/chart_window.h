@@ -36,7 +36,7 @@ class ChartWindow {
   explicit ChartWindow(korvel::services::DocumentFrame& frame) : frame_(frame) {}
 
   // {from_s, to_s, duration_s, channels: [{id, name, unit, computed, min, max, guides}],
-  //  events: [{t, colour, text, on}], events_omitted}. Throws RequestError for a
+  //  events: [{t, colour, text, on, channel}], events_omitted}. Throws RequestError for a
   // window that is empty or too many columns.
   nlohmann::json window(const ChartRequest& request);
 

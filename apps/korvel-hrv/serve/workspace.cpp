@@ -49,7 +49,9 @@ std::optional<std::string> html_fragment(const std::vector<std::uint8_t>& bytes)
 
 }  // namespace
 
-Workspace::Workspace(AnalyzeOptions defaults) : defaults_(std::move(defaults)) {}
+Workspace::Workspace(AnalyzeOptions defaults) : defaults_(std::move(defaults)) {
+  session_.session().offer(ComPtr<IUnknown>::retain(dialogs_->identity()));
+}
 
 Workspace::~Workspace() = default;
 
@@ -414,7 +416,10 @@ nlohmann::json Workspace::state() {
   }
   nlohmann::json macro = {{"recording", session_.session().macros().recording()}, {"steps", nlohmann::json::array()}};
   for (const auto& step : macro_) macro["steps"].push_back(step.name);
-  nlohmann::json out = {{"documents", std::move(documents)}, {"menus", nlohmann::json::array()}, {"macro", std::move(macro)}};
+  nlohmann::json out = {{"documents", std::move(documents)},
+                        {"menus", nlohmann::json::array()},
+                        {"macro", std::move(macro)},
+                        {"dialogs", dialogs_->state()}};
   if (active) {
     session_.select(*active);
     out["menus"] = menu_json();

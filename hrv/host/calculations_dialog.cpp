@@ -3,6 +3,7 @@
 
 #include "hrv/resources/dialog_templates.h"
 #include "hrv/resources/string_table.h"
+#include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
 
 namespace HRV {
@@ -13,7 +14,7 @@ constexpr std::int32_t kLastType = 5;
 }  // namespace
 
 CalculationsDialog::CalculationsDialog(ChannelCalc::Settings& settings)
-    : DialogController(kCalculationsDialogId), settings_(settings) {
+    : DialogController(kCalculationsDialogId), settings_(settings), keep_(ComPtr<ChannelCalc::Settings>::retain(&settings)) {
   // The types the dialog offers are those with a dialog text, in type order.
   for (std::int32_t type = 0; type <= kLastType; ++type)
     if (const ChannelParameter* p = channel_parameter(type); p && p->nameId) {
@@ -23,6 +24,15 @@ CalculationsDialog::CalculationsDialog(ChannelCalc::Settings& settings)
     }
   at(kGuideLines).checked = settings.GuideLines;
   at(kGuideLines).enabled = settings.Parameter != kPeriodChange;
+}
+
+HRESULT ChannelCalc::Settings::CreateDialog(IExtensionDialog** dialog) {
+  if (!dialog) return E_POINTER;
+  *dialog = nullptr;
+  return guard([&] {
+    *dialog = make_com<CalculationsDialog>(*this).detach();
+    return S_OK;
+  });
 }
 
 void CalculationsDialog::store() {

@@ -22,6 +22,7 @@ class CalculationsDialog final : public DialogController {
   void store();
 
   ChannelCalc::Settings& settings_;
+  ComPtr<ChannelCalc::Settings> keep_;  // the settings live as long as their dialog
   std::vector<std::int32_t> parameters_;  // each list entry's selector type
 };
 

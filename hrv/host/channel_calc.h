@@ -16,6 +16,7 @@
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/application.h"
 #include "sdk/host/channel_calc.h"
+#include "sdk/host/dialogs.h"
 #include "sdk/host/computed_channels.h"
 #include "sdk/host/document_data.h"
 #include "sdk/hrv/result_codes.h"
@@ -38,7 +39,7 @@ const ChannelParameter* channel_parameter(std::int32_t type) noexcept;
 class ChannelCalc final : public ComObject<IChannelCalculation, IArithmeticCalculation> {
  public:
   // The calculation's settings, persisted by the host with the channel.
-  class Settings final : public ComObject<IPersistStreamInit> {
+  class Settings final : public ComObject<IPersistStreamInit, IDialogEditable> {
    public:
     static constexpr std::int32_t kVersion = 1;
 
@@ -55,6 +56,8 @@ class ChannelCalc final : public ComObject<IChannelCalculation, IArithmeticCalcu
     HRESULT Save(IByteStream* stream, VARIANT_BOOL clearDirty) override;
     HRESULT GetSizeMax(std::uint64_t* size) override;  // 12 bytes
     HRESULT InitNew() override;
+    // The "HRV Calculations" dialog on this object (calculations_dialog.h).
+    HRESULT CreateDialog(IExtensionDialog** dialog) override;
 
     // The Settings behind an object, or null when it is none.
     static Settings* from(IUnknown* object) noexcept;

@@ -143,3 +143,18 @@ struct IDialogService : IUnknown {
  protected:
   ~IDialogService() = default;
 };
+
+// Implemented by an extension's settings object that a dialog edits (a channel calculation's
+// settings). The host shows the dialog modally and applies the settings when it ends with
+// OK; the dialog may write the object as the user changes it, so on Cancel the host puts
+// back what the object held before.
+struct IDialogEditable : IUnknown {
+  using base_interface = IUnknown;
+  static constexpr GUID iid = make_guid("{C2D84F17-6A3B-4E95-B0C1-3F7E9A2D5B64}");
+
+  // A new dialog on this object (out).
+  virtual HRESULT CreateDialog(IExtensionDialog** dialog) = 0;
+
+ protected:
+  ~IDialogEditable() = default;
+};

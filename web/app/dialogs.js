@@ -161,10 +161,27 @@ async function drawPreview(canvas, preview, doc) {
     const values = [...source.min, ...source.max].filter((v) => v !== null);
     const top = Math.max(...values), bottom = Math.min(...values);
     line(source.min, source.max, top, bottom, `#${(preview.source_colour & 0xff).toString(16).padStart(2, '0')}${((preview.source_colour >> 8) & 0xff).toString(16).padStart(2, '0')}${((preview.source_colour >> 16) & 0xff).toString(16).padStart(2, '0')}`, 4, half - 4);
-    g.fillStyle = '#1a7f37';
-    for (const t of canvas.preview.events) g.fillRect(Math.round((t / PREVIEW_SECONDS) * width) - 1, 2, 3, 8);
+    g.fillStyle = '#1a7f37'; // every detected cycle marked on the waveform
+    for (const t of canvas.preview.events) {
+      const x = Math.round((t / PREVIEW_SECONDS) * width);
+      g.fillRect(x, 2, 1, half - 4);
+      g.beginPath();
+      g.moveTo(x - 4, 2);
+      g.lineTo(x + 5, 2);
+      g.lineTo(x + 0.5, 9);
+      g.fill();
+    }
   }
-  if (trace) line(trace.min, trace.max, preview.trace_top, preview.trace_bottom, '#000', half, height);
+  if (trace) {
+    g.save(); // the envelope keeps to its half, on its fixed scale
+    g.beginPath();
+    g.rect(0, half, width, half);
+    g.clip();
+    line(trace.min, trace.max, preview.trace_top, preview.trace_bottom, '#000', half, height);
+    g.restore();
+  }
+  g.strokeStyle = '#999';
+  g.strokeRect(0, half + 0.5, width, 0);
   g.fillStyle = '#333';
   g.font = '11px sans-serif';
   g.fillText(`${preview.trace_unit} (${preview.trace_bottom} to ${preview.trace_top})`, 4, half + 12);

@@ -124,13 +124,22 @@ function channelMenu(state) {
   return {
     name: 'Channel',
     text: 'Channel',
-    items: kinds.map(([parameter, text]) => ({
-      path: `Channel|HRVCalculation${parameter}`,
-      text: `Add HRV Calculation: ${text}`,
-      enabled: !!doc,
-      checked: false,
-      action: () => post(`/api/documents/${doc.id}/calculation`, { parameter }).then(() => notify(`Added the HRV calculation of ${text.toLowerCase()}`, false)),
-    })),
+    items: [
+      ...kinds.map(([parameter, text]) => ({
+        path: `Channel|HRVCalculation${parameter}`,
+        text: `Add HRV Calculation: ${text}`,
+        enabled: !!doc,
+        checked: false,
+        action: () => post(`/api/documents/${doc.id}/calculation`, { parameter }).then(() => notify(`Added the HRV calculation of ${text.toLowerCase()}`, false)),
+      })),
+      {
+        path: 'Channel|HRVCalculationSettings',
+        text: 'HRV Calculation Settings...',
+        enabled: !!doc,
+        checked: false,
+        action: () => post(`/api/documents/${doc.id}/calculation_settings`),
+      },
+    ],
   };
 }
 

@@ -46,7 +46,7 @@ class ChartWindow {
 
   struct Kept {
     std::int32_t length = -1;
-    std::string expression;
+    std::string expression;   // of every computed channel of the document, when kept
     std::size_t block = 1;    // samples per kept value
     std::vector<float> low;   // the samples, or each block's minimum
     std::vector<float> high;  // empty, or each block's maximum

@@ -220,7 +220,7 @@ void WebServer::routes() {
       send_json(res, json::object());
     });
   });
-  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop|calculation))", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop|calculation|calculation_settings))", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const json body = body_of(req);
       const int document = number_in(req, 1);
@@ -230,6 +230,8 @@ void WebServer::routes() {
         std::optional<std::filesystem::path> path;
         if (body.contains("path")) path = field<std::string>(body, "path");
         host_.call([&] { workspace_.save(document, path); });
+      } else if (action == "calculation_settings") {
+        host_.call([&] { workspace_.edit_calculation(document); });
       } else if (action == "calculation") {
         const int parameter = field<int>(body, "parameter");
         host_.call([&] { workspace_.add_calculation(document, parameter); });

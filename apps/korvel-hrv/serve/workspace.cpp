@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "korvel/io/load_recording.h"
+#include "korvel/services/channel_calculations.h"
 #include "korvel/services/commands.h"
+#include "sdk/cpp/memory_stream.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/messages.h"
 
@@ -271,6 +273,29 @@ void Workspace::add_calculation(int document, int parameter) {
   if (parameter != 0 && parameter != 1 && parameter != 2 && parameter != 5)
     throw RequestError(400, "the HRV calculation's parameter is 0 (beat period), 1 (its change), 2 (beat rate) or 5 (complexity)");
   session_.add_channel_calculation(parameter);
+}
+
+void Workspace::edit_calculation(int document) {
+  Open& open = activate_open(document);
+  const auto& calculated = open.frame->calculated_channels();
+  if (calculated.empty()) throw RequestError(409, "the document has no HRV calculation channel; add one from the Channel menu first");
+  const korvel::services::CalculatedChannel channel = calculated.back();
+  ComPtr<IPersistStreamInit> settings;
+  ComPtr<IDialogEditable> editable;
+  ComPtr<IExtensionDialog> dialog;
+  if (FAILED(channel.calculation->GetSettings(settings.put())) || !settings || !(editable = settings.query<IDialogEditable>()) ||
+      FAILED(editable->CreateDialog(dialog.put())) || !dialog)
+    throw RequestError(409, "this calculation has no settings dialog");
+  const auto before = korvel::services::channel_calculation_settings(*open.frame, channel.channel);
+  std::int32_t result = 0;
+  dialogs_->ShowModal(dialog.get(), &result);
+  if (result == 1) {
+    auto stream = make_com<MemoryStream>();
+    settings->Save(stream.get(), VARIANT_TRUE);
+    korvel::services::apply_channel_calculation(*open.frame, channel.channel, stream->bytes());
+  } else {
+    settings->Load(make_com<MemoryStream>(before).get());  // the dialog wrote into it as the user chose
+  }
 }
 
 void Workspace::start_macro() { session_.session().macros().start(); }

@@ -94,6 +94,9 @@ class Workspace {
   // Adds an HRV calculation channel of `parameter` (0 beat period, 1 its change, 2 beat
   // rate, 5 beat complexity) to the document, as the host's channel menu does.
   void add_calculation(int document, int parameter);
+  // Shows the "HRV Calculations" dialog of the document's last HRV calculation channel and,
+  // on OK, computes the channel with the settings chosen.
+  void edit_calculation(int document);
 
   // The host's macro recorder: the HRV macro messages sent while recording are kept; the
   // last macro recorded replays into a document or is saved as a macro file.

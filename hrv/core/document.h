@@ -71,7 +71,8 @@ class DocumentObserver {
   ~DocumentObserver() = default;
 };
 
-// Lets the user edit a copy of the settings (the settings dialog).
+// Lets the user edit a copy of the settings instead of the settings dialog the host shows
+// (EditInHostDialog, which a document uses while none is set): tests script one.
 class SettingsEditor {
  public:
   // Shows `copy`, offering `channelNames` as the data sources; true when the user accepted.

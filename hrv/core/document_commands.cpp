@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hrv/core/document.h"
+#include "hrv/dialogs/settings_dialog.h"
 #include "hrv/engine/classifier_fit.h"
 #include "hrv/host/commands.h"
 #include "sdk/cpp/hresult_error.h"
@@ -70,7 +71,7 @@ void Document::ToggleOnlineMode() {
 }
 
 void Document::EditSettings() {
-  if (host_sampling() || !editor_) return;
+  if (host_sampling()) return;
   ComPtr<Settings> copy = settings_->Clone();
   std::vector<std::u16string> channels;
   std::int32_t count = 0;
@@ -80,7 +81,7 @@ void Document::EditSettings() {
       documentData_->GetChannelName({i, ChannelId::kDefaultKind}, name.put());
       channels.emplace_back(name.view());
     }
-  if (!editor_->Edit(*copy, channels)) return;
+  if (!(editor_ ? editor_->Edit(*copy, channels) : EditInHostDialog(*host_, channels, *copy))) return;
 
   SetAnalysisRegion(*copy, RegionSource::Analyse);
   const std::uint32_t mask = settings_->CompareForRecompute(copy.get());

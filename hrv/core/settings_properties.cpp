@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "hrv/core/settings_properties.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace HRV {
@@ -9,12 +12,21 @@ namespace HRV {
 namespace {
 constexpr double kIntMin = std::numeric_limits<std::int32_t>::min();
 constexpr double kIntMax = std::numeric_limits<std::int32_t>::max();
+constexpr double kMs = 1000;  // seconds shown in milliseconds
+constexpr double kMaxFrequencyLimit = 10;
 using F = SettingsFields;
+
+std::string number_text(double x) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.10g", x);
+  return text;
+}
+
 }  // namespace
 
 std::span<const SettingsProperty> settings_properties() {
-  // Detector ranges are those the detector settings dialog accepts; the others keep values
-  // physically meaningful (positive widths and periods, frequencies up to 100 Hz).
+  // The ranges the settings dialogs accept (stored units: a range the dialog shows as 0.1 to
+  // 10000 ms is 0.0001 to 10 s here); values no dialog edits keep their type's range.
   static const std::array<SettingsProperty, 34> table{{
       {u"SourceChannel", &F::SourceChannel, 0, kIntMax},
       {u"SourceKind", &F::SourceKind, kIntMin, kIntMax},
@@ -24,14 +36,14 @@ std::span<const SettingsProperty> settings_properties() {
       {u"StartRecord", &F::StartRecord, kIntMin, kIntMax},
       {u"EndTick", &F::EndTick, kIntMin, kIntMax},
       {u"EndRecord", &F::EndRecord, kIntMin, kIntMax},
-      {u"BinWidthSec", &F::BinWidthSec, 1e-6, 10},
+      {u"BinWidthSec", &F::BinWidthSec, 0.1 / kMs, 10000 / kMs, kMs},
       {u"AutoBinWidth", &F::AutoBinWidth, 0, 1},
-      {u"PRRThresholdSec", &F::PRRThresholdSec, 0, 10},
-      {u"SDARRPeriodSec", &F::SDARRPeriodSec, 1, 86400},
+      {u"PRRThresholdSec", &F::PRRThresholdSec, 0.001 / kMs, 1000 / kMs, kMs},
+      {u"SDARRPeriodSec", &F::SDARRPeriodSec, 1, 3600},
       {u"ExcludeEctopic", &F::ExcludeEctopic, 0, 1},
       {u"OnlineMode", &F::OnlineMode, 0, 1},
-      {u"MinRR", &F::MinRR, 0, 60},
-      {u"MaxRR", &F::MaxRR, 0, 60},
+      {u"MinRR", &F::MinRR, 0, 60000 / kMs, kMs},
+      {u"MaxRR", &F::MaxRR, 0, 60000 / kMs, kMs},
       {u"MinFF", &F::MinFF, 0, 10},
       {u"MaxFF", &F::MaxFF, 0, 10},
       {u"Preset", &F::Preset, 0, 8},
@@ -39,19 +51,70 @@ std::span<const SettingsProperty> settings_properties() {
       {u"WindowSec", &F::WindowSec, 0.1, 20},
       {u"Noise", &F::Noise, 0, 10},
       {u"MinPeakHeightSD", &F::MinPeakHeightSD, 0.05, 9},
-      {u"QRSWidthSec", &F::QRSWidthSec, 0.01, 10},
-      {u"MinPeriodSec", &F::MinPeriodSec, 0.01, 100},
-      {u"MaxFrequencyHz", &F::MaxFrequencyHz, 1e-3, 100},
-      {u"VLFLowHz", &F::VLFLowHz, 0, 100},
-      {u"VLFHighHz", &F::VLFHighHz, 0, 100},
-      {u"LFLowHz", &F::LFLowHz, 0, 100},
-      {u"LFHighHz", &F::LFHighHz, 0, 100},
-      {u"HFLowHz", &F::HFLowHz, 0, 100},
-      {u"HFHighHz", &F::HFHighHz, 0, 100},
-      {u"FrequencyCount", &F::FrequencyCount, 1, 100000},
+      {u"QRSWidthSec", &F::QRSWidthSec, 10 / kMs, 10000 / kMs, kMs},
+      {u"MinPeriodSec", &F::MinPeriodSec, 10 / kMs, 100000 / kMs, kMs},
+      {u"MaxFrequencyHz", &F::MaxFrequencyHz, 0, kMaxFrequencyLimit},
+      {u"VLFLowHz", &F::VLFLowHz, 0, kMaxFrequencyLimit},
+      {u"VLFHighHz", &F::VLFHighHz, 0, kMaxFrequencyLimit},
+      {u"LFLowHz", &F::LFLowHz, 0, kMaxFrequencyLimit},
+      {u"LFHighHz", &F::LFHighHz, 0, kMaxFrequencyLimit},
+      {u"HFLowHz", &F::HFLowHz, 0, kMaxFrequencyLimit},
+      {u"HFHighHz", &F::HFHighHz, 0, kMaxFrequencyLimit},
+      {u"FrequencyCount", &F::FrequencyCount, 10, 10000},
       {u"WindowFunction", &F::WindowFunction, 0, 5},
   }};
   return table;
+}
+
+const SettingsProperty* find_settings_property(std::u16string_view name) noexcept {
+  for (const SettingsProperty& p : settings_properties())
+    if (p.name == name) return &p;
+  return nullptr;
+}
+
+bool Range::contains(double x) const noexcept {
+  // A range written in milliseconds and kept in seconds (0.001 / 1000) may differ from the
+  // typed value by a unit in the last place; that is not a refusal.
+  const double slack = 1e-12 * std::max(std::abs(min), std::abs(max));
+  return x >= min - slack && x <= max + slack;
+}
+
+bool is_band_edge(const SettingsProperty& p) noexcept {
+  static constexpr double F::*edges[] = {&F::VLFLowHz, &F::VLFHighHz, &F::LFLowHz, &F::LFHighHz, &F::HFLowHz, &F::HFHighHz};
+  const auto* member = std::get_if<double F::*>(&p.field);
+  return member && std::find(std::begin(edges), std::end(edges), *member) != std::end(edges);
+}
+
+Range band_edge_range(double maxFrequencyHz) noexcept {
+  if (!(maxFrequencyHz >= 0)) maxFrequencyHz = kMaxFrequencyLimit;  // NaN too
+  return {0, std::min(maxFrequencyHz, kMaxFrequencyLimit)};
+}
+
+Range accepted_range(const SettingsProperty& p, const SettingsFields& fields) noexcept {
+  return is_band_edge(p) ? band_edge_range(fields.MaxFrequencyHz) : Range{p.min, p.max};
+}
+
+std::string refusal(const SettingsProperty& p, double value, const SettingsFields& fields) {
+  const Range range = accepted_range(p, fields);
+  if (!range.contains(value)) {
+    std::string why = number_text(value) + " is outside the range " + number_text(range.min) + " to " +
+                      number_text(range.max);
+    if (is_band_edge(p)) why += " (a band edge lies within MaxFrequencyHz " + number_text(fields.MaxFrequencyHz) + ")";
+    return why;
+  }
+  if (!std::holds_alternative<double F::*>(p.field) && value != std::trunc(value)) return "must be a whole number";
+  return {};
+}
+
+std::span<const SettingsPair> settings_pairs() {
+  static constexpr SettingsPair pairs[] = {{&F::MinRR, &F::MaxRR},     {&F::MinFF, &F::MaxFF},   {&F::VLFLowHz, &F::VLFHighHz},
+                                           {&F::LFLowHz, &F::LFHighHz}, {&F::HFLowHz, &F::HFHighHz}};
+  return pairs;
+}
+
+void sort_pairs(SettingsFields& fields) noexcept {
+  for (const SettingsPair& pair : settings_pairs())
+    if (fields.*pair.high < fields.*pair.low) std::swap(fields.*pair.low, fields.*pair.high);
 }
 
 std::vector<std::u16string_view> reset_out_of_range(SettingsFields& fields) {
@@ -61,7 +124,7 @@ std::vector<std::u16string_view> reset_out_of_range(SettingsFields& fields) {
     std::visit(
         [&](auto member) {
           const double x = static_cast<double>(fields.*member);
-          if (x >= p.min && x <= p.max) return;
+          if (Range{p.min, p.max}.contains(x)) return;
           fields.*member = defaults.*member;
           reset.push_back(p.name);
         },

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 // HRV::Settings as named properties (IPersistPropertyBag): a host loads a settings file
 // through it and writes the settings next to the results.
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "hrv/core/settings.h"
 #include "hrv/core/settings_properties.h"
@@ -20,16 +23,6 @@ bool number_of(const VARIANT& v, double& out) {
   else if (v.vt == VT_R8) out = v.dblVal;
   else return false;
   return true;
-}
-
-std::u16string describe(double value, const SettingsProperty& p) {
-  auto text = [](double x) {
-    std::string s = std::to_string(x);
-    s.erase(s.find_last_not_of('0') + 1);
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s;
-  };
-  return utf8_to_utf16(text(value) + " is outside the range " + text(p.min) + " to " + text(p.max));
 }
 
 }  // namespace
@@ -58,6 +51,9 @@ HRESULT Settings::Load(IPropertyBag* bag, IErrorLog* log) {
       }
       VariantClear(&preset);
     }
+    // The values given, then each checked against the record they make: a band edge lies
+    // within the maximum frequency in force afterwards, given or not.
+    std::vector<std::pair<const SettingsProperty*, double>> given;
     for (const SettingsProperty& p : settings_properties()) {
       VARIANT value;
       VariantInit(&value);
@@ -68,41 +64,31 @@ HRESULT Settings::Load(IPropertyBag* bag, IErrorLog* log) {
       const bool numeric = present && number_of(value, x);
       VariantClear(&value);
       if (!present) continue;
-      if (!numeric) {
-        refuse(p, u"is not a number");
-        continue;
-      }
-      if (!(x >= p.min && x <= p.max)) {
-        refuse(p, describe(x, p));
-        continue;
+      if (numeric) given.emplace_back(&p, x);
+      else refuse(p, u"is not a number");
+    }
+    auto take = [&](const SettingsProperty& p, double x) {
+      if (const std::string why = refusal(p, x, next); !why.empty()) {
+        refused = true;
+        if (log) log->AddError(std::u16string(p.name).c_str(), utf8_to_utf16(why).c_str());
+        return;
       }
       std::visit(
           [&](auto member) {
             using T = std::remove_reference_t<decltype(next.*member)>;
-            if constexpr (std::is_same_v<T, double>) {
-              next.*member = x;
-            } else if (x != std::trunc(x)) {
-              refuse(p, u"must be a whole number");
-            } else if constexpr (std::is_same_v<T, bool>) {
-              next.*member = x != 0;
-            } else {
-              next.*member = static_cast<std::int32_t>(x);
-            }
+            if constexpr (std::is_same_v<T, bool>) next.*member = x != 0;
+            else next.*member = static_cast<T>(x);
           },
           p.field);
-    }
-    // Ranges that only make sense in order.
-    auto ordered = [&](double low, double high, const char16_t* name, const char16_t* why) {
-      if (low > high) {
-        refused = true;
-        if (log) log->AddError(name, why);
-      }
     };
-    ordered(next.MinRR, next.MaxRR, u"MinRR", u"must not exceed MaxRR");
-    ordered(next.MinFF, next.MaxFF, u"MinFF", u"must not exceed MaxFF");
-    ordered(next.VLFLowHz, next.VLFHighHz, u"VLFLowHz", u"must not exceed VLFHighHz");
-    ordered(next.LFLowHz, next.LFHighHz, u"LFLowHz", u"must not exceed LFHighHz");
-    ordered(next.HFLowHz, next.HFHighHz, u"HFLowHz", u"must not exceed HFHighHz");
+    for (const auto& [p, x] : given)
+      if (!is_band_edge(*p)) take(*p, x);
+    for (const SettingsProperty& p : settings_properties()) {
+      if (!is_band_edge(p)) continue;
+      const auto it = std::find_if(given.begin(), given.end(), [&](const auto& g) { return g.first == &p; });
+      take(p, it != given.end() ? it->second : next.*std::get<double SettingsFields::*>(p.field));
+    }
+    sort_pairs(next);  // a pair given high-low is stored low-high
     if (refused) return E_INVALIDARG;
     static_cast<SettingsFields&>(*this) = next;
     Dirty = true;

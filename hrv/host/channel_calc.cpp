@@ -35,9 +35,6 @@ constexpr ChannelParameter kParameters[] = {
     {5, 17, "Beat Complexity", "", 2.0, -2.0},
 };
 
-// The dialog offers these, in this order.
-constexpr std::int32_t kOffered[] = {0, 1, 2, 5};
-constexpr std::int32_t kPeriodChange = 1;
 
 // Guide lines and the band between them.
 constexpr std::uint32_t kLineFlags = 0x21122u;
@@ -249,33 +246,6 @@ HRESULT ChannelCalc::Initialise(const char16_t* expression, const char16_t* mess
 }
 
 HRESULT ChannelCalc::GetExpression(BSTR* expression) { return calculation_->GetExpression(expression); }
-
-// ---- Dialog ----
-
-Dialog::Dialog(ChannelCalc::Settings& settings) : settings_(settings), checked_(settings.GuideLines) {
-  for (std::int32_t type : kOffered) entries_.push_back({channel_parameter(type)->nameId, type});
-  for (std::size_t i = 0; i < entries_.size(); ++i)
-    if (entries_[i].parameter == settings.Parameter) selection_ = static_cast<int>(i);
-}
-
-bool Dialog::guide_lines_enabled() const noexcept { return settings_.Parameter != kPeriodChange; }
-
-void Dialog::select(int index) {
-  if (index < 0 || index >= static_cast<int>(entries_.size())) return;
-  selection_ = index;
-  store();
-}
-
-bool Dialog::ok() {
-  store();
-  return true;
-}
-
-void Dialog::store() {
-  if (selection_ >= 0) settings_.Parameter = entries_[static_cast<std::size_t>(selection_)].parameter;
-  settings_.GuideLines = checked_;
-  settings_.dirty = true;
-}
 
 // ---- Guide lines ----
 

@@ -16,6 +16,7 @@
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/application.h"
 #include "sdk/host/channel_calc.h"
+#include "sdk/host/dialogs.h"
 #include "sdk/host/computed_channels.h"
 #include "sdk/host/document_data.h"
 #include "sdk/hrv/result_codes.h"
@@ -38,7 +39,7 @@ const ChannelParameter* channel_parameter(std::int32_t type) noexcept;
 class ChannelCalc final : public ComObject<IChannelCalculation, IArithmeticCalculation> {
  public:
   // The calculation's settings, persisted by the host with the channel.
-  class Settings final : public ComObject<IPersistStreamInit> {
+  class Settings final : public ComObject<IPersistStreamInit, IDialogEditable> {
    public:
     static constexpr std::int32_t kVersion = 1;
 
@@ -55,6 +56,8 @@ class ChannelCalc final : public ComObject<IChannelCalculation, IArithmeticCalcu
     HRESULT Save(IByteStream* stream, VARIANT_BOOL clearDirty) override;
     HRESULT GetSizeMax(std::uint64_t* size) override;  // 12 bytes
     HRESULT InitNew() override;
+    // The "HRV Calculations" dialog on this object (calculations_dialog.h).
+    HRESULT CreateDialog(IExtensionDialog** dialog) override;
 
     // The Settings behind an object, or null when it is none.
     static Settings* from(IUnknown* object) noexcept;
@@ -93,45 +96,6 @@ class ChannelCalc final : public ComObject<IChannelCalculation, IArithmeticCalcu
   ComPtr<IArithmeticCalculation> calculation_;
   ComPtr<Settings> settings_ = make_com<Settings>();
   const ChannelParameter* parameter_ = nullptr;
-};
-
-// The "HRV Calculations" dialog as logic: the drop-down of the four offered parameters
-// (each carrying its type), the "Set Guide Lines" check box and when it is enabled.
-class Dialog {
- public:
-  struct Entry {
-    std::uint32_t textId;
-    std::int32_t parameter;
-  };
-  static constexpr std::uint32_t kParameterListId = 170;
-  static constexpr std::uint32_t kGuideLinesId = 171;
-  static constexpr std::uint32_t kHelpButtonId = 160;
-  static constexpr std::string_view kHelpFile = "HRVHelp";
-  static constexpr std::string_view kHelpTopic = "HRV_Calculations";
-
-  // Opens on `settings`: the entry of its Parameter selected (none when it is not offered),
-  // the check box from GuideLines.
-  explicit Dialog(ChannelCalc::Settings& settings);
-
-  const std::vector<Entry>& entries() const noexcept { return entries_; }
-  int selection() const noexcept { return selection_; }  // -1 for none
-  bool guide_lines_checked() const noexcept { return checked_; }
-  // Guide lines make no sense for a change of period, which has no box limits.
-  bool guide_lines_enabled() const noexcept;
-
-  void check_guide_lines(bool checked) noexcept { checked_ = checked; }
-  // The user picks entry `index`: the settings take its parameter and the check box.
-  void select(int index);
-  // OK: the settings take the selection and the check box. True: the dialog may close.
-  bool ok();
-
- private:
-  void store();
-
-  ChannelCalc::Settings& settings_;
-  std::vector<Entry> entries_;
-  int selection_ = -1;
-  bool checked_ = true;
 };
 
 // Sets the two guide lines of `channelIndex` at the classifier box limits for `settings`

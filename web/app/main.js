@@ -7,6 +7,7 @@ import { renderMenus } from './menus.js';
 import { Chart } from './chart.js';
 import { PlotPanel, ReportPanel } from './panels.js';
 import { showTable } from './table.js';
+import { renderDialogs } from './dialogs.js';
 
 const $ = (id) => document.getElementById(id);
 const app = { version: 0, state: null, panels: new Map(), charts: new Map(), table: null };
@@ -123,13 +124,22 @@ function channelMenu(state) {
   return {
     name: 'Channel',
     text: 'Channel',
-    items: kinds.map(([parameter, text]) => ({
-      path: `Channel|HRVCalculation${parameter}`,
-      text: `Add HRV Calculation: ${text}`,
-      enabled: !!doc,
-      checked: false,
-      action: () => post(`/api/documents/${doc.id}/calculation`, { parameter }).then(() => notify(`Added the HRV calculation of ${text.toLowerCase()}`, false)),
-    })),
+    items: [
+      ...kinds.map(([parameter, text]) => ({
+        path: `Channel|HRVCalculation${parameter}`,
+        text: `Add HRV Calculation: ${text}`,
+        enabled: !!doc,
+        checked: false,
+        action: () => post(`/api/documents/${doc.id}/calculation`, { parameter }).then(() => notify(`Added the HRV calculation of ${text.toLowerCase()}`, false)),
+      })),
+      {
+        path: 'Channel|HRVCalculationSettings',
+        text: 'HRV Calculation Settings...',
+        enabled: !!doc,
+        checked: false,
+        action: () => post(`/api/documents/${doc.id}/calculation_settings`),
+      },
+    ],
   };
 }
 
@@ -170,6 +180,7 @@ function render(state) {
   renderCharts(state);
   renderPanels(state);
   const doc = active();
+  renderDialogs($('dialogs'), state.dialogs, doc, notify);
   // The table belongs to the document it was made of.
   for (const table of document.querySelectorAll('section.table')) table.hidden = table.dataset.document !== String(doc?.id);
   // The table follows the analysis it was made of: a band dragged, a beat deleted.

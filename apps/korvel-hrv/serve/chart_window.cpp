@@ -98,7 +98,10 @@ const ChartWindow::Kept& ChartWindow::computed(std::int32_t index, std::int32_t 
   auto& channels = frame_.data().channels();
   Kept& kept = kept_[{index, record}];
   const std::int32_t length = frame_.data().document().record_length(record);
-  const std::string& expression = channels.expression(index);
+  // A stage depends on the stages before it: what is kept is valid while no expression of
+  // the document changed (the preview redefining its low-pass changes its envelope too).
+  std::string expression;
+  for (const std::int32_t other : channels.indexes()) expression += channels.expression(other) + '\n';
   if (kept.length == length && kept.expression == expression) return kept;
   std::vector<float> samples = channels.has_data(index, record) ? channels.samples(index, record) : std::vector<float>{};
   kept.length = length;
@@ -165,7 +168,8 @@ std::optional<nlohmann::json> ChartWindow::events(const ChartRequest& request, c
           draw->GetColour(0, event, &colour);
           draw->GetText(0, 0, 0, 0, 0, event, text.put());
         }
-        out.push_back({{"t", t}, {"colour", css_colour(colour)}, {"text", text.get() ? text.utf8() : std::string()}, {"on", on}});
+        out.push_back({{"t", t}, {"colour", css_colour(colour)}, {"text", text.get() ? text.utf8() : std::string()}, {"on", on},
+                       {"channel", index}});
       }
     }
   }

@@ -36,7 +36,7 @@ class ChartWindow {
   explicit ChartWindow(korvel::services::DocumentFrame& frame) : frame_(frame) {}
 
   // {from_s, to_s, duration_s, channels: [{id, name, unit, computed, min, max, guides}],
-  //  events: [{t, colour, text, on}], events_omitted}. Throws RequestError for a
+  //  events: [{t, colour, text, on, channel}], events_omitted}. Throws RequestError for a
   // window that is empty or too many columns.
   nlohmann::json window(const ChartRequest& request);
 
@@ -46,7 +46,7 @@ class ChartWindow {
 
   struct Kept {
     std::int32_t length = -1;
-    std::string expression;
+    std::string expression;   // of every computed channel of the document, when kept
     std::size_t block = 1;    // samples per kept value
     std::vector<float> low;   // the samples, or each block's minimum
     std::vector<float> high;  // empty, or each block's maximum

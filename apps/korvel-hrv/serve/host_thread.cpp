@@ -63,9 +63,13 @@ void HostThread::release_waiters() {
   changed_.notify_all();
 }
 
-void HostThread::run() {
+bool HostThread::run_until(const std::function<bool()>& done) {
   std::unique_lock lock(mutex_);
   for (;;) {
+    lock.unlock();
+    const bool finished = done();
+    lock.lock();
+    if (finished) return true;
     const auto ready = [&] { return stopping_ || !jobs_.empty() || (idle_due_ && Clock::now() >= *idle_due_); };
     if (idle_due_)
       wake_.wait_until(lock, *idle_due_, ready);
@@ -79,7 +83,7 @@ void HostThread::run() {
       lock.lock();
       continue;
     }
-    if (stopping_) return;
+    if (stopping_) return false;
     if (idle_due_ && Clock::now() >= *idle_due_ && idle_) {
       idle_due_.reset();
       auto idle = idle_;

@@ -40,6 +40,10 @@ class HostThread {
     return result.get();
   }
 
+  // Runs jobs and idle work, from a job on the host thread, until `done` holds or the thread
+  // is stopping (then false): a modal dialog keeps the host answering while it waits.
+  bool run_until(const std::function<bool()>& done);
+
   // The idle work; set once, before it is first due.
   void set_idle(Idle idle);
   // Has the idle work run at `when` (or sooner, if it was due sooner). Any thread.
@@ -55,7 +59,7 @@ class HostThread {
 
  private:
   void post(std::function<void()> job);
-  void run();
+  void run() { run_until([] { return false; }); }
 
   mutable std::mutex mutex_;
   std::condition_variable wake_;

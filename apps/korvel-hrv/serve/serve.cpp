@@ -35,6 +35,9 @@ int serve(const ServeOptions& options) {
       host.call([&] { workspace.reset(); });
     }
   } release{host, workspace};
+  host.call([&] {
+    workspace->dialogs().connect({[&](const std::function<bool()>& done) { return host.run_until(done); }, [&] { host.changed(); }});
+  });
   host.set_idle([&]() -> std::optional<HostThread::Clock::time_point> {
     if (!workspace) return std::nullopt;
     const auto next = workspace->play_due();

@@ -9,6 +9,8 @@
 #include <httplib.h>
 
 #include "apps/korvel-hrv/usage_error.h"
+#include "sdk/cpp/utf.h"
+#include "sdk/host/dialogs.h"
 
 namespace korvel_hrv {
 
@@ -161,8 +163,8 @@ void WebServer::routes() {
     return httplib::Server::HandlerResponse::Unhandled;
   });
 
-  // The pages: only files of web/app and web/engine, by plain name.
-  s.Get(R"(/(app|engine)/([A-Za-z0-9_-]+\.[a-z]+))", [this](const httplib::Request& req, httplib::Response& res) {
+  // The pages: only files of web/app, web/engine and web/help, by plain name.
+  s.Get(R"(/(app|engine|help)/([A-Za-z0-9_-]+\.[a-z]+))", [this](const httplib::Request& req, httplib::Response& res) {
     const std::filesystem::path file = web_root_ / req.matches[1].str() / req.matches[2].str();
     const auto type = kTypes.find(file.extension().string());
     std::ifstream in(file, std::ios::binary);
@@ -221,7 +223,7 @@ void WebServer::routes() {
       send_json(res, json::object());
     });
   });
-  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop|calculation))", [this](const httplib::Request& req, httplib::Response& res) {
+  s.Post(R"(/api/documents/(\d+)/(save|close|command|select|activate|stop|calculation|calculation_settings))", [this](const httplib::Request& req, httplib::Response& res) {
     answer(res, [&] {
       const json body = body_of(req);
       const int document = number_in(req, 1);
@@ -231,6 +233,8 @@ void WebServer::routes() {
         std::optional<std::filesystem::path> path;
         if (body.contains("path")) path = field<std::string>(body, "path");
         host_.call([&] { workspace_.save(document, path); });
+      } else if (action == "calculation_settings") {
+        host_.call([&] { workspace_.edit_calculation(document); });
       } else if (action == "calculation") {
         const int parameter = field<int>(body, "parameter");
         host_.call([&] { workspace_.add_calculation(document, parameter); });
@@ -251,6 +255,21 @@ void WebServer::routes() {
       }
       host_.changed();
       send_json(res, reply);
+    });
+  });
+  // A notification of a control of the dialog in front (dialog_service.h).
+  s.Post(R"(/api/dialogs/(\d+))", [this](const httplib::Request& req, httplib::Response& res) {
+    answer(res, [&] {
+      const json body = body_of(req);
+      const auto dialog = static_cast<std::size_t>(number_in(req, 1));
+      const int control = field<int>(body, "control");
+      const int code = field<int>(body, "code");
+      if (code < DialogTextChanged || code > DialogStepped) throw RequestError(400, "\"code\" is 1 to 6 (sdk/host/dialogs.h)");
+      const int value = body.contains("value") ? field<int>(body, "value") : 0;
+      const std::u16string text = utf8_to_utf16(body.contains("text") ? field<std::string>(body, "text") : std::string());
+      host_.call([&] { workspace_.dialogs().notify(dialog, {control, code, value, text.c_str()}); });
+      host_.changed();
+      send_json(res, json::object());
     });
   });
   s.Post(R"(/api/documents/(\d+)/views/(\d+)/(copy|print))", [this](const httplib::Request& req, httplib::Response& res) {

@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "korvel/io/load_recording.h"
+#include "korvel/services/channel_calculations.h"
 #include "korvel/services/commands.h"
+#include "sdk/cpp/memory_stream.h"
 #include "sdk/cpp/utf.h"
 #include "sdk/host/messages.h"
 
@@ -49,7 +51,9 @@ std::optional<std::string> html_fragment(const std::vector<std::uint8_t>& bytes)
 
 }  // namespace
 
-Workspace::Workspace(AnalyzeOptions defaults) : defaults_(std::move(defaults)) {}
+Workspace::Workspace(AnalyzeOptions defaults) : defaults_(std::move(defaults)) {
+  session_.session().offer(ComPtr<IUnknown>::retain(dialogs_->identity()));
+}
 
 Workspace::~Workspace() = default;
 
@@ -273,6 +277,29 @@ void Workspace::add_calculation(int document, int parameter) {
   session_.add_channel_calculation(parameter);
 }
 
+void Workspace::edit_calculation(int document) {
+  Open& open = activate_open(document);
+  const auto& calculated = open.frame->calculated_channels();
+  if (calculated.empty()) throw RequestError(409, "the document has no HRV calculation channel; add one from the Channel menu first");
+  const korvel::services::CalculatedChannel channel = calculated.back();
+  ComPtr<IPersistStreamInit> settings;
+  ComPtr<IDialogEditable> editable;
+  ComPtr<IExtensionDialog> dialog;
+  if (FAILED(channel.calculation->GetSettings(settings.put())) || !settings || !(editable = settings.query<IDialogEditable>()) ||
+      FAILED(editable->CreateDialog(dialog.put())) || !dialog)
+    throw RequestError(409, "this calculation has no settings dialog");
+  const auto before = korvel::services::channel_calculation_settings(*open.frame, channel.channel);
+  std::int32_t result = 0;
+  dialogs_->ShowModal(dialog.get(), &result);
+  if (result == 1) {
+    auto stream = make_com<MemoryStream>();
+    settings->Save(stream.get(), VARIANT_TRUE);
+    korvel::services::apply_channel_calculation(*open.frame, channel.channel, stream->bytes());
+  } else {
+    settings->Load(make_com<MemoryStream>(before).get());  // the dialog wrote into it as the user chose
+  }
+}
+
 void Workspace::start_macro() { session_.session().macros().start(); }
 
 void Workspace::stop_macro() {
@@ -416,7 +443,10 @@ nlohmann::json Workspace::state() {
   }
   nlohmann::json macro = {{"recording", session_.session().macros().recording()}, {"steps", nlohmann::json::array()}};
   for (const auto& step : macro_) macro["steps"].push_back(step.name);
-  nlohmann::json out = {{"documents", std::move(documents)}, {"menus", nlohmann::json::array()}, {"macro", std::move(macro)}};
+  nlohmann::json out = {{"documents", std::move(documents)},
+                        {"menus", nlohmann::json::array()},
+                        {"macro", std::move(macro)},
+                        {"dialogs", dialogs_->state()}};
   if (active) {
     session_.select(*active);
     out["menus"] = menu_json();

@@ -24,6 +24,7 @@
 #include "apps/korvel-hrv/commands.h"
 #include "apps/korvel-hrv/hrv_session.h"
 #include "apps/korvel-hrv/serve/chart_window.h"
+#include "apps/korvel-hrv/serve/dialog_service.h"
 #include "korvel/services/macros.h"
 #include "korvel/services/sampler.h"
 
@@ -45,8 +46,11 @@ class Workspace {
   explicit Workspace(AnalyzeOptions defaults);
   ~Workspace();
 
-  // The documents, their views and the menus of the active one (see README).
+  // The documents, their views, the menus of the active one and the open dialogs (see README).
   nlohmann::json state();
+
+  // The host's dialog service, which the extension's dialogs are shown through.
+  DialogService& dialogs() noexcept { return *dialogs_; }
 
   // A recording (WFDB header, EDF, MAT, CSV) or a saved document (.korvel), by the path
   // the user gave; the new document's id.
@@ -90,6 +94,9 @@ class Workspace {
   // Adds an HRV calculation channel of `parameter` (0 beat period, 1 its change, 2 beat
   // rate, 5 beat complexity) to the document, as the host's channel menu does.
   void add_calculation(int document, int parameter);
+  // Shows the "HRV Calculations" dialog of the document's last HRV calculation channel and,
+  // on OK, computes the channel with the settings chosen.
+  void edit_calculation(int document);
 
   // The host's macro recorder: the HRV macro messages sent while recording are kept; the
   // last macro recorded replays into a document or is saved as a macro file.
@@ -153,6 +160,7 @@ class Workspace {
 
   AnalyzeOptions defaults_;
   HrvSession session_;
+  ComPtr<DialogService> dialogs_ = make_com<DialogService>();
   std::map<int, Open> open_;
   std::size_t controls_seen_ = 0;
   std::size_t pages_seen_ = 0;

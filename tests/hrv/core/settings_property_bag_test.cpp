@@ -82,14 +82,13 @@ TEST(SettingsProperties, RefusesOutOfRangeValuesAndChangesNothing) {
   auto settings = make_com<HRV::Settings>();
   auto bag = make_com<Bag>();
   bag->set(u"LowPassHz", 5);        // the detector accepts 10 to 200 Hz
-  bag->set(u"MaxRR", 0.5);          // below MinRR 0.8
-  bag->set(u"FrequencyCount", 2.5); // not a whole number
+  bag->set(u"FrequencyCount", 12.5); // not a whole number
   bag->set(u"WindowSec", 2);        // fine on its own, but nothing is taken when anything is refused
   EXPECT_EQ(settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get()), E_INVALIDARG);
   EXPECT_EQ(settings->WindowSec, 5.0);
   EXPECT_EQ(settings->LowPassHz, 30.0);
   EXPECT_EQ(bag->errors, (std::vector<std::string>{"LowPassHz 5 is outside the range 10 to 200",
-                                                    "FrequencyCount must be a whole number", "MinRR must not exceed MaxRR"}));
+                                                    "FrequencyCount must be a whole number"}));
   // A text where a number belongs is refused too.
   auto other = make_com<Bag>();
   VARIANT text;
@@ -100,6 +99,41 @@ TEST(SettingsProperties, RefusesOutOfRangeValuesAndChangesNothing) {
   VariantClear(&text);
   EXPECT_EQ(settings->Load(static_cast<IPropertyBag*>(other.get()), other.get()), E_INVALIDARG);
   EXPECT_EQ(other->errors, std::vector<std::string>{"Preset is not a number"});
+}
+
+// Named values follow the settings dialog's rules: its ranges, pairs stored low-high, band
+// edges within the maximum frequency in force afterwards.
+TEST(SettingsProperties, FollowTheSettingsDialogsRules) {
+  struct Case {
+    std::vector<std::pair<std::u16string, double>> given;
+    std::string refused;  // empty: accepted
+  } cases[] = {
+      {{{u"FrequencyCount", 5}}, "FrequencyCount 5 is outside the range 10 to 10000"},
+      {{{u"FrequencyCount", 10}}, ""},
+      {{{u"MaxFrequencyHz", 2}, {u"HFHighHz", 2.5}}, "HFHighHz 2.5 is outside the range 0 to 2"},
+      {{{u"MaxFrequencyHz", 3}, {u"HFHighHz", 2.5}}, ""},
+      {{{u"MaxFrequencyHz", 0.3}}, "HFHighHz 0.45 is outside the range 0 to 0.3"},  // the default edge, not given
+      {{{u"MaxFrequencyHz", 10.5}}, "MaxFrequencyHz 10.5 is outside the range 0 to 10"},
+      {{{u"BinWidthSec", 0.0001}, {u"PRRThresholdSec", 0.000001}, {u"SDARRPeriodSec", 3600}}, ""},
+      {{{u"SDARRPeriodSec", 3601}}, "SDARRPeriodSec 3601 is outside the range 1 to 3600"},
+      {{{u"PRRThresholdSec", 1.5}}, "PRRThresholdSec 1.5 is outside the range 1e-06 to 1"},
+  };
+  for (const Case& c : cases) {
+    auto settings = make_com<HRV::Settings>();
+    auto bag = make_com<Bag>();
+    for (const auto& [name, x] : c.given) bag->set(name, x);
+    const HRESULT hr = settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get());
+    const std::string errors = bag->errors.empty() ? "" : bag->errors[0];
+    SCOPED_TRACE(utf16_to_utf8(c.given[0].first));
+    EXPECT_EQ(hr, c.refused.empty() ? S_OK : E_INVALIDARG) << errors;
+    EXPECT_EQ(errors.substr(0, c.refused.size()), c.refused);
+  }
+  auto settings = make_com<HRV::Settings>();
+  auto bag = make_com<Bag>();
+  bag->set(u"MinRR", 1.2), bag->set(u"MaxRR", 0.8), bag->set(u"LFLowHz", 0.2);  // LF high stays 0.15
+  ASSERT_EQ(settings->Load(static_cast<IPropertyBag*>(bag.get()), bag.get()), S_OK);
+  EXPECT_EQ(std::pair(settings->MinRR, settings->MaxRR), std::pair(0.8, 1.2));
+  EXPECT_EQ(std::pair(settings->LFLowHz, settings->LFHighHz), std::pair(0.15, 0.2));
 }
 
 }  // namespace

@@ -29,34 +29,6 @@ TEST(ChannelCalcSettings, StreamIsVersionParameterAndTwoSixteenBitBooleans) {
   EXPECT_FALSE(s->Interpolate);
 }
 
-TEST(ChannelCalcDialog, OffersFourParametersAndDisablesGuideLinesForAChangeOfPeriod) {
-  auto s = make_com<Settings>();
-  s->Parameter = 5, s->GuideLines = false;
-  HRV::Dialog dialog(*s);
-  std::vector<std::pair<std::uint32_t, std::int32_t>> entries;
-  for (const auto& e : dialog.entries()) entries.emplace_back(e.textId, e.parameter);
-  EXPECT_EQ(entries, (std::vector<std::pair<std::uint32_t, std::int32_t>>{{14, 0}, {15, 1}, {16, 2}, {17, 5}}));
-  EXPECT_EQ(dialog.selection(), 3);
-  EXPECT_FALSE(dialog.guide_lines_checked());
-  dialog.check_guide_lines(true);
-  dialog.select(1);  // Change in Beat Period
-  EXPECT_EQ(s->Parameter, 1);
-  EXPECT_TRUE(s->GuideLines);
-  EXPECT_FALSE(dialog.guide_lines_enabled());
-  dialog.select(2);  // Beat Rate
-  EXPECT_TRUE(dialog.guide_lines_enabled());
-  dialog.check_guide_lines(false);
-  EXPECT_TRUE(dialog.ok());
-  EXPECT_EQ(s->Parameter, 2);
-  EXPECT_FALSE(s->GuideLines);
-  // A parameter the dialog does not offer opens without a selection, and OK keeps it.
-  s->Parameter = 3;
-  HRV::Dialog other(*s);
-  EXPECT_EQ(other.selection(), -1);
-  EXPECT_TRUE(other.ok());
-  EXPECT_EQ(s->Parameter, 3);
-}
-
 class ChannelCalcTest : public document_test::DocumentTest {
  protected:
   void SetUp() override {

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "apps/korvel-hrv/hrv_session.h"
+#include "apps/korvel-hrv/output_set.h"
 #include "apps/korvel-hrv/outputs.h"
 #include "apps/korvel-hrv/synthetic_ecg.h"
 #include "korvel/signal/polarity.h"
@@ -172,17 +173,20 @@ void check_signal(const HrvSession& session, int signal) {
 
 // Writes every output of an analysis into `dir` (results.json, beats.csv, rr.txt, the
 // report and the views, channel_calc.csv when the document has that channel) and saves the
-// document to `document`; results.json's text.
-
+// document to `document`, which lies in `dir`, as one set (output_set.h); results.json's text.
 std::string write_outputs(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document) {
-  std::filesystem::create_directories(dir);
+  OutputSet set(dir);
+  const std::filesystem::path& staged = set.staging();
   const std::string results = session.results_json();
-  write_file_atomically(dir / "results.json", results);
-  write_file_atomically(dir / "beats.csv", session.beats_csv());
-  session.export_rr_intervals(dir / "rr.txt");
-  session.write_views(dir);
-  if (const auto calculation = session.channel_calculation_csv()) write_file_atomically(dir / "channel_calc.csv", *calculation);
-  session.save_document(document);
+  korvel::io::write_new_file(staged / "results.json", results);
+  korvel::io::write_new_file(staged / "beats.csv", session.beats_csv());
+  session.export_rr_intervals(set.staging_by_descriptor() / "rr.txt");
+  session.write_views(staged);
+  if (const auto calculation = session.channel_calculation_csv()) korvel::io::write_new_file(staged / "channel_calc.csv", *calculation);
+  session.save_document(staged / document.filename(), dir);
+  const std::string names[] = {"results.json", "beats.csv", "rr.txt", "markup", "views", "plots",
+                               "report.html", "index.html", "channel_calc.csv", document.filename().string()};
+  set.commit(names);
   return results;
 }
 

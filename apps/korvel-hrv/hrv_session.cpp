@@ -280,16 +280,11 @@ void HrvSession::sample(const korvel::io::Recording& recording, double blockSeco
 void HrvSession::export_rr_intervals(const std::filesystem::path& path) {
   for (const auto& type : korvel::ui::export_types(session_->application())) {
     if (type.description != "HRV RR Interval Text File") continue;
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    const HRESULT hr = korvel::ui::export_document(*frame_, type, temporary);
-    std::error_code ec;
-    if (FAILED(hr)) {
-      std::filesystem::remove(temporary, ec);
-      throw UsageError(path.string() + ": the RR interval export failed");
+    if (FAILED(korvel::ui::export_document(*frame_, type, path))) {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+      throw UsageError(path.filename().string() + ": the RR interval export failed");
     }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) throw UsageError(path.string() + ": cannot replace the file");
     return;
   }
   throw UsageError("the HRV extension offers no RR interval export");
@@ -468,16 +463,16 @@ void HrvSession::write_views(const std::filesystem::path& dir) {
     if (opened.empty() || !opened.back().view || opened.back().view->GetTitle(title.put()) != S_OK || !title.get())
       throw UsageError(std::string(path) + " opened a view without a title");
     const std::string heading = utf16_to_utf8(title.get());
-    write_file_atomically(dir / "markup" / (std::string(name) + ".txt"), plot.markup());
-    write_file_atomically(dir / "views" / (std::string(name) + ".json"), view_json(plot, heading));
-    write_file_atomically(dir / "plots" / (std::string(name) + ".html"), korvel::ui::plot_snapshot_page(plot, heading));
+    korvel::io::write_new_file(dir / "markup" / (std::string(name) + ".txt"), plot.markup());
+    korvel::io::write_new_file(dir / "views" / (std::string(name) + ".json"), view_json(plot, heading));
+    korvel::io::write_new_file(dir / "plots" / (std::string(name) + ".html"), korvel::ui::plot_snapshot_page(plot, heading));
     pages.push_back({"plots/" + std::string(name) + ".html", heading});
   }
   const std::size_t reports = ui_.pages->pages().size();
   if (!run_menu("HRV|Report") || ui_.pages->pages().size() == reports) throw UsageError("the report view showed no page");
   const std::string report = utf16_to_utf8(ui_.pages->pages().back()->html());
-  write_file_atomically(dir / "report.html", report);
-  write_file_atomically(dir / "index.html", index_page(report, pages));
+  korvel::io::write_new_file(dir / "report.html", report);
+  korvel::io::write_new_file(dir / "index.html", index_page(report, pages));
 }
 
 std::string HrvSession::results_json() const {
@@ -515,9 +510,9 @@ std::string HrvSession::beats_csv() const {
   return read_text(stream.get());
 }
 
-void HrvSession::save_document(const std::filesystem::path& path) const {
+void HrvSession::save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const {
   try {
-    korvel::docfile::save_document(*frame_, path);
+    korvel::docfile::save_document(*frame_, path, folder);
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }

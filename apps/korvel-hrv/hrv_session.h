@@ -119,7 +119,9 @@ class HrvSession {
   // both null for imported beats, which "input" ("signal" or "beats") tells apart.
   std::string results_json() const;
   std::string beats_csv() const;
-  void save_document(const std::filesystem::path& path) const;
+  // Saves the document to `path`, naming its recordings as a file in `folder` would (the
+  // folder it is moved into when written elsewhere first).
+  void save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const;
 
  private:
   IExtensionDocument* hrv_document() const;

@@ -211,6 +211,12 @@ int main(int argc, char** argv) {
   } catch (const korvel_hrv::CommandLineError& e) {
     std::fprintf(stderr, "korvel-hrv: %s\nRun with --help for more information.\n", e.what());
     return kCommandLineFailure;
+  } catch (const std::bad_alloc&) {
+    // Inputs are checked against their real size before anything is allocated for them;
+    // what is left is a machine without the memory for a recording this long.
+    std::fprintf(stderr, "korvel-hrv: out of memory: the input needs more memory than this machine can give; "
+                         "analyse a shorter stretch (--from/--to) or fewer signals\n");
+    return kFailure;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvel-hrv: %s\n", e.what());
     return kFailure;

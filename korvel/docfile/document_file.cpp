@@ -6,6 +6,7 @@
 #include <iterator>
 #include <system_error>
 
+#include "korvel/io/file_output.h"
 #include "korvel/services/channel_calculations.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
@@ -121,30 +122,18 @@ DocumentContents contents_of(const services::DocumentFrame& frame, const std::fi
   return c;
 }
 
-void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path) {
+void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path, std::filesystem::path folder) {
+  if (folder.empty()) folder = path.parent_path();
   std::vector<std::uint8_t> bytes;
   try {
-    bytes = encode_document(contents_of(frame, path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path()));
+    bytes = encode_document(contents_of(frame, folder.empty() ? std::filesystem::path(".") : folder));
   } catch (const HResultError& e) {
     throw DocumentFileError(std::string("the document cannot be saved: ") + e.what());
   }
-  std::filesystem::path temporary = path;
-  temporary += ".saving";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    if (!file) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw DocumentFileError("cannot write " + temporary.string());
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw DocumentFileError("cannot replace " + path.string() + " with the saved document");
+  try {
+    io::write_file_atomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  } catch (const std::runtime_error& e) {
+    throw DocumentFileError(e.what());
   }
   // Saved: a second save with clear_dirty tells each item so.
   frame.save_items(true);

@@ -27,8 +27,10 @@ DocumentContents contents_of(const services::DocumentFrame& frame, const std::fi
 
 // Writes `frame` to `path` through a temporary file beside it that then replaces `path`,
 // so that a failure leaves any earlier file whole; then tells the persisted items that
-// they are saved. Throws DocumentFileError.
-void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path);
+// they are saved. Recordings are named as from `folder` (by default the file's own), for a
+// file written elsewhere and then moved there. Throws DocumentFileError.
+void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path,
+                   std::filesystem::path folder = {});
 
 // Reads and checks the whole file, reads its recordings (relative paths are taken from the
 // file's folder; an absolute path where nothing is left, from the file of that name in the

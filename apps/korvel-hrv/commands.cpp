@@ -278,13 +278,15 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
           const std::optional<std::filesystem::path>& out) {
   HrvSession session;
   const auto [source, fitted] = open_prepared(session, recording, options, false);
+  const double step = stepSeconds > 0 ? stepSeconds : windowSeconds;
+  session.check_table_rows(windowSeconds, step);
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
     if (fitted) fit_box(session);
-    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, source,
+    csv = session.tabulet_csv(windowSeconds, step, source,
                               [&](double fraction) { progress.done(fraction); });
   }
   if (out)
@@ -352,7 +354,7 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   if (options.from || options.to) throw CommandLineError("sampling records the whole file: --from and --to do not apply");
   korvel::io::Recording data;
   try {
-    data = korvel::io::load_recording(recording);
+    data = korvel::io::load_recording(recording, load_options(options));
   } catch (const korvel::io::ImportError& e) {
     throw UsageError(e.what());
   }

@@ -209,11 +209,11 @@ namespace {
 // The position of `seconds` on the document's time axis: the record it falls in and the
 // nearest tick. Throws UsageError outside the recorded data.
 TickPosition position_of(const korvel::doc::Document& d, double seconds) {
-  for (std::int32_t r = d.record_count() - 1; r >= 0; --r) {
+  for (std::int32_t r = d.record_count() - 1; r >= 0 && std::isfinite(seconds); --r) {
     const double start = d.record_start(r);
     if (seconds + 1e-9 < start) continue;
     const double tick = std::round((seconds - start) / d.tick_interval(r));
-    if (tick > d.record_length(r)) break;
+    if (!(tick <= d.record_length(r))) break;  // checked as a double, before it becomes a tick
     return {static_cast<std::int32_t>(tick), r};
   }
   throw UsageError("time " + shortest_text(seconds) + " s lies outside the recording");
@@ -269,7 +269,9 @@ void HrvSession::sample(const korvel::io::Recording& recording, double blockSeco
   for (const auto& record : recording.records) total += record.length();
   for (const auto& record : recording.records) {
     korvel::services::SamplingOptions options;
-    options.block_ticks = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::round(blockSeconds / record.tick_interval_s)));
+    // Bounded as a double before it becomes a count of ticks: a block of 1e300 s is the record.
+    const double blockTicks = std::clamp(std::round(blockSeconds / record.tick_interval_s), 1.0, std::max(1.0, static_cast<double>(record.length())));
+    options.block_ticks = static_cast<std::int32_t>(blockTicks);
     options.on_block = [&](std::int64_t ticks) { done(static_cast<double>(before + static_cast<std::size_t>(ticks)) / static_cast<double>(total)); };
     const auto outcome = korvel::services::sample_record(*frame_, record, options);
     if (!outcome.started) throw UsageError("sampling was refused");
@@ -323,9 +325,22 @@ std::string csv_title(const std::string& name, const std::string& unit) {
 
 }  // namespace
 
+void HrvSession::check_table_rows(double windowSeconds, double stepSeconds) const {
+  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
+  const double total = duration_seconds();
+  // Rows are bounded before any is made: a tiny step over a long recording would otherwise
+  // take the memory of billions of rows.
+  constexpr int kMaxRows = 100000;
+  if (const double rows = std::floor((total - windowSeconds) / stepSeconds) + 1; rows > kMaxRows)
+    throw CommandLineError("--step " + shortest_text(stepSeconds) + " gives " + shortest_text(rows) + " rows over the " +
+                           shortest_text(std::round(total)) + " s of the recording; at most " + std::to_string(kMaxRows) +
+                           ": give a step of at least " +
+                           shortest_text(std::ceil((total - windowSeconds) / (kMaxRows - 1) * 1000) / 1000) + " s");
+}
+
 std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel,
                                     const std::function<void(double)>& done) {
-  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
+  check_table_rows(windowSeconds, stepSeconds);
   // The Tabulet's "Analysis Start" and "Analysis End" give the document's whole analysis
   // region on every row; the table's first two columns are each row's own window instead.
   const std::string kRegionKeys[] = {"AnalysisStart", "AnalysisEnd"};
@@ -335,14 +350,6 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, Ch
   const auto& d = frame_->data().document();
   const double total = duration_seconds();
   auto seconds_of = [&](TickPosition p) { return d.record_start(p.record) + p.tick * d.tick_interval(p.record); };
-  // Rows are bounded before any is made: a tiny step over a long recording would otherwise
-  // take the memory of billions of rows.
-  constexpr int kMaxRows = 100000;
-  if (const double rows = std::floor((total - windowSeconds) / stepSeconds) + 1; rows > kMaxRows)
-    throw CommandLineError("--step " + shortest_text(stepSeconds) + " gives " + shortest_text(rows) + " rows over the " +
-                           shortest_text(std::round(total)) + " s of the recording; at most " + std::to_string(kMaxRows) +
-                           ": give a step of at least " +
-                           shortest_text(std::ceil((total - windowSeconds) / (kMaxRows - 1) * 1000) / 1000) + " s");
   std::vector<std::pair<TickPosition, TickPosition>> windows;
   for (std::size_t k = 0;; ++k) {
     const double start = k * stepSeconds;  // not a running sum: no drift over many rows

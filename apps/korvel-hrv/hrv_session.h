@@ -79,6 +79,10 @@ class HrvSession {
   // `done` hears the fraction of the recording fed so far.
   void sample(const korvel::io::Recording& recording, double blockSeconds, const std::function<void(double)>& done);
 
+  // Refuses a table whose rows would be more than 100,000 (CommandLineError), before any
+  // work is done for it.
+  void check_table_rows(double windowSeconds, double stepSeconds) const;
+
   // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
   void export_rr_intervals(const std::filesystem::path& path);
   // The Tabulet functions over consecutive windows of `windowSeconds`, `stepSeconds` apart,

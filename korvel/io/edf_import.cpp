@@ -12,6 +12,7 @@
 
 #include "korvel/io/file_access.h"
 #include "korvel/io/multirate.h"
+#include "korvel/io/plausible_values.h"
 
 namespace korvel::io {
 namespace {
@@ -119,6 +120,8 @@ Recording read_edf(const std::filesystem::path& file) {
   Record record;
   record.tick_interval_s =
       static_cast<double>(header.datarecord_duration) / EDFLIB_TIME_DIMENSION / static_cast<double>(fastest);
+  check_sampling_rate(file, "the fastest signal's sampling rate (samples per data record / record duration)",
+                      1.0 / record.tick_interval_s);
   for (int i = 0; i < header.edfsignals; ++i) {
     const edf_param_struct& signal = header.signalparam[i];
     const auto per_record = static_cast<std::uint64_t>(signal.smp_in_datarecord);

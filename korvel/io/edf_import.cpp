@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "korvel/io/file_access.h"
+#include "korvel/io/edf_header_check.h"
 #include "korvel/io/multirate.h"
 #include "korvel/io/plausible_values.h"
 
@@ -91,6 +92,7 @@ Recording read_edf(const std::filesystem::path& file) {
     fail(file, "not an EDF or BDF file: " + std::to_string(file_size) + " bytes, shorter than the " +
                    std::to_string(kFixedHeaderBytes) + "-byte header");
   }
+  check_edf_header(file);
   const std::lock_guard lock(edflib_mutex);
   const OpenEdf edf(file);
   const edf_hdr_struct& header = edf.header();

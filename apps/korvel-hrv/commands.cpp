@@ -429,7 +429,7 @@ void reanalyse(HrvSession& session, const nlohmann::json& results, ChannelId cha
 int edit(const std::filesystem::path& document, const EditOptions& options) {
   check_edit(options);
   HrvSession session;
-  session.open_document(document);
+  session.open_document(document, options.reattach);
   // Edits select on the analysed channel: the recorded signal, or the imported beats.
   const nlohmann::json opened = nlohmann::json::parse(session.results_json());
   const auto& signal = opened["signal"];

@@ -89,9 +89,9 @@ void HrvSession::open_recording(const std::filesystem::path& path, const korvel:
   }
 }
 
-void HrvSession::open_document(const std::filesystem::path& path) {
+void HrvSession::open_document(const std::filesystem::path& path, bool reattach) {
   try {
-    frame_ = &korvel::docfile::load_document(*session_, path);
+    frame_ = &korvel::docfile::load_document(*session_, path, {}, reattach);
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }

@@ -40,7 +40,8 @@ class HrvSession {
 
   // Opens a recording file or a saved document. Throws UsageError naming what is wrong.
   void open_recording(const std::filesystem::path& path, const korvel::io::LoadOptions& options = {});
-  void open_document(const std::filesystem::path& path);
+  // `reattach`: open it although its recording changed since it was saved.
+  void open_document(const std::filesystem::path& path, bool reattach = false);
   // Opens a document over samples the caller holds (the Python module's arrays). It refers
   // to no file until refer_to names one.
   void open_samples(korvel::io::Recording recording);

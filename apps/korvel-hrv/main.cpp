@@ -191,6 +191,8 @@ int main(int argc, char** argv) {
   edit->add_option("--settings", editOptions.settings, "JSON file of settings by name (or a results.json)");
   edit->add_option("--preset", editOptions.preset, "species preset")->check(check_preset);
   edit->add_flag("--json", editOptions.json, "print results.json instead of the summary");
+  edit->add_flag("--reattach", editOptions.reattach,
+                 "open the document although its recording changed since it was saved, applying its edits to the new data");
 
   korvel_hrv::ServeOptions serveOptions;
   std::vector<std::string> serveFiles;

@@ -1,10 +1,15 @@
 // SPDX-License-Identifier: MIT
 #include "korvel/docfile/document_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <system_error>
+
+#include <boost/crc.hpp>
 
 #include "korvel/io/file_output.h"
 #include "korvel/services/channel_calculations.h"
@@ -46,6 +51,45 @@ std::filesystem::path reference_from(const std::filesystem::path& folder, const 
   const std::filesystem::path relative = path.lexically_relative(std::filesystem::absolute(folder).lexically_normal());
   if (relative.empty() || *relative.begin() == "..") return path;
   return relative;
+}
+
+RecordingFingerprint fingerprint_of(const std::filesystem::path& file) {
+  struct stat st{};
+  RecordingFingerprint f;
+  if (::stat(file.c_str(), &st) != 0) return f;
+  f.size = static_cast<std::uint64_t>(st.st_size);
+  f.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  std::ifstream in(file, std::ios::binary);
+  std::vector<char> head(64 * 1024);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  boost::crc_32_type crc;
+  crc.process_bytes(head.data(), static_cast<std::size_t>(in.gcount()));
+  f.header_crc = crc.checksum();
+  return f;
+}
+
+std::string time_text(std::int64_t ns) {
+  const std::time_t seconds = static_cast<std::time_t>(ns / 1000000000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+  return text;
+}
+
+// Refuses a recording that is no longer the file the document was saved with, unless the
+// user asked to re-attach it.
+void check_unchanged(const std::string& name, const std::filesystem::path& file, const RecordingFingerprint& saved) {
+  if (saved == RecordingFingerprint{}) return;  // not known when saved
+  const RecordingFingerprint now = fingerprint_of(file);
+  if (now == saved) return;
+  std::string what = now.size != saved.size ? "its size is " + std::to_string(now.size) + " bytes, was " + std::to_string(saved.size)
+                     : now.header_crc != saved.header_crc ? "its header differs"
+                                                          : "it was modified at " + time_text(now.modified_ns) + ", saved with the one of " +
+                                                                time_text(saved.modified_ns);
+  throw DocumentFileError(name + "the recording " + file.string() + " has changed since the document was saved (" + what +
+                          "): the document's beats and edits belong to the old data. Open it with --reattach to analyse the "
+                          "new data with the document's settings and edits, or analyse the recording anew");
 }
 
 // Defines the channels as extensions do, through the interfaces: each gets a host
@@ -103,6 +147,7 @@ services::DocumentFrame& open_recordings(services::Session& session, const std::
 DocumentContents contents_of(const services::DocumentFrame& frame, const std::filesystem::path& folder) {
   DocumentContents c;
   for (services::RecordingSource s : frame.sources()) {
+    c.fingerprints.push_back(fingerprint_of(s.path));
     s.path = reference_from(folder, s.path);
     c.recordings.push_back(std::move(s));
   }
@@ -140,7 +185,7 @@ void save_document(const services::DocumentFrame& frame, const std::filesystem::
 }
 
 services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,
-                                       const services::FrameOptions& options) {
+                                       const services::FrameOptions& options, bool reattach) {
   const std::string name = path.string() + ": ";
   DocumentContents contents;
   try {
@@ -165,6 +210,8 @@ services::DocumentFrame& load_document(services::Session& session, const std::fi
 
   const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
   for (services::RecordingSource& s : contents.recordings) s.path = resolve(s.path, folder);
+  if (!reattach)
+    for (std::size_t i = 0; i < contents.fingerprints.size(); ++i) check_unchanged(name, contents.recordings[i].path, contents.fingerprints[i]);
   io::Recording recording;
   try {
     recording = read_joined(contents.recordings);

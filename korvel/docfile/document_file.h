@@ -36,8 +36,10 @@ void save_document(const services::DocumentFrame& frame, const std::filesystem::
 // file's folder; an absolute path where nothing is left, from the file of that name in the
 // folder, if there is one), defines its computed channels, opens the document with its persisted
 // items loaded, and gives the channels their extension calculations. Throws
-// DocumentFileError saying why, after which nothing is open and the file is as it was.
+// DocumentFileError saying why, after which nothing is open and the file is as it was. A
+// recording that changed since the document was saved (its fingerprint) is refused unless
+// `reattach`: the user asks to analyse the new data with the document's settings and edits.
 services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,
-                                       const services::FrameOptions& options = {});
+                                       const services::FrameOptions& options = {}, bool reattach = false);
 
 }  // namespace korvel::docfile

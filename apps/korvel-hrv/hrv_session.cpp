@@ -90,11 +90,17 @@ void HrvSession::open_recording(const std::filesystem::path& path, const korvel:
 }
 
 void HrvSession::open_document(const std::filesystem::path& path, bool reattach) {
+  const auto& boxes = session_->application().message_boxes().shown();
+  const std::size_t before = boxes.size();
   try {
     frame_ = &korvel::docfile::load_document(*session_, path, {}, reattach);
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }
+  // What the extension told the user while the document loaded: stored settings it put back
+  // to their defaults, for one.
+  for (std::size_t i = before; i < boxes.size(); ++i)
+    std::fprintf(stderr, "korvel-hrv: warning: %s: %s\n", path.string().c_str(), boxes[i].text.c_str());
 }
 
 void HrvSession::open_samples(korvel::io::Recording recording) {

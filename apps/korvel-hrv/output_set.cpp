@@ -31,10 +31,9 @@ OutputSet::OutputSet(std::filesystem::path target) : target_(std::move(target)) 
   std::filesystem::create_directories(target_, ec);
   if (ec || !std::filesystem::is_directory(target_))
     throw std::runtime_error(target_.string() + ": cannot create the output folder" + (ec ? " (" + ec.message() + ")" : ""));
-  // Beside the target, on its file system, so that moving a file in is a rename.
-  std::filesystem::path parent = std::filesystem::absolute(target_).lexically_normal();
-  if (!parent.has_filename()) parent = parent.parent_path();
-  std::string pattern = (parent.parent_path() / ("." + parent.filename().string() + ".writing-XXXXXX")).string();
+  // Inside the target, on its file system, so that moving a file in is a rename, and
+  // needing no more permission than the target itself.
+  std::string pattern = (target_ / ".writing-XXXXXX").string();
   if (!::mkdtemp(pattern.data())) throw failure(pattern, "cannot create the folder the outputs are written in", errno);
   staging_ = pattern;
   staging_fd_ = ::open(staging_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

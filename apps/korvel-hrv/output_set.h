@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-// The files of one analysis as a set: written into a fresh private folder beside the
-// output folder and moved into place only when every one of them was written, so that the
-// output folder holds either the whole old set or the whole new one.
+// The files of one analysis as a set: written into a fresh private folder in the output
+// folder and moved into place only when every one of them was written, so that the output
+// folder holds either the whole old set or the whole new one.
 #pragma once
 
 #include <filesystem>
@@ -12,7 +12,7 @@ namespace korvel_hrv {
 
 class OutputSet {
  public:
-  // Creates `target` when needed and the staging folder beside it. Throws
+  // Creates `target` when needed and the staging folder in it. Throws
   // std::runtime_error naming the folder.
   explicit OutputSet(std::filesystem::path target);
   // Removes the staging folder with whatever it still holds (a failed set, or the old one).

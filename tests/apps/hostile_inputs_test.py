@@ -59,16 +59,17 @@ def check(group, name, args, status, message, good=None):
         failures.append(f"{label}: the output folder changed")
 
 
-def document_with_settings_value(document, value_300, new):
-    """The document with the settings double that holds 300.0 replaced, section checksum fixed."""
+def document_with_settings_value(document, packed, new):
+    """The document with the stored setting whose bytes are `packed` replaced by `new`, the
+    section's checksum made right again."""
     data = bytearray(open(document, "rb").read())
     at = 16
     for _ in range(struct.unpack_from("<I", data, 12)[0]):
         tag, length, _ = struct.unpack_from("<4sII", data, at)
         payload = at + 12
         if tag == b"ITEM":
-            i = data.index(struct.pack("<d", value_300), payload, payload + length)
-            data[i:i + 8] = struct.pack("<d", new)
+            i = data.index(packed, payload, payload + length)
+            data[i:i + len(new)] = new
             struct.pack_into("<I", data, at + 8, zlib.crc32(bytes(data[payload:payload + length])))
         at = payload + length
     return bytes(data)
@@ -96,17 +97,21 @@ subprocess.run([TOOL, "synthesize", path("rec", "ecg.hea"), "--minutes", "1"], c
 ecg = path("rec", "ecg.hea")
 good = path("good")
 subprocess.run([TOOL, "analyze", ecg, "--out", good], check=True, capture_output=True)
-write("a.json", json.dumps({"SDARRPeriodSec": 300}))
+write("a.json", json.dumps({"SDARRPeriodSec": 300, "FrequencyCount": 4321, "MaxRR": 1.234567}))
 subprocess.run([TOOL, "analyze", ecg, "--settings", path("a.json"), "--out", path("sdarr")], check=True, capture_output=True)
+shutil.copy(path("sdarr", "document.korvel"), path("sdarr", "good.korvel"))
 
 # 1. Crashes.
 write("deep.json", "[" * 100000 + "]" * 100000)
 check("crash", "settings nested 100,000 deep", ["analyze", ecg, "--settings", path("deep.json"), "--out", good], {1, 2}, "nest", good)
 
 # 2. Hangs and loaded values outside their ranges.
-for value in (1e-300, -5.0, float("nan"), 1e300):
-    doc = write("sdarr/document.korvel", document_with_settings_value(path("sdarr", "document.korvel"), 300.0, value))
-    check("loaded settings", f"SDARR period {value}", ["edit", doc, "reanalyze"], {0}, "SDARRPeriodSec")
+for name, old, new in (("SDARRPeriodSec", 300.0, 1e-300), ("SDARRPeriodSec", 300.0, -5.0), ("SDARRPeriodSec", 300.0, float("nan")),
+                       ("FrequencyCount", 4321, 2147483647), ("MaxRR", 1.234567, -1.0)):
+    fmt = "<i" if isinstance(old, int) else "<d"
+    doc = write("sdarr/document.korvel", document_with_settings_value(path("sdarr", "document.korvel"), struct.pack(fmt, old), struct.pack(fmt, new)))
+    check("loaded settings", f"{name} {new}", ["edit", doc, "reanalyze"], {0}, name)
+    write("sdarr/document.korvel", open(path("sdarr", "good.korvel"), "rb").read())
 
 # 3. Memory without bound from small inputs.
 multirate = wfdb("multi", "multi 1001 250 900", ["16 200 16 0 0 0 0 fast"] + ["16 200 16 0 0 0 0 slow"] * 1000,

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // A document file of a real analysis (a short synthetic ECG) with the stored bytes of one of
-// its extension items (settings, beat edits, ...) replaced by the input, opened as the tool
+// its extension items (settings, beat edits, ...) changed by the input, opened as the tool
 // opens a document, analysed again and its results exported. A refusal with a message is
 // fine; a crash, a sanitizer report, an allocation past libFuzzer's limit or a hang past its
 // -timeout is a finding.
@@ -49,8 +49,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Fixture& f = fixture();
   if (size == 0) return 0;
   korvel::docfile::DocumentContents contents = f.contents;
+  // The rest of the input is laid over the item's stored bytes (XOR), longer inputs append:
+  // an empty overlay is the document as saved, so small inputs are small damages.
   auto& item = contents.items[data[0] % contents.items.size()];
-  item.bytes.assign(data + 1, data + size);
+  for (std::size_t i = 1; i < size; ++i) {
+    if (i - 1 < item.bytes.size())
+      item.bytes[i - 1] ^= data[i];
+    else
+      item.bytes.push_back(data[i]);
+  }
   const auto bytes = korvel::docfile::encode_document(contents);
   const auto path = f.folder / "fuzzed.korvel";
   std::ofstream(path, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -46,7 +46,8 @@ OutputSet::~OutputSet() {
 }
 
 std::filesystem::path OutputSet::staging_by_descriptor() const {
-  if (staging_fd_ < 0) return staging_;
+  std::error_code ec;
+  if (staging_fd_ < 0 || !std::filesystem::is_directory("/proc/self/fd", ec)) return staging_;
   return "/proc/self/fd/" + std::to_string(staging_fd_);
 }
 

@@ -289,10 +289,10 @@ std::vector<std::uint8_t> encode_document(const DocumentContents& contents) {
   w.put(kDocumentFileVersion);
   const std::pair<std::uint32_t, std::vector<std::uint8_t>> sections[] = {
       {kRecordings, recordings_payload(contents)},
+      {kFingerprints, fingerprints_payload(contents)},
       {kChannels, channels_payload(contents)},
       {kCalculations, calculations_payload(contents)},
-      {kItems, items_payload(contents)},
-      {kFingerprints, fingerprints_payload(contents)}};
+      {kItems, items_payload(contents)}};
   const bool fingerprinted = !contents.fingerprints.empty();
   w.put(static_cast<std::uint32_t>(std::size(sections) - (fingerprinted ? 0 : 1)));
   for (const auto& [t, payload] : sections) {

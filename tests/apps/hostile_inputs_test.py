@@ -126,7 +126,7 @@ if os.path.exists(path("fine")):
     size = sum(os.path.getsize(os.path.join(r, f)) for r, _, fs in os.walk(path("fine")) for f in fs)
     if size > 20 << 20:
         failures.append(f"memory: 1 us histogram bins wrote {size} bytes")
-check("memory", "table --step 1e-6", ["table", ecg, "--window", "30", "--step", "1e-6"], {2}, "--step")
+check("memory", "table --step 1e-6", ["table", ecg, "--window", "30", "--step", "1e-6"], {2}, "--step 1e-06 gives")
 check("memory", "compare-beats --window 1e308", ["compare-beats", path("good", "beats.csv"), path("good", "beats.csv"), "--window", "1e308"], {2}, "--window")
 bomb = zlib.compress(b"\0" * (64 << 20), 9)
 element = struct.pack("<II", 15, len(bomb)) + bomb

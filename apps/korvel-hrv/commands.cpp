@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include "apps/korvel-hrv/hrv_session.h"
+#include "apps/korvel-hrv/output_set.h"
 #include "apps/korvel-hrv/outputs.h"
 #include "apps/korvel-hrv/synthetic_ecg.h"
 #include "korvel/signal/polarity.h"
@@ -172,17 +173,20 @@ void check_signal(const HrvSession& session, int signal) {
 
 // Writes every output of an analysis into `dir` (results.json, beats.csv, rr.txt, the
 // report and the views, channel_calc.csv when the document has that channel) and saves the
-// document to `document`; results.json's text.
-
+// document to `document`, which lies in `dir`, as one set (output_set.h); results.json's text.
 std::string write_outputs(HrvSession& session, const std::filesystem::path& dir, const std::filesystem::path& document) {
-  std::filesystem::create_directories(dir);
+  OutputSet set(dir);
+  const std::filesystem::path& staged = set.staging();
   const std::string results = session.results_json();
-  write_file_atomically(dir / "results.json", results);
-  write_file_atomically(dir / "beats.csv", session.beats_csv());
-  session.export_rr_intervals(dir / "rr.txt");
-  session.write_views(dir);
-  if (const auto calculation = session.channel_calculation_csv()) write_file_atomically(dir / "channel_calc.csv", *calculation);
-  session.save_document(document);
+  korvel::io::write_new_file(staged / "results.json", results);
+  korvel::io::write_new_file(staged / "beats.csv", session.beats_csv());
+  session.export_rr_intervals(set.staging_by_descriptor() / "rr.txt");
+  session.write_views(staged);
+  if (const auto calculation = session.channel_calculation_csv()) korvel::io::write_new_file(staged / "channel_calc.csv", *calculation);
+  session.save_document(staged / document.filename(), dir);
+  const std::string names[] = {"results.json", "beats.csv", "rr.txt", "markup", "views", "plots",
+                               "report.html", "index.html", "channel_calc.csv", document.filename().string()};
+  set.commit(names);
   return results;
 }
 
@@ -274,13 +278,15 @@ int table(const std::filesystem::path& recording, double windowSeconds, double s
           const std::optional<std::filesystem::path>& out) {
   HrvSession session;
   const auto [source, fitted] = open_prepared(session, recording, options, false);
+  const double step = stepSeconds > 0 ? stepSeconds : windowSeconds;
+  session.check_table_rows(windowSeconds, step);
   std::string csv;
   {
     Progress progress("tabulating " + recording.filename().string());
     // The functions analyse each window with the document's detector, which Analyze sets up.
     session.run_macro("HRV_Analyze");
     if (fitted) fit_box(session);
-    csv = session.tabulet_csv(windowSeconds, stepSeconds > 0 ? stepSeconds : windowSeconds, source,
+    csv = session.tabulet_csv(windowSeconds, step, source,
                               [&](double fraction) { progress.done(fraction); });
   }
   if (out)
@@ -348,7 +354,7 @@ int sample(const std::filesystem::path& recording, double blockSeconds, const An
   if (options.from || options.to) throw CommandLineError("sampling records the whole file: --from and --to do not apply");
   korvel::io::Recording data;
   try {
-    data = korvel::io::load_recording(recording);
+    data = korvel::io::load_recording(recording, load_options(options));
   } catch (const korvel::io::ImportError& e) {
     throw UsageError(e.what());
   }
@@ -423,7 +429,7 @@ void reanalyse(HrvSession& session, const nlohmann::json& results, ChannelId cha
 int edit(const std::filesystem::path& document, const EditOptions& options) {
   check_edit(options);
   HrvSession session;
-  session.open_document(document);
+  session.open_document(document, options.reattach);
   // Edits select on the analysed channel: the recorded signal, or the imported beats.
   const nlohmann::json opened = nlohmann::json::parse(session.results_json());
   const auto& signal = opened["signal"];

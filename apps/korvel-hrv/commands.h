@@ -94,6 +94,7 @@ struct EditOptions {
   std::optional<std::filesystem::path> settings;  // as analyze takes them; the analysis is redone
   std::optional<std::string> preset;
   bool json = false;
+  bool reattach = false;  // open it although its recording changed since it was saved
 };
 // Applies new settings, then one edit or a macro, to a saved document; saves it and
 // rewrites every output of the analysis beside it. CommandLineError for an edit written

@@ -89,12 +89,18 @@ void HrvSession::open_recording(const std::filesystem::path& path, const korvel:
   }
 }
 
-void HrvSession::open_document(const std::filesystem::path& path) {
+void HrvSession::open_document(const std::filesystem::path& path, bool reattach) {
+  const auto& boxes = session_->application().message_boxes().shown();
+  const std::size_t before = boxes.size();
   try {
-    frame_ = &korvel::docfile::load_document(*session_, path);
+    frame_ = &korvel::docfile::load_document(*session_, path, {}, reattach);
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }
+  // What the extension told the user while the document loaded: stored settings it put back
+  // to their defaults, for one.
+  for (std::size_t i = before; i < boxes.size(); ++i)
+    std::fprintf(stderr, "korvel-hrv: warning: %s: %s\n", path.string().c_str(), boxes[i].text.c_str());
 }
 
 void HrvSession::open_samples(korvel::io::Recording recording) {
@@ -209,11 +215,11 @@ namespace {
 // The position of `seconds` on the document's time axis: the record it falls in and the
 // nearest tick. Throws UsageError outside the recorded data.
 TickPosition position_of(const korvel::doc::Document& d, double seconds) {
-  for (std::int32_t r = d.record_count() - 1; r >= 0; --r) {
+  for (std::int32_t r = d.record_count() - 1; r >= 0 && std::isfinite(seconds); --r) {
     const double start = d.record_start(r);
     if (seconds + 1e-9 < start) continue;
     const double tick = std::round((seconds - start) / d.tick_interval(r));
-    if (tick > d.record_length(r)) break;
+    if (!(tick <= d.record_length(r))) break;  // checked as a double, before it becomes a tick
     return {static_cast<std::int32_t>(tick), r};
   }
   throw UsageError("time " + shortest_text(seconds) + " s lies outside the recording");
@@ -269,7 +275,9 @@ void HrvSession::sample(const korvel::io::Recording& recording, double blockSeco
   for (const auto& record : recording.records) total += record.length();
   for (const auto& record : recording.records) {
     korvel::services::SamplingOptions options;
-    options.block_ticks = std::max<std::int32_t>(1, static_cast<std::int32_t>(std::round(blockSeconds / record.tick_interval_s)));
+    // Bounded as a double before it becomes a count of ticks: a block of 1e300 s is the record.
+    const double blockTicks = std::clamp(std::round(blockSeconds / record.tick_interval_s), 1.0, std::max(1.0, static_cast<double>(record.length())));
+    options.block_ticks = static_cast<std::int32_t>(blockTicks);
     options.on_block = [&](std::int64_t ticks) { done(static_cast<double>(before + static_cast<std::size_t>(ticks)) / static_cast<double>(total)); };
     const auto outcome = korvel::services::sample_record(*frame_, record, options);
     if (!outcome.started) throw UsageError("sampling was refused");
@@ -280,16 +288,11 @@ void HrvSession::sample(const korvel::io::Recording& recording, double blockSeco
 void HrvSession::export_rr_intervals(const std::filesystem::path& path) {
   for (const auto& type : korvel::ui::export_types(session_->application())) {
     if (type.description != "HRV RR Interval Text File") continue;
-    std::filesystem::path temporary = path;
-    temporary += ".tmp";
-    const HRESULT hr = korvel::ui::export_document(*frame_, type, temporary);
-    std::error_code ec;
-    if (FAILED(hr)) {
-      std::filesystem::remove(temporary, ec);
-      throw UsageError(path.string() + ": the RR interval export failed");
+    if (FAILED(korvel::ui::export_document(*frame_, type, path))) {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+      throw UsageError(path.filename().string() + ": the RR interval export failed");
     }
-    std::filesystem::rename(temporary, path, ec);
-    if (ec) throw UsageError(path.string() + ": cannot replace the file");
     return;
   }
   throw UsageError("the HRV extension offers no RR interval export");
@@ -328,9 +331,22 @@ std::string csv_title(const std::string& name, const std::string& unit) {
 
 }  // namespace
 
+void HrvSession::check_table_rows(double windowSeconds, double stepSeconds) const {
+  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
+  const double total = duration_seconds();
+  // Rows are bounded before any is made: a tiny step over a long recording would otherwise
+  // take the memory of billions of rows.
+  constexpr int kMaxRows = 100000;
+  if (const double rows = std::floor((total - windowSeconds) / stepSeconds) + 1; rows > kMaxRows)
+    throw CommandLineError("--step " + shortest_text(stepSeconds) + " gives " + shortest_text(rows) + " rows over the " +
+                           shortest_text(std::round(total)) + " s of the recording; at most " + std::to_string(kMaxRows) +
+                           ": give a step of at least " +
+                           shortest_text(std::ceil((total - windowSeconds) / (kMaxRows - 1) * 1000) / 1000) + " s");
+}
+
 std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, ChannelId channel,
                                     const std::function<void(double)>& done) {
-  if (!(windowSeconds > 0) || !(stepSeconds > 0)) throw CommandLineError("--window and --step must be positive");
+  check_table_rows(windowSeconds, stepSeconds);
   // The Tabulet's "Analysis Start" and "Analysis End" give the document's whole analysis
   // region on every row; the table's first two columns are each row's own window instead.
   const std::string kRegionKeys[] = {"AnalysisStart", "AnalysisEnd"};
@@ -340,14 +356,6 @@ std::string HrvSession::tabulet_csv(double windowSeconds, double stepSeconds, Ch
   const auto& d = frame_->data().document();
   const double total = duration_seconds();
   auto seconds_of = [&](TickPosition p) { return d.record_start(p.record) + p.tick * d.tick_interval(p.record); };
-  // Rows are bounded before any is made: a tiny step over a long recording would otherwise
-  // take the memory of billions of rows.
-  constexpr int kMaxRows = 100000;
-  if (const double rows = std::floor((total - windowSeconds) / stepSeconds) + 1; rows > kMaxRows)
-    throw CommandLineError("--step " + shortest_text(stepSeconds) + " gives " + shortest_text(rows) + " rows over the " +
-                           shortest_text(std::round(total)) + " s of the recording; at most " + std::to_string(kMaxRows) +
-                           ": give a step of at least " +
-                           shortest_text(std::ceil((total - windowSeconds) / (kMaxRows - 1) * 1000) / 1000) + " s");
   std::vector<std::pair<TickPosition, TickPosition>> windows;
   for (std::size_t k = 0;; ++k) {
     const double start = k * stepSeconds;  // not a running sum: no drift over many rows
@@ -468,16 +476,16 @@ void HrvSession::write_views(const std::filesystem::path& dir) {
     if (opened.empty() || !opened.back().view || opened.back().view->GetTitle(title.put()) != S_OK || !title.get())
       throw UsageError(std::string(path) + " opened a view without a title");
     const std::string heading = utf16_to_utf8(title.get());
-    write_file_atomically(dir / "markup" / (std::string(name) + ".txt"), plot.markup());
-    write_file_atomically(dir / "views" / (std::string(name) + ".json"), view_json(plot, heading));
-    write_file_atomically(dir / "plots" / (std::string(name) + ".html"), korvel::ui::plot_snapshot_page(plot, heading));
+    korvel::io::write_new_file(dir / "markup" / (std::string(name) + ".txt"), plot.markup());
+    korvel::io::write_new_file(dir / "views" / (std::string(name) + ".json"), view_json(plot, heading));
+    korvel::io::write_new_file(dir / "plots" / (std::string(name) + ".html"), korvel::ui::plot_snapshot_page(plot, heading));
     pages.push_back({"plots/" + std::string(name) + ".html", heading});
   }
   const std::size_t reports = ui_.pages->pages().size();
   if (!run_menu("HRV|Report") || ui_.pages->pages().size() == reports) throw UsageError("the report view showed no page");
   const std::string report = utf16_to_utf8(ui_.pages->pages().back()->html());
-  write_file_atomically(dir / "report.html", report);
-  write_file_atomically(dir / "index.html", index_page(report, pages));
+  korvel::io::write_new_file(dir / "report.html", report);
+  korvel::io::write_new_file(dir / "index.html", index_page(report, pages));
 }
 
 std::string HrvSession::results_json() const {
@@ -515,9 +523,9 @@ std::string HrvSession::beats_csv() const {
   return read_text(stream.get());
 }
 
-void HrvSession::save_document(const std::filesystem::path& path) const {
+void HrvSession::save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const {
   try {
-    korvel::docfile::save_document(*frame_, path);
+    korvel::docfile::save_document(*frame_, path, folder);
   } catch (const std::exception& e) {
     throw UsageError(e.what());
   }

@@ -40,7 +40,8 @@ class HrvSession {
 
   // Opens a recording file or a saved document. Throws UsageError naming what is wrong.
   void open_recording(const std::filesystem::path& path, const korvel::io::LoadOptions& options = {});
-  void open_document(const std::filesystem::path& path);
+  // `reattach`: open it although its recording changed since it was saved.
+  void open_document(const std::filesystem::path& path, bool reattach = false);
   // Opens a document over samples the caller holds (the Python module's arrays). It refers
   // to no file until refer_to names one.
   void open_samples(korvel::io::Recording recording);
@@ -78,6 +79,10 @@ class HrvSession {
   // Feeds `recording` into the open document in blocks of `blockSeconds`, as if sampled.
   // `done` hears the fraction of the recording fed so far.
   void sample(const korvel::io::Recording& recording, double blockSeconds, const std::function<void(double)>& done);
+
+  // Refuses a table whose rows would be more than 100,000 (CommandLineError), before any
+  // work is done for it.
+  void check_table_rows(double windowSeconds, double stepSeconds) const;
 
   // The RR intervals as the extension's "HRV RR Interval Text File" export writes them.
   void export_rr_intervals(const std::filesystem::path& path);
@@ -119,7 +124,9 @@ class HrvSession {
   // both null for imported beats, which "input" ("signal" or "beats") tells apart.
   std::string results_json() const;
   std::string beats_csv() const;
-  void save_document(const std::filesystem::path& path) const;
+  // Saves the document to `path`, naming its recordings as a file in `folder` would (the
+  // folder it is moved into when written elsewhere first).
+  void save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const;
 
  private:
   IExtensionDocument* hrv_document() const;

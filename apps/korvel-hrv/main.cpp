@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -12,6 +13,7 @@
 #include "apps/korvel-hrv/batch.h"
 #include "apps/korvel-hrv/beat_comparison.h"
 #include "apps/korvel-hrv/commands.h"
+#include "korvel/io/plausible_values.h"
 #include "apps/korvel-hrv/hrv_session.h"
 #include "apps/korvel-hrv/serve/serve.h"
 #include "apps/korvel-hrv/usage_error.h"
@@ -49,6 +51,41 @@ std::string check_preset(const std::string& name) {
   }
 }
 
+// The number a command-line value is, when the whole of it is one.
+std::optional<double> number_of(const std::string& text) {
+  try {
+    std::size_t used = 0;
+    const double value = std::stod(text, &used);
+    if (used == text.size()) return value;
+  } catch (const std::exception&) {
+  }
+  return std::nullopt;
+}
+
+// A number from `low` to `high`, NaN refused: the checks every numeric option goes through
+// before any is converted to ticks, rows or blocks.
+CLI::Validator number_between(double low, double high) {
+  char range[64];
+  std::snprintf(range, sizeof range, "%g to %g", low, high);
+  return CLI::Validator(
+      [low, high, text = std::string(range)](std::string& value) -> std::string {
+        const auto number = number_of(value);
+        if (!number) return value + " is not a number";
+        if (!(*number >= low && *number <= high)) return value + " is outside " + text;
+        return {};
+      },
+      std::string("NUMBER ") + range);
+}
+
+// --rate HZ: a plausible sampling rate, so that 0, -5 and nan are each answered for what
+// they are.
+std::string check_rate(const std::string& text) {
+  const auto hz = number_of(text);
+  if (!hz) return text + " is not a number of hertz";
+  const std::string problem = korvel::io::sampling_rate_problem(*hz);
+  return problem.empty() ? std::string() : problem;
+}
+
 // The options analyze, demo and sample share.
 void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool range) {
   command->add_option("--signal", o.signal, "signal (channel) to analyse, from 0")->capture_default_str();
@@ -57,14 +94,14 @@ void add_analysis_options(CLI::App* command, korvel_hrv::AnalyzeOptions& o, bool
   command->add_option("--settings", o.settings, "JSON file of settings by name (or a results.json)");
   command->add_option("--out", o.out, "output folder")->capture_default_str();
   command->add_flag("--json", o.json, "print results.json instead of the summary");
-  command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column");
+  command->add_option("--rate", o.csvRateHz, "sampling rate in Hz for delimited text without a time column")->check(check_rate);
   command->add_option("--polarity", o.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
   command->add_option("--box", o.box, "classifier box: auto (fitted to the recording's beats) or preset (the default)")
       ->check(CLI::IsMember({"auto", "preset"}));
   if (range) {
-    command->add_option("--from", o.from, "start of the range to analyse, seconds");
-    command->add_option("--to", o.to, "end of the range to analyse, seconds");
+    command->add_option("--from", o.from, "start of the range to analyse, seconds")->check(number_between(0, 1e9));
+    command->add_option("--to", o.to, "end of the range to analyse, seconds")->check(number_between(0, 1e9));
   }
 }
 
@@ -94,13 +131,15 @@ int main(int argc, char** argv) {
   std::optional<std::string> tableOut;
   auto* table = app.add_subcommand("table", "Evaluate every HRV Tabulet function over consecutive windows");
   table->add_option("RECORDING", recording, "recording to tabulate")->required();
-  table->add_option("--window", tableWindow, "window length in seconds")->required()->check(CLI::PositiveNumber);
-  table->add_option("--step", tableStep, "distance between window starts in seconds (default: the window)");
+  table->add_option("--window", tableWindow, "window length in seconds")->required()->check(number_between(1e-3, 1e9));
+  // Any positive step; the rows it gives are counted against their limit before any work.
+  table->add_option("--step", tableStep, "distance between window starts in seconds (default: the window)")
+      ->check(number_between(1e-300, 1e9));
   table->add_option("--out", tableOut, "CSV file to write (default: standard output)");
   table->add_option("--signal", tableOptions.signal, "signal (channel) to analyse, from 0")->capture_default_str();
   table->add_option("--preset", tableOptions.preset, "species preset")->check(check_preset);
   table->add_option("--settings", tableOptions.settings, "JSON file of settings by name");
-  table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column");
+  table->add_option("--rate", tableOptions.csvRateHz, "sampling rate in Hz for delimited text without a time column")->check(check_rate);
   table->add_option("--polarity", tableOptions.polarity, "deflection that carries the beat: auto (default), positive or negative")
       ->check(CLI::IsMember({"auto", "positive", "negative"}));
   table->add_option("--box", tableOptions.box, "classifier box: auto (fitted to the recording's beats) or preset (the default)")
@@ -118,7 +157,7 @@ int main(int argc, char** argv) {
   double block = 1.0;
   auto* sample = app.add_subcommand("sample", "Record a file as if sampled live, analysing while sampling");
   sample->add_option("RECORDING", recording, "recording to feed in blocks")->required();
-  sample->add_option("--block", block, "block length in seconds")->capture_default_str()->check(CLI::PositiveNumber);
+  sample->add_option("--block", block, "block length in seconds, 0.001 to 3600")->capture_default_str()->check(number_between(0.001, 3600));
   add_analysis_options(sample, sampleOptions, false);
 
   std::string synthHeader, synthSpecies = "human";
@@ -128,7 +167,7 @@ int main(int argc, char** argv) {
   synth->add_option("HEADER", synthHeader, "the record's .hea file to write (the .dat goes beside it)")->required();
   synth->add_option("--species", synthSpecies, "human, dog, rabbit, rat or mouse")->capture_default_str();
   synth->add_option("--minutes", synthMinutes, "length in minutes")->capture_default_str();
-  synth->add_option("--rate", synthRate, "sampling rate in Hz (default: the species' own)");
+  synth->add_option("--rate", synthRate, "sampling rate in Hz, 50 to 20000 (default: the species' own)")->check(number_between(50, 20000));
   synth->add_option("--seed", synthSeed, "seed")->capture_default_str();
 
   korvel_hrv::EditOptions editOptions;
@@ -153,6 +192,8 @@ int main(int argc, char** argv) {
   edit->add_option("--settings", editOptions.settings, "JSON file of settings by name (or a results.json)");
   edit->add_option("--preset", editOptions.preset, "species preset")->check(check_preset);
   edit->add_flag("--json", editOptions.json, "print results.json instead of the summary");
+  edit->add_flag("--reattach", editOptions.reattach,
+                 "open the document although its recording changed since it was saved, applying its edits to the new data");
 
   korvel_hrv::ServeOptions serveOptions;
   std::vector<std::string> serveFiles;
@@ -162,7 +203,7 @@ int main(int argc, char** argv) {
   serve->add_flag("--live", serveOptions.live, "play the recording into a new document, analysing while sampling");
   serve->add_option("--speed", serveOptions.speed, "with --live: times the recording's own rate")
       ->capture_default_str()
-      ->check(CLI::Range(0.001, 10000.0));
+      ->check(number_between(0.001, 10000));
   serve->add_option("--signal", serveOptions.analysis.signal, "signal (channel) to analyse, from 0")->capture_default_str();
   serve->add_option("--preset", serveOptions.analysis.preset, "species preset");
   serve->add_option("--settings", serveOptions.analysis.settings, "JSON file of settings by name")->check(CLI::ExistingFile);
@@ -173,7 +214,7 @@ int main(int argc, char** argv) {
       ->required()->check(CLI::ExistingFile);
   batch->add_option("--out", batchOut, "output folder: one folder per recording, cohort.csv, failures.csv")->required();
   batch->add_option("--jobs", jobs, "recordings analysed at a time (default: the number of processors)")
-      ->check(CLI::PositiveNumber);
+      ->check(number_between(1, 1024));
 
   std::string test, reference;
   double window = 0.15;
@@ -183,7 +224,7 @@ int main(int argc, char** argv) {
   // A beat matches within a fraction of a heartbeat; a wider window would pair beats with
   // their neighbours, and an absurd one every beat with every other, in memory.
   compare->add_option("--window", window, "matching window in seconds, above 0 and at most 1")
-      ->check(CLI::Range(1e-6, 1.0))
+      ->check(number_between(1e-6, 1))
       ->capture_default_str();
 
   // The one place where failures become exit statuses.
@@ -211,6 +252,12 @@ int main(int argc, char** argv) {
   } catch (const korvel_hrv::CommandLineError& e) {
     std::fprintf(stderr, "korvel-hrv: %s\nRun with --help for more information.\n", e.what());
     return kCommandLineFailure;
+  } catch (const std::bad_alloc&) {
+    // Inputs are checked against their real size before anything is allocated for them;
+    // what is left is a machine without the memory for a recording this long.
+    std::fprintf(stderr, "korvel-hrv: out of memory: the input needs more memory than this machine can give; "
+                         "analyse a shorter stretch (--from/--to) or fewer signals\n");
+    return kFailure;
   } catch (const std::exception& e) {
     std::fprintf(stderr, "korvel-hrv: %s\n", e.what());
     return kFailure;

@@ -23,27 +23,6 @@ std::string read_text_file(const std::filesystem::path& path) {
   return text.str();
 }
 
-void write_file_atomically(const std::filesystem::path& path, const std::string& contents) {
-  std::filesystem::path temporary = path;
-  temporary += ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw std::runtime_error(path.string() + ": cannot write the file");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) {
-    std::filesystem::remove(temporary, ec);
-    throw std::runtime_error(path.string() + ": cannot replace the file");
-  }
-}
-
 std::string shortest_text(double value) {
   char buffer[32];
   const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, value);

@@ -10,14 +10,14 @@
 #include <string>
 #include <thread>
 
+#include "korvel/io/file_output.h"
+
 namespace korvel_hrv {
 
 // The whole file as bytes; empty when it cannot be read.
 std::string read_text_file(const std::filesystem::path& path);
 
-// Writes `contents` to a temporary file beside `path` and renames it over `path`.
-// Throws std::runtime_error naming the file.
-void write_file_atomically(const std::filesystem::path& path, const std::string& contents);
+using korvel::io::write_file_atomically;
 
 // The shortest text that reads back as `value` ("0.1", "1805.5555555555557", "1e-07").
 std::string shortest_text(double value);

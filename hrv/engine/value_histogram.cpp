@@ -33,12 +33,19 @@ void ValueHistogram::clear(double width) noexcept {
 
 void ValueHistogram::build(std::span<const double> values, double width) {
   if (!(width > 0.0) || values.empty()) return;
+  const double limit = kMinBins + kBinsPerValue * static_cast<double>(values.size());
   std::optional<std::int32_t> lo, hi;
-  for (double v : values) {
-    const auto k = bin_index(v, width);
-    if (!k) continue;
-    lo = lo ? std::min(*lo, *k) : *k;
-    hi = hi ? std::max(*hi, *k) : *k;
+  for (;;) {
+    lo = hi = std::nullopt;
+    for (double v : values) {
+      const auto k = bin_index(v, width);
+      if (!k) continue;
+      lo = lo ? std::min(*lo, *k) : *k;
+      hi = hi ? std::max(*hi, *k) : *k;
+    }
+    const double bins = lo ? static_cast<double>(*hi) - *lo + 1 : 0;
+    if (bins <= limit) break;
+    width *= std::ceil(bins / limit);  // a bin more or less at the edges: a second round at most
   }
   clear(width);
   if (!lo) return;
@@ -48,10 +55,33 @@ void ValueHistogram::build(std::span<const double> values, double width) {
     if (const auto k = bin_index(v, width)) counts[static_cast<std::size_t>(*k - firstBin)] += 1.0;
 }
 
+void ValueHistogram::coarsen(std::int64_t factor) {
+  if (factor <= 1) return;
+  auto merged = [factor](std::int64_t k) { return k >= 0 ? k / factor : -((-k + factor - 1) / factor); };
+  const std::int64_t first = merged(firstBin);
+  std::vector<double> wider;
+  if (!counts.empty()) wider.assign(static_cast<std::size_t>(merged(firstBin + static_cast<std::int64_t>(counts.size()) - 1) - first + 1), 0.0);
+  for (std::size_t i = 0; i < counts.size(); ++i) wider[static_cast<std::size_t>(merged(firstBin + static_cast<std::int64_t>(i)) - first)] += counts[i];
+  counts = std::move(wider);
+  firstBin = static_cast<std::int32_t>(first);
+  binWidth *= static_cast<double>(factor);
+}
+
 bool ValueHistogram::insert(double value) {
   if (!(binWidth > 0.0)) return false;
-  const auto k = bin_index(value, binWidth);
+  auto k = bin_index(value, binWidth);
   if (!k) return false;
+  if (!counts.empty()) {
+    const double bins = static_cast<double>(std::max<std::int64_t>(*k, firstBin + static_cast<std::int64_t>(counts.size()) - 1)) -
+                        std::min<std::int64_t>(*k, firstBin) + 1;
+    // Only growth past the floor pays for the count, so the update stays constant-time.
+    const double limit = bins > static_cast<double>(counts.size()) && bins > kMinBins ? kMinBins + kBinsPerValue * (total() + 1) : bins;
+    if (bins > limit) {
+      coarsen(static_cast<std::int64_t>(std::ceil(bins / limit)));
+      k = bin_index(value, binWidth);
+      if (!k) return false;
+    }
+  }
   if (counts.empty()) {
     firstBin = *k;
     counts.assign(1, 1.0);

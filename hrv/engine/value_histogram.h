@@ -2,6 +2,10 @@
 // A histogram of RR or delta-RR values with a fixed bin width. Bin k holds the values v with
 // k·width <= v < (k+1)·width, k = floor(v / width), v on an edge to within 1e-9 of a bin
 // counted on it; only the bins from the smallest to the largest value seen are stored.
+// The bins are at most kMinBins + kBinsPerValue per value counted (the allocation rule of
+// ARCHITECTURE.md): where the width asked would need more, the width becomes the smallest
+// whole multiple of it that keeps within that, so a 1 us bin over a 60 s range costs what
+// the beats cost, not 60 million bins.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +15,9 @@
 namespace HRV {
 
 struct ValueHistogram {
-  double binWidth = 0.0;        // s; 0 means there is no histogram
+  static constexpr double kMinBins = 4096, kBinsPerValue = 16;
+
+  double binWidth = 0.0;        // s, the width asked or a whole multiple of it; 0: no histogram
   std::int32_t firstBin = 0;    // bin index of counts[0]
   std::vector<double> counts;   // one count per bin from firstBin upward
 
@@ -26,6 +32,9 @@ struct ValueHistogram {
   // Adds one value with the current width, growing the stored range at either end. false
   // (nothing changed) when the width is not positive or the bin index does not fit 32 bits.
   bool insert(double value);
+
+  // Merges every `factor` neighbouring bins of the asked grid into one (factor >= 1).
+  void coarsen(std::int64_t factor);
 
   // Total count over all bins.
   double total() const noexcept;

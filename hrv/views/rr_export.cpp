@@ -4,6 +4,7 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -88,6 +89,8 @@ HRESULT RRIntervalSaveClassObject::Save(IUnknown* document, IUnknown*, const cha
       std::ofstream out(file, std::ios::binary | std::ios::trunc);
       out << rr_interval_text(rr);
       out.close();
+      // A full device or a vanished folder is a failed export, never a short file.
+      if (!out) throw std::runtime_error(file.filename().string() + ": the RR intervals could not be written");
       return rr.empty() ? S_FALSE : S_OK;
     } catch (const std::exception& failure) {
       // No partial file is left behind for the user to mistake for an export.

@@ -26,6 +26,7 @@ constexpr std::uint32_t kRecordings = tag("RECS");
 constexpr std::uint32_t kChannels = tag("CHAN");
 constexpr std::uint32_t kCalculations = tag("CALC");
 constexpr std::uint32_t kItems = tag("ITEM");
+constexpr std::uint32_t kFingerprints = tag("FPRT");
 
 std::string tag_text(std::uint32_t t) {
   std::string s;
@@ -148,10 +149,24 @@ std::vector<std::uint8_t> recordings_payload(const DocumentContents& c) {
   Writer w;
   w.put(static_cast<std::uint32_t>(c.recordings.size()));
   for (const auto& r : c.recordings) {
-    w.put_string(r.path.generic_string());
+    // Always UTF-8 here; the exact bytes of a path that is not go to FPRT.
+    w.put_string(utf16_to_utf8(utf8_to_utf16(r.path.generic_string())));
     w.put(r.options.sampling_rate_hz);
     w.put_string(r.options.mat_variable);
     w.put(static_cast<std::uint8_t>(r.options.verify_checksums ? 1 : 0));
+  }
+  return std::move(w.bytes);
+}
+
+std::vector<std::uint8_t> fingerprints_payload(const DocumentContents& c) {
+  Writer w;
+  w.put(static_cast<std::uint32_t>(c.fingerprints.size()));
+  for (std::size_t i = 0; i < c.fingerprints.size(); ++i) {
+    const std::string path = c.recordings.at(i).path.generic_string();
+    w.put_bytes(std::span(reinterpret_cast<const std::uint8_t*>(path.data()), path.size()));
+    w.put(c.fingerprints[i].size);
+    w.put(c.fingerprints[i].modified_ns);
+    w.put(c.fingerprints[i].header_crc);
   }
   return std::move(w.bytes);
 }
@@ -202,6 +217,22 @@ void read_recordings(Reader& in, DocumentContents& out) {
     r.options.mat_variable = in.get_string("a recording's MAT variable");
     r.options.verify_checksums = in.get_bool("a recording's checksum flag");
     out.recordings.push_back(std::move(r));
+  }
+  in.expect_end();
+}
+
+void read_fingerprints(Reader& in, DocumentContents& out, std::vector<std::string>& paths) {
+  const auto n = in.get_count(4 + 8 + 8 + 4, "the fingerprint count");
+  for (std::uint32_t i = 0; i < n; ++i) {
+    const auto path = in.get_bytes("a recording's path bytes");
+    if (path.empty() || std::find(path.begin(), path.end(), 0) != path.end())
+      in.fail("recording " + std::to_string(i + 1) + " has an empty path or one with a zero byte");
+    RecordingFingerprint f;
+    f.size = in.get<std::uint64_t>("a recording's size");
+    f.modified_ns = in.get<std::int64_t>("a recording's modification time");
+    f.header_crc = in.get<std::uint32_t>("a recording's header checksum");
+    out.fingerprints.push_back(f);
+    paths.emplace_back(path.begin(), path.end());
   }
   in.expect_end();
 }
@@ -258,11 +289,14 @@ std::vector<std::uint8_t> encode_document(const DocumentContents& contents) {
   w.put(kDocumentFileVersion);
   const std::pair<std::uint32_t, std::vector<std::uint8_t>> sections[] = {
       {kRecordings, recordings_payload(contents)},
+      {kFingerprints, fingerprints_payload(contents)},
       {kChannels, channels_payload(contents)},
       {kCalculations, calculations_payload(contents)},
       {kItems, items_payload(contents)}};
-  w.put(static_cast<std::uint32_t>(std::size(sections)));
+  const bool fingerprinted = !contents.fingerprints.empty();
+  w.put(static_cast<std::uint32_t>(std::size(sections) - (fingerprinted ? 0 : 1)));
   for (const auto& [t, payload] : sections) {
+    if (t == kFingerprints && !fingerprinted) continue;
     w.put(t);
     w.put(static_cast<std::uint32_t>(payload.size()));
     w.put(crc32(payload));
@@ -282,7 +316,9 @@ DocumentContents decode_document(std::span<const std::uint8_t> bytes) {
   const auto count = file.get_count(kSectionHeader, "the section count");
 
   DocumentContents out;
-  std::map<std::uint32_t, bool> seen = {{kRecordings, false}, {kChannels, false}, {kCalculations, false}, {kItems, false}};
+  std::map<std::uint32_t, bool> seen = {{kRecordings, false}, {kChannels, false}, {kCalculations, false}, {kItems, false},
+                                        {kFingerprints, false}};
+  std::vector<std::string> paths;
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::size_t header_at = file.offset();
     const auto t = file.get<std::uint32_t>("a section's tag");
@@ -300,10 +336,17 @@ DocumentContents decode_document(std::span<const std::uint8_t> bytes) {
     if (t == kRecordings) read_recordings(in, out);
     else if (t == kChannels) read_channels(in, out);
     else if (t == kCalculations) read_calculations(in, out);
+    else if (t == kFingerprints) read_fingerprints(in, out, paths);
     else read_items(in, out);
   }
   for (const auto& [t, present] : seen)
-    if (!present) throw DocumentFileError("the document file lacks its section '" + tag_text(t) + "'");
+    if (!present && t != kFingerprints) throw DocumentFileError("the document file lacks its section '" + tag_text(t) + "'");
+  if (seen[kFingerprints]) {
+    if (out.fingerprints.size() != out.recordings.size())
+      throw DocumentFileError("section 'FPRT' has " + std::to_string(out.fingerprints.size()) + " fingerprints for " +
+                              std::to_string(out.recordings.size()) + " recordings");
+    for (std::size_t i = 0; i < paths.size(); ++i) out.recordings[i].path = paths[i];
+  }
   file.expect_end();
   for (const CalculationDefinition& c : out.calculations)
     if (std::none_of(out.channels.begin(), out.channels.end(), [&](const ChannelDefinition& d) { return d.name == c.channel; }))

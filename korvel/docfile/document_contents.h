@@ -44,8 +44,20 @@ struct CalculationDefinition {
   std::vector<std::uint8_t> settings;
 };
 
+// What a recording file was when the document was saved, so that one replaced since is not
+// analysed with the old beats and edits: its size, modification time and a checksum of its
+// first 64 KiB (a WFDB record's header whole). All zero where the file could not be read.
+struct RecordingFingerprint {
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;
+  std::uint32_t header_crc = 0;
+  friend bool operator==(const RecordingFingerprint&, const RecordingFingerprint&) = default;
+};
+
 struct DocumentContents {
   std::vector<services::RecordingSource> recordings;
+  // One per recording; none in a file written before they were kept.
+  std::vector<RecordingFingerprint> fingerprints;
   std::vector<ChannelDefinition> channels;  // in the order they are created
   std::vector<CalculationDefinition> calculations;
   std::vector<services::SavedItem> items;
@@ -63,7 +75,10 @@ inline constexpr std::uint32_t kDocumentFileVersion = 1;
 std::vector<std::uint8_t> encode_document(const DocumentContents& contents);
 // Checks everything (magic, version, every length and checksum, UTF-8 of every string,
 // every section exactly once, no trailing bytes) and throws DocumentFileError at the first
-// fault. A calculation must name a channel of the CHAN section.
+// fault. A calculation must name a channel of the CHAN section. The section of recording
+// fingerprints (FPRT) is optional; where present it also holds each recording's path as
+// bytes, so that a path that is not UTF-8 (which RECS keeps with replacement characters)
+// comes back as it was.
 DocumentContents decode_document(std::span<const std::uint8_t> bytes);
 
 }  // namespace korvel::docfile

@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "korvel/docfile/document_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
+#include <boost/crc.hpp>
+
+#include "korvel/io/file_output.h"
 #include "korvel/services/channel_calculations.h"
 #include "sdk/cpp/hresult_error.h"
 #include "sdk/cpp/utf.h"
@@ -45,6 +51,45 @@ std::filesystem::path reference_from(const std::filesystem::path& folder, const 
   const std::filesystem::path relative = path.lexically_relative(std::filesystem::absolute(folder).lexically_normal());
   if (relative.empty() || *relative.begin() == "..") return path;
   return relative;
+}
+
+RecordingFingerprint fingerprint_of(const std::filesystem::path& file) {
+  struct stat st{};
+  RecordingFingerprint f;
+  if (::stat(file.c_str(), &st) != 0) return f;
+  f.size = static_cast<std::uint64_t>(st.st_size);
+  f.modified_ns = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  std::ifstream in(file, std::ios::binary);
+  std::vector<char> head(64 * 1024);
+  in.read(head.data(), static_cast<std::streamsize>(head.size()));
+  boost::crc_32_type crc;
+  crc.process_bytes(head.data(), static_cast<std::size_t>(in.gcount()));
+  f.header_crc = crc.checksum();
+  return f;
+}
+
+std::string time_text(std::int64_t ns) {
+  const std::time_t seconds = static_cast<std::time_t>(ns / 1000000000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &utc);
+  return text;
+}
+
+// Refuses a recording that is no longer the file the document was saved with, unless the
+// user asked to re-attach it.
+void check_unchanged(const std::string& name, const std::filesystem::path& file, const RecordingFingerprint& saved) {
+  if (saved == RecordingFingerprint{}) return;  // not known when saved
+  const RecordingFingerprint now = fingerprint_of(file);
+  if (now == saved || now == RecordingFingerprint{}) return;  // unreadable: its importer says why
+  std::string what = now.size != saved.size ? "its size is " + std::to_string(now.size) + " bytes, was " + std::to_string(saved.size)
+                     : now.header_crc != saved.header_crc ? "its header differs"
+                                                          : "it was modified at " + time_text(now.modified_ns) + ", saved with the one of " +
+                                                                time_text(saved.modified_ns);
+  throw DocumentFileError(name + "the recording " + file.string() + " has changed since the document was saved (" + what +
+                          "): the document's beats and edits belong to the old data. Open it with --reattach to analyse the "
+                          "new data with the document's settings and edits, or analyse the recording anew");
 }
 
 // Defines the channels as extensions do, through the interfaces: each gets a host
@@ -102,6 +147,7 @@ services::DocumentFrame& open_recordings(services::Session& session, const std::
 DocumentContents contents_of(const services::DocumentFrame& frame, const std::filesystem::path& folder) {
   DocumentContents c;
   for (services::RecordingSource s : frame.sources()) {
+    c.fingerprints.push_back(fingerprint_of(s.path));
     s.path = reference_from(folder, s.path);
     c.recordings.push_back(std::move(s));
   }
@@ -121,37 +167,25 @@ DocumentContents contents_of(const services::DocumentFrame& frame, const std::fi
   return c;
 }
 
-void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path) {
+void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path, std::filesystem::path folder) {
+  if (folder.empty()) folder = path.parent_path();
   std::vector<std::uint8_t> bytes;
   try {
-    bytes = encode_document(contents_of(frame, path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path()));
+    bytes = encode_document(contents_of(frame, folder.empty() ? std::filesystem::path(".") : folder));
   } catch (const HResultError& e) {
     throw DocumentFileError(std::string("the document cannot be saved: ") + e.what());
   }
-  std::filesystem::path temporary = path;
-  temporary += ".saving";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    file.flush();
-    if (!file) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      throw DocumentFileError("cannot write " + temporary.string());
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  if (error) {
-    std::filesystem::remove(temporary, error);
-    throw DocumentFileError("cannot replace " + path.string() + " with the saved document");
+  try {
+    io::write_file_atomically(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+  } catch (const std::runtime_error& e) {
+    throw DocumentFileError(e.what());
   }
   // Saved: a second save with clear_dirty tells each item so.
   frame.save_items(true);
 }
 
 services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,
-                                       const services::FrameOptions& options) {
+                                       const services::FrameOptions& options, bool reattach) {
   const std::string name = path.string() + ": ";
   DocumentContents contents;
   try {
@@ -176,6 +210,8 @@ services::DocumentFrame& load_document(services::Session& session, const std::fi
 
   const std::filesystem::path folder = path.parent_path().empty() ? std::filesystem::path(".") : path.parent_path();
   for (services::RecordingSource& s : contents.recordings) s.path = resolve(s.path, folder);
+  if (!reattach)
+    for (std::size_t i = 0; i < contents.fingerprints.size(); ++i) check_unchanged(name, contents.recordings[i].path, contents.fingerprints[i]);
   io::Recording recording;
   try {
     recording = read_joined(contents.recordings);

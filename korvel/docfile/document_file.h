@@ -27,15 +27,19 @@ DocumentContents contents_of(const services::DocumentFrame& frame, const std::fi
 
 // Writes `frame` to `path` through a temporary file beside it that then replaces `path`,
 // so that a failure leaves any earlier file whole; then tells the persisted items that
-// they are saved. Throws DocumentFileError.
-void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path);
+// they are saved. Recordings are named as from `folder` (by default the file's own), for a
+// file written elsewhere and then moved there. Throws DocumentFileError.
+void save_document(const services::DocumentFrame& frame, const std::filesystem::path& path,
+                   std::filesystem::path folder = {});
 
 // Reads and checks the whole file, reads its recordings (relative paths are taken from the
 // file's folder; an absolute path where nothing is left, from the file of that name in the
 // folder, if there is one), defines its computed channels, opens the document with its persisted
 // items loaded, and gives the channels their extension calculations. Throws
-// DocumentFileError saying why, after which nothing is open and the file is as it was.
+// DocumentFileError saying why, after which nothing is open and the file is as it was. A
+// recording that changed since the document was saved (its fingerprint) is refused unless
+// `reattach`: the user asks to analyse the new data with the document's settings and edits.
 services::DocumentFrame& load_document(services::Session& session, const std::filesystem::path& path,
-                                       const services::FrameOptions& options = {});
+                                       const services::FrameOptions& options = {}, bool reattach = false);
 
 }  // namespace korvel::docfile

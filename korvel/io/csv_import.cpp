@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "korvel/io/file_access.h"
+#include "korvel/io/plausible_values.h"
 #include "korvel/io/number_text.h"
 
 namespace korvel::io {
@@ -202,6 +203,12 @@ Record parse_delimited_text(std::string_view text, double sampling_rate_hz, cons
   if (!first) fail(source, "no data: the file is empty");
   const char delimiter = detect_delimiter(first->text);
   const bool decimal_comma = delimiter == '\t' || delimiter == ';';
+  // Counted before a field is split out: a one-line file of 10 MB would otherwise be five
+  // million channels, each with its name and its buffer.
+  constexpr std::size_t kMaxColumns = 1024;
+  if (const auto fields = static_cast<std::size_t>(std::count(first->text.begin(), first->text.end(), delimiter)) + 1; fields > kMaxColumns)
+    fail(source, "line " + std::to_string(first->number) + ": " + std::to_string(fields) + " columns; at most " +
+                     std::to_string(kMaxColumns) + " (a time column and the channels) are read");
 
   std::vector<std::string> first_fields = split_fields(first->text, delimiter);
   const std::size_t columns = first_fields.size();
@@ -249,18 +256,19 @@ Record parse_delimited_text(std::string_view text, double sampling_rate_hz, cons
     if (columns == 1) fail(source, "only a time column; no channels");
     if (first_column.values.size() > 1) {
       record.tick_interval_s = regular_step(first_column, source) * scale;
-    } else if (sampling_rate_hz > 0 && std::isfinite(1.0 / sampling_rate_hz)) {
+    } else if (sampling_rate_hz > 0) {
+      check_sampling_rate(source, "sampling rate given", sampling_rate_hz);
       record.tick_interval_s = 1.0 / sampling_rate_hz;
     } else {
       fail(source, "one data row gives no sampling interval, and no sampling rate was given");
     }
+    check_sampling_rate(source, "the time column's sampling rate", 1.0 / record.tick_interval_s);
     if (!std::isfinite(first_column.values[0])) fail(source, "first time is not a number");
     record.start_time_s = first_column.values[0] * scale;
     channels.erase(channels.begin());
   } else {
-    if (!(sampling_rate_hz > 0) || !std::isfinite(1.0 / sampling_rate_hz)) {
-      fail(source, "no time column (name the first column \"time\") and no sampling rate given");
-    }
+    if (!(sampling_rate_hz > 0)) fail(source, "no time column (name the first column \"time\") and no sampling rate given");
+    check_sampling_rate(source, "sampling rate given", sampling_rate_hz);
     record.tick_interval_s = 1.0 / sampling_rate_hz;
     channels[0].samples.assign(first_column.values.begin(), first_column.values.end());
   }

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "korvel/io/file_access.h"
+#include "korvel/io/edf_header_check.h"
 #include "korvel/io/multirate.h"
+#include "korvel/io/plausible_values.h"
 
 namespace korvel::io {
 namespace {
@@ -90,6 +92,7 @@ Recording read_edf(const std::filesystem::path& file) {
     fail(file, "not an EDF or BDF file: " + std::to_string(file_size) + " bytes, shorter than the " +
                    std::to_string(kFixedHeaderBytes) + "-byte header");
   }
+  check_edf_header(file);
   const std::lock_guard lock(edflib_mutex);
   const OpenEdf edf(file);
   const edf_hdr_struct& header = edf.header();
@@ -119,6 +122,8 @@ Recording read_edf(const std::filesystem::path& file) {
   Record record;
   record.tick_interval_s =
       static_cast<double>(header.datarecord_duration) / EDFLIB_TIME_DIMENSION / static_cast<double>(fastest);
+  check_sampling_rate(file, "the fastest signal's sampling rate (samples per data record / record duration)",
+                      1.0 / record.tick_interval_s);
   for (int i = 0; i < header.edfsignals; ++i) {
     const edf_param_struct& signal = header.signalparam[i];
     const auto per_record = static_cast<std::uint64_t>(signal.smp_in_datarecord);

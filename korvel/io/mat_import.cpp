@@ -3,25 +3,29 @@
 
 #include <matio.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "korvel/io/file_access.h"
+#include "korvel/io/plausible_values.h"
 #include "korvel/io/mat_structure.h"
 
 namespace korvel::io {
 namespace {
 
-// Compressed variables may inflate by up to about 1032:1 (the deflate limit); a header
-// claiming more data than that is lying, and is refused before matio allocates for it.
-constexpr std::uint64_t kMaxInflation = 1100;
+// A header claiming more data than the file could inflate to (mat_structure.h) is lying,
+// and is refused before matio allocates for it.
 constexpr std::size_t kMaxVariables = 100000;
 
 // matio reports problems through a logging callback rather than return values; the last
@@ -41,6 +45,51 @@ std::string with_matio_message(std::string what) {
   if (!last_matio_message.empty()) what += " (matio: " + last_matio_message + ")";
   return what;
 }
+
+// HDF5, which matio reads version 7.3 files with, prints its whole error stack to stderr.
+// While matio works, stderr goes to a temporary file instead; the last "minor:" line of what
+// was printed (the most specific reason) can join the one-line error.
+class StderrCapture {
+ public:
+  StderrCapture() {
+    std::fflush(stderr);
+    file_ = std::tmpfile();
+    saved_ = ::dup(STDERR_FILENO);
+    if (file_ && saved_ >= 0) ::dup2(::fileno(file_), STDERR_FILENO);
+  }
+  ~StderrCapture() {
+    restore();
+    if (file_) std::fclose(file_);
+  }
+  StderrCapture(const StderrCapture&) = delete;
+  StderrCapture& operator=(const StderrCapture&) = delete;
+
+  // stderr back; the reason HDF5 printed, or empty.
+  std::string reason() {
+    restore();
+    if (!file_) return {};
+    std::rewind(file_);
+    std::string line, last;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, file_)) {
+      line = buffer;
+      if (const auto at = line.find("minor:"); at != std::string::npos) last = line.substr(at + 6);
+    }
+    const auto first = last.find_first_not_of(" \t"), end = last.find_last_not_of(" \t\r\n");
+    return first == std::string::npos ? std::string() : last.substr(first, end - first + 1);
+  }
+
+ private:
+  void restore() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+    saved_ = -1;
+  }
+  std::FILE* file_ = nullptr;
+  int saved_ = -1;
+};
 
 struct MatCloser {
   void operator()(mat_t* mat) const { Mat_Close(mat); }
@@ -95,7 +144,7 @@ bool is_rate_name(const std::string& name) {
 std::vector<double> read_values(mat_t* mat, const VariableInfo& info, std::uint64_t file_size,
                                 const std::filesystem::path& file) {
   const std::uint64_t element_size = Mat_SizeOfClass(info.class_type);
-  if (element_size == 0 || info.elements > kMaxInflation * file_size / element_size) {
+  if (element_size == 0 || info.elements > kMaxInflationRatio * file_size / element_size) {
     fail(file, "variable \"" + info.name + "\" claims " + std::to_string(info.elements) +
                    " elements, more than a file of " + std::to_string(file_size) + " bytes can hold");
   }
@@ -181,15 +230,13 @@ std::optional<double> file_rate(mat_t* mat, const std::vector<VariableInfo>& var
   for (const VariableInfo& v : variables) {
     if (!is_rate_name(v.name) || !v.real_numeric() || v.elements != 1) continue;
     const double hz = read_values(mat, v, file_size, file).front();
-    if (!std::isfinite(hz) || hz <= 0) fail(file, "sampling rate \"" + v.name + "\" is " + std::to_string(hz));
+    check_sampling_rate(file, "sampling rate \"" + v.name + "\"", hz);
     return hz;
   }
   return std::nullopt;
 }
 
-}  // namespace
-
-Recording read_mat(const std::filesystem::path& file, const std::string& variable, double sampling_rate_hz) {
+Recording read_mat_quietly(const std::filesystem::path& file, const std::string& variable, double sampling_rate_hz) {
   const std::uint64_t file_size = checked_file_size(file);
   check_mat_structure(file);
   route_matio_messages();
@@ -205,9 +252,9 @@ Recording read_mat(const std::filesystem::path& file, const std::string& variabl
     if (matrix.dims[d] != 1) fail(file, "variable \"" + matrix.name + "\" has more than two dimensions");
   }
   const double hz = file_rate(mat.get(), variables, file_size, file).value_or(sampling_rate_hz);
-  if (!(hz > 0) || !std::isfinite(hz) || !std::isfinite(1.0 / hz)) {
+  if (!(hz > 0))
     fail(file, "no sampling rate: the file has no variable fs (or sampling_rate, srate, ...) and none was given");
-  }
+  check_sampling_rate(file, "sampling rate given", hz);
   const std::vector<double> values = read_values(mat.get(), matrix, file_size, file);
 
   // Column-major: element (r, c) is values[c * rows + r].
@@ -230,6 +277,20 @@ Recording read_mat(const std::filesystem::path& file, const std::string& variabl
   recording.source = file.string();
   recording.records.push_back(std::move(record));
   return recording;
+}
+
+
+}  // namespace
+
+Recording read_mat(const std::filesystem::path& file, const std::string& variable, double sampling_rate_hz) {
+  StderrCapture capture;
+  try {
+    return read_mat_quietly(file, variable, sampling_rate_hz);
+  } catch (const ImportError& e) {
+    const std::string reason = capture.reason();
+    if (reason.empty()) throw;
+    throw ImportError(std::string(e.what()) + " (HDF5: " + reason + ")");
+  }
 }
 
 }  // namespace korvel::io

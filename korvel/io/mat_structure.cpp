@@ -185,10 +185,9 @@ void check_matrix(const Reader& reader, std::uint64_t offset, std::uint64_t end,
   }
 }
 
-// Inflates a compressed element, refusing output beyond what deflate can produce from it.
+// Inflates a compressed element, refusing output beyond kMaxInflationRatio times its size.
 std::vector<std::uint8_t> inflate_element(const Reader& reader, const Tag& tag, const std::string& where) {
-  constexpr std::uint64_t kMaxDeflateRatio = 1032;
-  const std::uint64_t limit = tag.bytes * kMaxDeflateRatio;
+  const std::uint64_t limit = tag.bytes * kMaxInflationRatio;
   std::vector<std::uint8_t> out;
   z_stream stream{};
   if (inflateInit(&stream) != Z_OK) reader.bad(where + ": cannot start inflating");
@@ -207,6 +206,9 @@ std::vector<std::uint8_t> inflate_element(const Reader& reader, const Tag& tag, 
     out.erase(out.end() - static_cast<std::ptrdiff_t>(stream.avail_out), out.end());
   }
   inflateEnd(&stream);
+  if (status == Z_OK && out.size() >= limit)
+    reader.bad(where + " inflates to more than " + std::to_string(kMaxInflationRatio) + " times its " + std::to_string(tag.bytes) +
+               " compressed bytes and is refused as a decompression bomb; save the variables uncompressed");
   if (status != Z_STREAM_END) reader.bad(where + " is not a complete compressed stream");
   return out;
 }

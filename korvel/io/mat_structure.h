@@ -7,13 +7,20 @@
 // Level 4: every variable header, name and data block must fit, back to back, exactly to
 // the end. Level 5: every top-level element must fit; a matrix's flags, dimensions, name
 // and the cells or fields it holds must fit in it, and it cannot claim more elements than
-// it has bytes (sparse matrices aside). Compressed elements are inflated (up to deflate's
-// largest ratio) and checked alike. Level 7.3 files are HDF5 and left to that library.
+// it has bytes (sparse matrices aside). Compressed elements are inflated and checked alike,
+// up to kMaxInflationRatio times their compressed size. Level 7.3 files are HDF5 and left
+// to that library.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 
 namespace korvel::io {
+
+// How much larger than its compressed bytes a variable may be. Recorded signals deflate by a
+// few times, a flat line by a few hundred; deflate's own limit (about 1032) let a 1 MB file
+// take a gigabyte, so a file beyond this is refused as a decompression bomb.
+inline constexpr std::uint64_t kMaxInflationRatio = 256;
 
 void check_mat_structure(const std::filesystem::path& file);
 

@@ -44,7 +44,9 @@ std::vector<float> interpolate_onto_ticks(std::span<const float> samples, std::u
 
 void check_interpolated_size(const std::filesystem::path& file, std::uint64_t tick_count, std::uint64_t channel_count,
                              std::uint64_t stored_samples) {
-  constexpr std::uint64_t kMaxValuesPerStoredSample = 1024;
+  // The allocation rule (ARCHITECTURE.md): a float per channel and tick may cost at most
+  // 16 times the samples the file stores; 1,024 let an 8 MB record take 8 GB.
+  constexpr std::uint64_t kMaxValuesPerStoredSample = 16;
   const std::uint64_t limit = kMaxValuesPerStoredSample * std::max<std::uint64_t>(stored_samples, 1);
   if (channel_count != 0 && tick_count > limit / channel_count) {
     fail(file, "the fastest signal's ticks for every channel (" + std::to_string(tick_count) + " ticks x " +

@@ -20,7 +20,7 @@ namespace korvel::io {
 std::vector<float> interpolate_onto_ticks(std::span<const float> samples, std::uint64_t slow, std::uint64_t fast,
                                           std::size_t tick_count);
 
-// Refuses a record whose channels on the common ticks would hold more than 1024 values per
+// Refuses a record whose channels on the common ticks would hold more than 16 values per
 // sample stored in the file. Upsampling is honest work, but a small file whose header
 // claims an extreme rate ratio must not make the importer allocate without bound.
 void check_interpolated_size(const std::filesystem::path& file, std::uint64_t tick_count, std::uint64_t channel_count,

@@ -8,6 +8,7 @@
 #include <type_traits>
 
 #include "korvel/io/file_access.h"
+#include "korvel/io/plausible_values.h"
 #include "korvel/io/number_text.h"
 
 namespace korvel::io {
@@ -15,8 +16,6 @@ namespace {
 
 constexpr int kMaxSamplesPerFrame = 1 << 20;
 constexpr std::uint64_t kMaxHeaderBytes = 16u << 20;
-// Far above any recorder, yet times the largest samples per frame it stays a finite rate.
-constexpr double kMaxFrequencyHz = 1e12;
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
@@ -102,9 +101,8 @@ bool is_date_text(std::string_view text) {
 void parse_frequency(std::string_view token, const LineParser& line, WfdbHeader& header) {
   const std::size_t slash = token.find('/');
   header.frequency_hz = line.number<double>(token.substr(0, slash), "sampling frequency");
-  if (header.frequency_hz <= 0 || header.frequency_hz > kMaxFrequencyHz || !std::isfinite(1.0 / header.frequency_hz)) {
-    line.bad("sampling frequency must be positive and at most 1 THz");
-  }
+  if (const std::string problem = sampling_rate_problem(header.frequency_hz); !problem.empty())
+    line.bad("sampling frequency " + problem);
   header.counter_frequency_hz = header.frequency_hz;
   if (slash == std::string_view::npos) return;
   std::string_view counter = token.substr(slash + 1);
@@ -116,7 +114,8 @@ void parse_frequency(std::string_view token, const LineParser& line, WfdbHeader&
     counter = counter.substr(0, paren);
   }
   header.counter_frequency_hz = line.number<double>(counter, "counter frequency");
-  if (header.counter_frequency_hz <= 0) line.bad("counter frequency must be positive");
+  if (const std::string problem = sampling_rate_problem(header.counter_frequency_hz); !problem.empty())
+    line.bad("counter frequency " + problem);
 }
 
 void parse_record_line(std::string_view text, const LineParser& line, WfdbHeader& header,
@@ -201,6 +200,7 @@ bool parse_gain(std::string_view token, const LineParser& line, WfdbSignalSpec& 
     signal.gain = 200.0;
     signal.calibrated = false;
   }
+  if (const std::string problem = gain_problem(signal.gain); !problem.empty()) line.bad("gain " + problem);
   return has_baseline;
 }
 

@@ -313,7 +313,7 @@ TEST(Commands, BadInputGivesAMessageItsExitStatusAndNoOutput) {
        "100.hea: neither a WFDB annotation file"},
       {"table '" + record.string() + "' --window 60 --step 1e-6", 2, "rows over the 1806 s of the recording; at most 100000: give a step of at least 0.018 s"},
       {"compare-beats " + file("one.csv", "time_s\n1\n") + " '" + (record.parent_path() / "100.atr").string() + "' --window 1e308",
-       2, "--window: Value 1e308 not in range"},
+       2, "--window: 1e308 is outside 1e-06 to 1"},
       {edit + "delete-beats 20 10", 2, "edit \"delete-beats 20 10\": FROM must come before TO"},
       {edit + "add-beat", 2, "edit \"add-beat\": it is written \"add-beat SEC\""},
       {edit + "frobnicate", 2, "unknown edit \"frobnicate\""},

@@ -110,7 +110,7 @@ void Workspace::save(int document, const std::optional<std::filesystem::path>& p
   const auto target = path ? std::optional(std::filesystem::absolute(*path)) : open.file;
   if (!target) throw RequestError(400, "the document was opened from a recording: choose a file name ending in .korvel to save it");
   if (target->extension() != ".korvel") throw RequestError(400, target->string() + ": documents are saved as .korvel files");
-  session_.save_document(*target);
+  session_.save_document(*target, target->parent_path());
   open.file = target;
   open.title = target->filename().string();
 }

@@ -51,6 +51,27 @@ TEST(ValueHistogram, InsertionGrowsAtBothEndsLikeABuild) {
   EXPECT_EQ(inserted.counts, built.counts);
 }
 
+TEST(ValueHistogram, BinsTooFineForTheRangeBecomeAWholeMultipleThatFits) {
+  // A microsecond-sized bin over a minute of range: tens of millions of bins asked for.
+  const double width = std::ldexp(1.0, -20);
+  const std::vector<double> values{0.5, 60.0, 30.25, 0.5, 45.125, 1.0};
+  ValueHistogram built, inserted;
+  built.build(values, width);
+  inserted.clear(width);
+  for (double v : values) EXPECT_TRUE(inserted.insert(v));
+  for (const ValueHistogram* h : {&built, &inserted}) {
+    EXPECT_LE(static_cast<double>(h->counts.size()), ValueHistogram::kMinBins + ValueHistogram::kBinsPerValue * 6);
+    const double factor = h->binWidth / width;
+    EXPECT_EQ(factor, std::round(factor)) << "width " << h->binWidth;
+    EXPECT_EQ(h->total(), 6.0);
+    for (double v : values) {  // each value counted in the bin that holds it
+      const auto k = static_cast<std::size_t>(std::floor(v / h->binWidth) - h->firstBin);
+      ASSERT_LT(k, h->counts.size()) << v;
+      EXPECT_GT(h->counts[k], 0.0) << v;
+    }
+  }
+}
+
 TEST(ValueHistogram, InsertionNeedsAPositiveWidthAndARepresentableBin) {
   ValueHistogram h;
   EXPECT_FALSE(h.insert(0.8));  // width 0: no histogram

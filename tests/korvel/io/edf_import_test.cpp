@@ -90,10 +90,11 @@ TEST(EdfImport, DamagedOrDiscontinuousFilesAreRefusedNamingTheFile) {
   std::copy_n("EDF+D", 5, gaps.begin() + 192);  // the reserved field that marks EDF+ continuity
   dir.write("gaps.edf", gaps);
   const std::pair<std::filesystem::path, std::string> cases[] = {
-      {dir.file("cut.edf"), "not a valid EDF or BDF file: the header does not follow the format"},
+      {dir.file("cut.edf"), "the header gives 3 data records of 614 bytes, but the file holds 1742 bytes after the header: it was cut short"},
       {dir.file("gaps.edf"), "discontinuous EDF+D/BDF+D recording; only continuous EDF, EDF+C, BDF and BDF+C files are supported"},
       {dir.write("notes.edf", "this is not an EDF file at all"), "not an EDF or BDF file: 30 bytes, shorter than the 256-byte header"},
-      {dir.write("blank.edf", std::string(300, ' ')), "not a valid EDF or BDF file: the header does not follow the format"},
+      {dir.write("blank.edf", std::string(300, ' ')),
+       "header field \"version\" (bytes 0-7) is \"\": an EDF file begins with \"0\", a BDF file with byte 255 and \"BIOSEMI\""},
       {dir.file("missing.edf"), "file not found"},
   };
   for (const auto& [file, reason] : cases) EXPECT_EQ(read_error(file), file.string() + ": " + reason);

@@ -37,8 +37,8 @@ TEST(LoadRecording, EachFormatReportsBadFilesUnderTheirOwnName) {
   const test::TempDir dir;
   const std::string junk(300, 'x');
   const std::pair<std::filesystem::path, std::string> cases[] = {
-      {dir.write("x.rec", junk), "not a valid EDF or BDF file: the header does not follow the format"},
-      {dir.write("x.bdf", junk), "not a valid EDF or BDF file: the header does not follow the format"},
+      {dir.write("x.rec", junk), "header field \"version\" (bytes 0-7) is \"xxxxxxxx\""},
+      {dir.write("x.bdf", junk), "header field \"version\" (bytes 0-7) is \"xxxxxxxx\""},
       {dir.write("x.mat", junk), "not a MATLAB file"},
       {dir.write("x.hea", "this is no header"), "line 1: bad number of signals \"is\""},
       {dir.write("x.wav", junk), "unknown recording format \".wav\"; known are .hea/.dat (WFDB), .edf/.bdf/.rec, .mat, .csv/.tsv/.txt"},

@@ -171,7 +171,7 @@ TEST(WfdbRecord, DamagedOrUnreadableHeadersAndFilesAreRefusedWithTheReason) {
       {"rec 1\nd.dat 16x0\n", 0, "line 2: samples per frame must be"},
       {"rec 1\nd.dat 16 200(5\n", 0, "line 2: bad baseline"},
       {"rec -1\n", 0, "line 1: negative number of signals"},
-      {"rec 1 1e300\n", 0, "line 1: sampling frequency must be positive and at most 1 THz"},
+      {"rec 1 1e300\n", 0, "line 1: sampling frequency 1e+300 Hz is outside 0.1 Hz to 1 MHz"},
       {"rec 1 360 10 noon\n", 0, "line 1: bad base time \"noon\""},
       {"rec/2 1 360\n", 0, "line 1: multi-segment record"},
       {"rec 1\nd.dat 16\nd.dat 16\n", 0, "line 3: unexpected line; the record line declares 1 signals"},

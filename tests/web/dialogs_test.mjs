@@ -4,36 +4,21 @@
 // document's own stage channels; the help pages. Screenshots of each dialog go to the
 // build folder for a person to look at.
 import assert from 'node:assert/strict';
-import { spawn } from 'node:child_process';
-import { existsSync, mkdirSync } from 'node:fs';
+import { existsSync } from 'node:fs';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { browser, CHROMIUM, missing, screenshots, sharedData, tool } from './support.mjs';
+import { CHROMIUM, missing, screenshots, servePage, sharedData } from './support.mjs';
 
 const RECORDING = join(sharedData, 'mitdb/100.hea');
 const why = missing('mitdb/100.hea') ?? (existsSync(CHROMIUM) ? null : `Chromium is not installed at ${CHROMIUM}`);
 const skip = () => why ?? false;
-let server, context, page;
-const errors = [];
+let page, errors, close;
 
 before(async () => {
   if (why) return;
-  server = spawn(tool, ['serve', RECORDING], { stdio: ['ignore', 'pipe', 'inherit'] });
-  const address = await new Promise((resolve, reject) => {
-    server.stdout.on('data', (d) => /open (\S+)/.test(String(d)) && resolve(/open (\S+)/.exec(String(d))[1]));
-    server.on('exit', () => reject(new Error('korvel-hrv serve ended before it printed its address')));
-  });
-  context = await browser({ width: 1400, height: 1000 });
-  page = await context.newPage();
-  page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
-  page.on('pageerror', (e) => errors.push(e.message));
-  await page.goto(address);
-  mkdirSync(screenshots, { recursive: true });
+  ({ page, errors, close } = await servePage([RECORDING]));
 });
-after(async () => {
-  await context?.close();
-  server?.kill();
-});
+after(async () => close?.());
 
 const until = (predicate, arg) => page.waitForFunction(predicate, arg, { timeout: 30000 });
 const results = () => page.evaluate(async () => (await fetch(`/api/documents/${window.korvelApp.state.documents[0].id}/results`)).json());

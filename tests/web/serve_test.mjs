@@ -5,12 +5,12 @@
 // report. Each result is checked against the command-line tool; screenshots of the main
 // window and of each panel go to the build folder for a person to look at.
 import assert from 'node:assert/strict';
-import { execFileSync, spawn } from 'node:child_process';
-import { existsSync, mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { execFileSync } from 'node:child_process';
+import { existsSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { after, before, test } from 'node:test';
-import { browser, CHROMIUM, missing, screenshots, sharedData, tool } from './support.mjs';
+import { CHROMIUM, missing, screenshots, servePage, sharedData, tool } from './support.mjs';
 
 const RECORDING = join(sharedData, 'mitdb/100.hea');
 const why = missing('mitdb/100.hea') ?? (existsSync(CHROMIUM) ? null : `Chromium is not installed at ${CHROMIUM}`);
@@ -18,28 +18,13 @@ const skip = () => why ?? false;
 const VIEWS = ['HRV Tachogram Plot', 'HRV Power Spectrum Plot', 'HRV RR Histogram Plot', 'HRV Delta RR Histogram Plot',
   'HRV Poincaré Plot', 'HRV Classifier Plot'];
 const work = mkdtempSync(join(tmpdir(), 'korvel-serve-'));
-let server, context, page;
-const errors = [];
+let page, errors, close;
 
 before(async () => {
   if (why) return;
-  server = spawn(tool, ['serve'], { stdio: ['ignore', 'pipe', 'inherit'] });
-  const address = await new Promise((resolve, reject) => {
-    server.stdout.on('data', (d) => /open (\S+)/.test(String(d)) && resolve(/open (\S+)/.exec(String(d))[1]));
-    server.on('exit', () => reject(new Error('korvel-hrv serve ended before it printed its address')));
-  });
-  context = await browser({ width: 1400, height: 1000 });
-  await context.grantPermissions(['clipboard-read', 'clipboard-write']);
-  page = await context.newPage();
-  page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
-  page.on('pageerror', (e) => errors.push(e.message));
-  await page.goto(address);
-  mkdirSync(screenshots, { recursive: true });
+  ({ page, errors, close } = await servePage([], { clipboard: true }));
 });
-after(async () => {
-  await context?.close();
-  server?.kill();
-});
+after(async () => close?.());
 
 const state = () => page.evaluate(() => window.korvelApp.state);
 const doc = async () => (await state()).documents.find((d) => d.active);

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the web tests share: the built tool, the shared recordings, the analyses they write
 // (made once per run, in the build folder) and a headless Chromium.
-import { execFileSync } from 'node:child_process';
+import { execFileSync, spawn } from 'node:child_process';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
@@ -50,3 +50,22 @@ export async function browser({ width = 900, height = 500 } = {}) {
 }
 
 export const screenshots = join(build, 'screenshots');
+
+// `korvel-hrv serve` with `args`, and a 1400 × 1000 page on its address whose console errors
+// and uncaught exceptions collect in `errors`. `close()` ends both.
+export async function servePage(args, { clipboard = false } = {}) {
+  const server = spawn(tool, ['serve', ...args], { stdio: ['ignore', 'pipe', 'inherit'] });
+  const address = await new Promise((resolve, reject) => {
+    server.stdout.on('data', (d) => /open (\S+)/.test(String(d)) && resolve(/open (\S+)/.exec(String(d))[1]));
+    server.on('exit', () => reject(new Error('korvel-hrv serve ended before it printed its address')));
+  });
+  const context = await browser({ width: 1400, height: 1000 });
+  if (clipboard) await context.grantPermissions(['clipboard-read', 'clipboard-write']);
+  const page = await context.newPage();
+  const errors = [];
+  page.on('console', (m) => m.type() === 'error' && errors.push(m.text()));
+  page.on('pageerror', (e) => errors.push(e.message));
+  await page.goto(address);
+  mkdirSync(screenshots, { recursive: true });
+  return { page, errors, close: async () => { await context.close(); server.kill(); } };
+}

@@ -13,7 +13,7 @@
 namespace korvel::io {
 namespace {
 
-[[noreturn]] void fail(const std::filesystem::path& path, const char* what, int error) {
+[[noreturn]] void fail_with_errno(const std::filesystem::path& path, const char* what, int error) {
   throw std::runtime_error(path.string() + ": " + what + " (" + std::strerror(error) + ")");
 }
 
@@ -21,7 +21,7 @@ namespace {
 
 void write_new_file(const std::filesystem::path& path, std::string_view bytes) {
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-  if (fd < 0) fail(path, "cannot create the file", errno);
+  if (fd < 0) fail_with_errno(path, "cannot create the file", errno);
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -30,14 +30,14 @@ void write_new_file(const std::filesystem::path& path, std::string_view bytes) {
       const int error = n < 0 ? errno : ENOSPC;
       ::close(fd);
       ::unlink(path.c_str());
-      fail(path, "cannot write the file", error);
+      fail_with_errno(path, "cannot write the file", error);
     }
     done += static_cast<std::size_t>(n);
   }
   if (::close(fd) != 0) {
     const int error = errno;
     ::unlink(path.c_str());
-    fail(path, "cannot write the file", error);
+    fail_with_errno(path, "cannot write the file", error);
   }
 }
 
@@ -50,7 +50,7 @@ void write_file_atomically(const std::filesystem::path& path, std::string_view b
   if (::rename(temporary.c_str(), path.c_str()) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
-    fail(path, "cannot replace the file", error);
+    fail_with_errno(path, "cannot replace the file", error);
   }
 }
 

@@ -103,22 +103,28 @@ const ChartWindow::Kept& ChartWindow::computed(std::int32_t index, std::int32_t 
   std::string expression;
   for (const std::int32_t other : channels.indexes()) expression += channels.expression(other) + '\n';
   if (kept.length == length && kept.expression == expression) return kept;
-  std::vector<float> samples = channels.has_data(index, record) ? channels.samples(index, record) : std::vector<float>{};
+  kept.length = -1;  // until the samples are all in
+  kept.low.clear();
+  kept.high.clear();
+  kept.block = static_cast<std::size_t>(length) <= kKeepWhole ? 1 : kKeptBlock;
+  std::size_t i = 0;  // samples taken so far
+  if (channels.has_data(index, record)) channels.read_samples(index, record, [&](std::span<const float> block) {
+    if (kept.block == 1) {
+      kept.low.insert(kept.low.end(), block.begin(), block.end());
+      return;
+    }
+    for (const float v : block) {
+      if (i % kKeptBlock == 0) {
+        kept.low.push_back(std::numeric_limits<float>::infinity());
+        kept.high.push_back(-std::numeric_limits<float>::infinity());
+      }
+      kept.low.back() = std::min(kept.low.back(), v);
+      kept.high.back() = std::max(kept.high.back(), v);
+      ++i;
+    }
+  });
   kept.length = length;
   kept.expression = expression;
-  kept.high.clear();
-  kept.block = 1;
-  if (samples.size() <= kKeepWhole) {
-    kept.low = std::move(samples);
-    return kept;
-  }
-  kept.block = kKeptBlock;
-  kept.low.assign((samples.size() + kKeptBlock - 1) / kKeptBlock, std::numeric_limits<float>::infinity());
-  kept.high.assign(kept.low.size(), -std::numeric_limits<float>::infinity());
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    kept.low[i / kKeptBlock] = std::min(kept.low[i / kKeptBlock], samples[i]);
-    kept.high[i / kKeptBlock] = std::max(kept.high[i / kKeptBlock], samples[i]);
-  }
   return kept;
 }
 

@@ -48,15 +48,18 @@ class SampledInput final : public ComObject<ISampledInput> {
     const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(count), end - begin);
     if (store_) {
       if (!store_->read(begin, n, samples)) return E_FAIL;  // released; the evaluation reports it
-    } else {
-      std::copy_n(document_->samples(record_, channel_).begin() + static_cast<std::ptrdiff_t>(begin), n, samples);
+    } else if (const HRESULT hr = guard([&] { return document_->read(record_, channel_, begin, n, samples), S_OK; }); FAILED(hr)) {
+      return hr;  // the file could not be read
     }
     *got = static_cast<std::int32_t>(n);
     return S_OK;
   }
 
  private:
-  std::size_t available() const { return store_ ? store_->end() : document_->samples(record_, channel_).size(); }
+  std::size_t available() const {
+    if (store_) return store_->end();
+    return document_->has_data(record_, channel_) ? static_cast<std::size_t>(document_->record_length(record_)) : 0;
+  }
 
   std::shared_ptr<const doc::Document> document_;
   std::int32_t record_;

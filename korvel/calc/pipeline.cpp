@@ -60,11 +60,6 @@ class Leaf : public SampledNode {
   // Appends samples [from, from + n) to `out`.
   virtual void append(std::size_t from, std::size_t n, std::vector<float>& out) const = 0;
 
-  static void append_span(std::span<const float> all, std::size_t from, std::size_t n, std::vector<float>& out) {
-    const auto begin = all.begin() + static_cast<std::ptrdiff_t>(from);
-    out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(n));
-  }
-
   std::size_t consumed_ = 0;
 
  private:
@@ -77,10 +72,14 @@ class RecordedLeaf final : public Leaf {
       : document_(document), record_(record), channel_(channel) {}
 
  private:
-  std::size_t available() const override { return document_.samples(record_, channel_).size(); }
+  std::size_t available() const override {
+    return document_.has_data(record_, channel_) ? static_cast<std::size_t>(document_.record_length(record_)) : 0;
+  }
   bool complete() const override { return document_.complete(record_); }
   void append(std::size_t from, std::size_t n, std::vector<float>& out) const override {
-    append_span(document_.samples(record_, channel_), from, n, out);
+    const std::size_t size = out.size();
+    out.resize(size + n);
+    document_.read(record_, channel_, from, n, out.data() + size);
   }
 
   const doc::Document& document_;

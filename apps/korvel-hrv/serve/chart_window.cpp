@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <span>
 
@@ -29,20 +30,29 @@ std::string css_colour(std::uint32_t colorref) {
 
 std::string rgb_colour(std::uint32_t rgb) { return css_colour(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF)); }
 
-// Folds `samples` of a record starting at `start` seconds, `dt` apart, into the columns
+// Folds the `length` samples of a record, read through `read` a block at a time, starting
+// at `start` seconds, `dt` apart, into the columns
 // of [from, from + columns × width): column k takes the samples whose times fall in
 // [from + k × width, from + (k + 1) × width).
-void fold(std::span<const float> samples, double start, double dt, double from, double width, std::vector<float>& lo,
-          std::vector<float>& hi) {
-  const auto n = static_cast<double>(samples.size());
+void fold(std::size_t length, const std::function<void(std::size_t, std::size_t, float*)>& read, double start, double dt,
+          double from, double width, std::vector<float>& lo, std::vector<float>& hi) {
+  const auto n = static_cast<double>(length);
   // The first sample at or after time t, clamped to the record.
   auto index_at = [&](double t) { return static_cast<std::size_t>(std::clamp(std::ceil((t - start) / dt - 1e-9), 0.0, n)); };
+  const std::size_t last = index_at(from + static_cast<double>(lo.size()) * width);
+  std::vector<float> block;  // samples [at, at + block.size()), read a block at a time
+  std::size_t at = 0;
   for (std::size_t k = 0; k < lo.size(); ++k) {
     const std::size_t a = index_at(from + static_cast<double>(k) * width);
     const std::size_t b = index_at(from + static_cast<double>(k + 1) * width);
     float low = lo[k], high = hi[k];
     for (std::size_t i = a; i < b; ++i) {
-      const float v = samples[i];
+      if (i < at || i >= at + block.size()) {
+        at = i;
+        block.resize(std::min<std::size_t>(1 << 16, last - i));
+        read(at, block.size(), block.data());
+      }
+      const float v = block[i - at];
       if (!std::isfinite(v)) continue;
       low = std::min(low, v);
       high = std::max(high, v);
@@ -222,7 +232,9 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
   };
   for (std::int32_t c = 0; c < d.channel_count(); ++c)
     add(c, false, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
-      fold(d.samples(r, c), d.record_start(r), d.tick_interval(r), request.from, width, lo, hi);
+      const std::size_t length = d.has_data(r, c) ? static_cast<std::size_t>(d.record_length(r)) : 0;
+      fold(length, [&](std::size_t from, std::size_t n, float* out) { d.read(r, c, from, n, out); }, d.record_start(r), d.tick_interval(r),
+           request.from, width, lo, hi);
     });
   // Channels an extension calculates hold one value per event (per beat, for the HRV
   // calculation): each value falls into the column of its time.
@@ -237,8 +249,9 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
         add(index, true, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
           const Kept& kept = computed(index, r);
           const double dt = d.tick_interval(r) * static_cast<double>(kept.block);
-          fold(kept.low, d.record_start(r), dt, request.from, width, lo, hi);
-          fold(kept.high, d.record_start(r), dt, request.from, width, lo, hi);
+          for (const std::vector<float>* values : {&kept.low, &kept.high})
+            fold(values->size(), [values](std::size_t from, std::size_t n, float* out) { std::copy_n(values->begin() + static_cast<std::ptrdiff_t>(from), n, out); },
+                 d.record_start(r), dt, request.from, width, lo, hi);
         });
   auto events = this->events(request, targets);
   return {{"from_s", request.from},

@@ -60,11 +60,15 @@ class Analysis {
       const auto [pieces, dt] = session_->signal_samples(0);
       std::string text = "signal\n";
       char number[32];
-      for (const auto& piece : pieces)
-        for (float v : piece) {
+      std::vector<float> values;
+      for (const auto& piece : pieces) {
+        values.resize(piece.length);
+        piece.read(0, values.size(), values.data());
+        for (float v : values) {
           text.append(number, std::to_chars(number, number + sizeof number, v).ptr);
           text += '\n';
         }
+      }
       korvel_hrv::write_file_atomically(dir / "samples.csv", text);
       korvel::io::LoadOptions load;
       load.sampling_rate_hz = *arrayRateHz_;

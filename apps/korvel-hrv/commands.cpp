@@ -148,7 +148,7 @@ nlohmann::json settings_for(const AnalyzeOptions& options, nlohmann::json values
 // channel the detector is to read: the signal, or its inverted computed channel.
 // The signal's samples, in pieces every `dt` seconds, are what the automatic choice looks at.
 ChannelId orient(HrvSession& session, const AnalyzeOptions& options, const nlohmann::json& file,
-                 const std::vector<std::span<const float>>& samples, double dt) {
+                 const std::vector<korvel::signal::SamplePiece>& samples, double dt) {
   Polarity polarity = polarity_asked(options, file);
   if (polarity == Polarity::Auto)
     polarity = korvel::signal::dominant_deflection(samples, dt) == korvel::signal::Polarity::Negative ? Polarity::Negative
@@ -236,8 +236,11 @@ Prepared open_for_live(HrvSession& session, const korvel::io::Recording& data, c
   check_signal(session, options.signal);
   // The file being replayed decides the polarity, as a recording of the same signal would.
   const nlohmann::json file = settings_given(options);
-  std::vector<std::span<const float>> samples;
-  for (const auto& record : data.records) samples.emplace_back(record.channels.at(static_cast<std::size_t>(options.signal)).samples);
+  std::vector<korvel::signal::SamplePiece> samples;
+  for (const auto& record : data.records) {
+    const korvel::io::Channel& channel = record.channels.at(static_cast<std::size_t>(options.signal));
+    samples.push_back({channel.length(), [&channel](std::size_t from, std::size_t n, float* out) { channel.read(from, n, out); }});
+  }
   const double dt = data.records.front().tick_interval_s;
   const ChannelId source = orient(session, options, file, samples, dt);
   apply_settings(session, settings_for(options, file, source, false), options.settings);
@@ -321,7 +324,7 @@ int demo(const std::string& species, std::uint32_t seed, AnalyzeOptions options)
 int synthesize(const std::filesystem::path& header, const std::string& species, double minutes, double rateHz,
                std::uint32_t seed) {
   if (header.extension() != ".hea") throw CommandLineError(header.string() + ": a WFDB header file ends in .hea");
-  if (!(minutes > 0) || minutes > 48 * 60) throw CommandLineError("--minutes must be more than 0 and at most 2880");
+  if (!(minutes > 0) || minutes > 7 * 24 * 60) throw CommandLineError("--minutes must be more than 0 and at most 10080 (7 days)");
   Species kind = find_species(species);
   if (rateHz > 0) kind.sampleRateHz = rateHz;
   const SyntheticEcg ecg = make_synthetic_ecg(kind, minutes * 60, seed);

@@ -141,10 +141,12 @@ IExtensionDocument* HrvSession::hrv_document() const {
 
 int HrvSession::channel_count() const { return frame_->data().document().channel_count(); }
 
-std::pair<std::vector<std::span<const float>>, double> HrvSession::signal_samples(int signal) const {
+std::pair<std::vector<korvel::signal::SamplePiece>, double> HrvSession::signal_samples(int signal) const {
   const auto& d = frame_->data().document();
-  std::vector<std::span<const float>> pieces;
-  for (std::int32_t r = 0; r < d.record_count(); ++r) pieces.push_back(d.samples(r, signal));
+  std::vector<korvel::signal::SamplePiece> pieces;
+  for (std::int32_t r = 0; r < d.record_count(); ++r)
+    pieces.push_back({d.has_data(r, signal) ? static_cast<std::size_t>(d.record_length(r)) : 0,
+                      [&d, r, signal](std::size_t from, std::size_t n, float* out) { d.read(r, signal, from, n, out); }});
   return {std::move(pieces), d.record_count() > 0 ? d.tick_interval(0) : 0.0};
 }
 

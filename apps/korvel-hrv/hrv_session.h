@@ -18,6 +18,7 @@
 #include "apps/korvel-hrv/usage_error.h"
 #include "korvel/io/load_recording.h"
 #include "korvel/services/session.h"
+#include "korvel/signal/polarity.h"
 #include "korvel/ui/ui_services.h"
 #include "sdk/host/analysis_export.h"
 #include "sdk/host/host_document.h"
@@ -58,9 +59,10 @@ class HrvSession {
   void select_seconds(double from, double to, ChannelId channel);
   void select_point_seconds(double at, ChannelId channel);
   int channel_count() const;
-  // The samples of recorded channel `signal`, one piece per record in order, where the
-  // document holds them, and the first record's sample interval.
-  std::pair<std::vector<std::span<const float>>, double> signal_samples(int signal) const;
+  // The samples of recorded channel `signal`, one piece per record in order, read where
+  // the document holds them (valid while the document does not change), and the first
+  // record's sample interval.
+  std::pair<std::vector<korvel::signal::SamplePiece>, double> signal_samples(int signal) const;
   // The event channel of beats the host imported (annotations, an RR list), when the
   // recording is beats rather than signals: the analysis source, with no detection.
   std::optional<ChannelId> imported_beats() const;

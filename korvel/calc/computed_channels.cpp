@@ -33,6 +33,11 @@ const EnumeratorEntry* enumerator_of(const expr::Resolved& n) {
   return n.op == expr::Resolved::Op::Call ? dynamic_cast<const EnumeratorEntry*>(n.function) : nullptr;
 }
 
+// A record is evaluated in steps of this many ticks, every channel of a chain brought up to
+// the same tick before any goes further, so that a store an enumerator reads at random
+// holds little more than one step beyond what its readers still read.
+constexpr std::size_t kStepTicks = Pipeline::kBlock;
+
 }  // namespace
 
 class ComputedChannels::Scope final : public expr::Scope {
@@ -294,21 +299,39 @@ ComputedChannels::RecordResult& ComputedChannels::result(Channel& c, std::int32_
   return r;
 }
 
-void ComputedChannels::update(Channel& c, std::int32_t record) {
+void ComputedChannels::update(Channel& c, std::int32_t record, std::optional<std::size_t> until) {
   if (c.busy) throw EvaluationError("channel '" + c.name + "' depends on itself");
   Busy busy(c.busy);
   try {
     if (c.ordered)
-      while (c.next_record < record) run(c, c.next_record);
-    run(c, record);
+      while (c.next_record < record) run_in_steps(c, c.next_record);
+    if (until)
+      run(c, record, *until);
+    else
+      run_in_steps(c, record);
   } catch (...) {
     clear_results(c);  // never leave a half-built state behind
     throw;
   }
 }
 
-void ComputedChannels::run(Channel& c, std::int32_t record) {
+void ComputedChannels::run_in_steps(Channel& c, std::int32_t record) {
+  const auto length = static_cast<std::size_t>(document_->record_length(record));
+  for (std::size_t until = result(c, record).brought + kStepTicks; until < length; until += kStepTicks) run(c, record, until);
+  run(c, record, SIZE_MAX);
+}
+
+void ComputedChannels::update_dependencies(const Channel& c, const Pipeline& pipeline, std::int32_t record, std::size_t until) {
+  for (const std::string& name : pipeline.dependencies()) {
+    Channel* d = by_name(name);
+    if (!d || !d->program) throw EvaluationError("channel '" + c.name + "' reads channel '" + name + "', which cannot be evaluated");
+    update(*d, record, until);
+  }
+}
+
+void ComputedChannels::run(Channel& c, std::int32_t record, std::size_t until) {
   RecordResult& r = result(c, record);
+  r.brought = std::max(r.brought, std::min(until, static_cast<std::size_t>(document_->record_length(record))));
   if ((!r.samples || r.samples->complete) && (!r.events || r.events->complete)) return;
   if (c.recorded) {
     for (std::int32_t tick : document_->events(record, *c.recorded)) r.events->append_tick(tick);
@@ -336,12 +359,8 @@ void ComputedChannels::run(Channel& c, std::int32_t record) {
     building_ = nullptr;
     if (c.ordered) c.next_record = record + 1;
   }
-  for (const std::string& name : r.live->dependencies()) {
-    Channel* d = by_name(name);
-    if (!d || !d->program) throw EvaluationError("channel '" + c.name + "' reads channel '" + name + "', which cannot be evaluated");
-    update(*d, record);
-  }
-  r.live->advance();
+  update_dependencies(c, *r.live, record, until);
+  r.live->advance(until);
   if (r.live->finished()) r.live.reset();
 }
 
@@ -369,23 +388,37 @@ bool ComputedChannels::has_data(std::int32_t index, std::int32_t record) {
   return c.program && data_in(*c.program, record, seen);
 }
 
-std::vector<float> ComputedChannels::samples(std::int32_t index, std::int32_t record) {
+void ComputedChannels::read_samples(std::int32_t index, std::int32_t record, const std::function<void(std::span<const float>)>& take) {
   Channel& c = evaluable(index);
   if (c.program->kind != expr::ValueKind::Sampled) throw EvaluationError("channel '" + c.name + "' yields events, not samples");
-  if (kept_.count(c.name)) {
-    update(c, record);
-    return result(c, record).samples->samples;
-  }
-  // Evaluated inline and kept nowhere but in the answer.
+  // Evaluated inline, even where the channel keeps a store: a store keeps only what its
+  // readers still need. Each step's samples are handed on and let go.
   if (record < 0 || record >= document_->record_count()) throw std::out_of_range("no record " + std::to_string(record));
   std::set<std::string> seen;
-  if (!data_in(*c.program, record, seen)) return {};
+  if (!data_in(*c.program, record, seen)) return;
   auto store = std::make_shared<SampledStore>();
+  const SampledStore::Reader taken = store->add_reader();
+  if (c.busy) throw EvaluationError("channel '" + c.name + "' depends on itself");
   Busy busy(c.busy);
   Pipeline pipeline(document_, record, *c.program, sources_, chart_, store, nullptr);
-  for (const std::string& name : pipeline.dependencies()) update(*by_name(name), record);
-  pipeline.advance();
-  return std::move(store->samples);
+  const auto length = static_cast<std::size_t>(document_->record_length(record));
+  std::vector<float> block;
+  for (std::size_t step = kStepTicks;; step += kStepTicks) {
+    const std::size_t until = step < length ? step : SIZE_MAX;
+    update_dependencies(c, pipeline, record, until);
+    pipeline.advance(until);
+    block.resize(store->end() - *taken);
+    store->read(*taken, block.size(), block.data());
+    *taken = store->end();
+    take(block);
+    if (until == SIZE_MAX) return;
+  }
+}
+
+std::vector<float> ComputedChannels::samples(std::int32_t index, std::int32_t record) {
+  std::vector<float> all;
+  read_samples(index, record, [&](std::span<const float> block) { all.insert(all.end(), block.begin(), block.end()); });
+  return all;
 }
 
 std::shared_ptr<const EventStore> ComputedChannels::events(std::int32_t index, std::int32_t record) {
@@ -408,6 +441,14 @@ bool ComputedChannels::Sources::keeps_samples(const std::string& name) { return 
 std::shared_ptr<const SampledStore> ComputedChannels::Sources::samples_of(const std::string& name, std::int32_t record) {
   Channel* c = set_.by_name(name);
   if (!c || !c->program || !set_.kept_.count(name)) throw EvaluationError("channel '" + name + "' keeps no samples");
+  const auto& store = set_.result(*c, record).samples;
+  if (store->begin() == 0) return store;
+  // A new reader starts at the beginning, which the readers before it have let go (the
+  // beats are detected again after an edit, say): the record is evaluated again for it.
+  if (!store->complete)
+    throw EvaluationError("channel '" + name + "' is read from the start of record " + std::to_string(record) +
+                          " while that record is still being evaluated and its start is no longer kept; reset the channel and evaluate it again");
+  c->records.erase(record);
   return set_.result(*c, record).samples;
 }
 

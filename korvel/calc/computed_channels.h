@@ -3,21 +3,27 @@
 // other computed channels, evaluated on demand, record by record.
 //
 // What is kept: the events of every event channel; the samples of a sampled channel only
-// while some enumerator reads it as a sampled input (it reads at random); for every record
-// still growing, the streaming state that lets the next request push only new data. Every
-// other sampled channel is evaluated inline, in the pipeline of whatever uses it, and its
-// samples live only as long as one block does.
+// while some enumerator reads it as a sampled input (it reads at random), and of those
+// only what its readers may still read (an enumerator: a margin before the last event it
+// consumed); for every record still growing, the streaming state that lets the next
+// request push only new data. Every other sampled channel is evaluated inline, in the
+// pipeline of whatever uses it, and its samples live only as long as one block does.
+// A record is evaluated in steps, every channel of a chain up to the same tick, so that
+// what a store holds stays within its readers' reach.
 //
 // Channels whose expression calls an enumerator are evaluated in increasing record order,
 // with one enumerator per call kept across records, so that an enumerator can carry its
 // state (beat numbers, say) from one record into the next.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -81,7 +87,10 @@ class ComputedChannels {
   // std::out_of_range for an unknown record) when the channel cannot be evaluated.
   // Whether every recorded channel the expression reads has data in the record.
   bool has_data(std::int32_t index, std::int32_t record);
-  // The final samples of a sampled channel so far.
+  // The final samples of a sampled channel so far, evaluated from the record's start and
+  // handed to `take` in order, a block at a time.
+  void read_samples(std::int32_t index, std::int32_t record, const std::function<void(std::span<const float>)>& take);
+  // All of them at once (a short record).
   std::vector<float> samples(std::int32_t index, std::int32_t record);
   // The events of an event channel so far; the store keeps growing with later requests
   // while the record grows.
@@ -92,6 +101,7 @@ class ComputedChannels {
     std::shared_ptr<SampledStore> samples;
     std::shared_ptr<EventStore> events;
     std::unique_ptr<Pipeline> live;  // while the record is evaluated in pieces
+    std::size_t brought = 0;         // the tick up to which the record was evaluated
   };
   struct Channel {
     std::int32_t index = 0;
@@ -127,8 +137,12 @@ class ComputedChannels {
   static void clear_results(Channel& c);
   Channel& evaluable(std::int32_t index);
   RecordResult& result(Channel& c, std::int32_t record);
-  void update(Channel& c, std::int32_t record);
-  void run(Channel& c, std::int32_t record);
+  // Brings the channel up to tick `until` of the record, or to the end of its data in
+  // steps when no tick is given; earlier records first where it is evaluated in order.
+  void update(Channel& c, std::int32_t record, std::optional<std::size_t> until = std::nullopt);
+  void run_in_steps(Channel& c, std::int32_t record);
+  void run(Channel& c, std::int32_t record, std::size_t until);
+  void update_dependencies(const Channel& c, const Pipeline& pipeline, std::int32_t record, std::size_t until);
   bool data_in(const expr::Resolved& n, std::int32_t record, std::set<std::string>& seen);
 
   // What pipelines read of the set.

@@ -30,6 +30,7 @@ class EnumeratorRuntime {
   // BindInputs then StartRecord. Throws EvaluationError when either fails.
   void start_record(std::int32_t record, double sample_interval, bool growing, ComPtr<ICalcInputs> inputs);
   std::int32_t record() const noexcept { return record_; }
+  const std::string& function() const noexcept { return function_; }
 
   // Reads every event available now into `out` and moves out.final_until to where the
   // enumerator has looked. Throws EvaluationError when a read fails or yields events out of

@@ -23,6 +23,8 @@ class Pipeline::Node {
   // Leaves: whether the last step found new input, and whether all of it is used up.
   virtual bool is_leaf() const { return false; }
   virtual bool exhausted() const { return true; }
+  // Leaves: hand on no sample at or after `until` (a tick of the record).
+  virtual void limit(std::size_t /*until*/) {}
 };
 
 namespace {
@@ -30,7 +32,7 @@ namespace {
 using Node = Pipeline::Node;
 
 // Sampled nodes hand on `fresh`, the output that became final in the current round; a
-// store, where one is attached, keeps all of it.
+// store, where one is attached, keeps it for as long as its readers need it.
 class SampledNode : public Node {
  public:
   std::vector<float> fresh;
@@ -42,13 +44,15 @@ class Leaf : public SampledNode {
  public:
   void step() override {
     fresh.clear();
-    const std::size_t n = std::min(available() - consumed_, Pipeline::kBlock);
+    const std::size_t end = std::min(available(), until_);
+    const std::size_t n = end > consumed_ ? std::min(end - consumed_, Pipeline::kBlock) : 0;
     append(consumed_, n, fresh);
     consumed_ += n;
   }
   void finish() override { fresh.clear(); }
   bool is_leaf() const override { return true; }
   bool exhausted() const override { return complete() && consumed_ == available(); }
+  void limit(std::size_t until) override { until_ = until; }
 
  protected:
   virtual std::size_t available() const = 0;
@@ -56,13 +60,10 @@ class Leaf : public SampledNode {
   // Appends samples [from, from + n) to `out`.
   virtual void append(std::size_t from, std::size_t n, std::vector<float>& out) const = 0;
 
-  static void append_span(std::span<const float> all, std::size_t from, std::size_t n, std::vector<float>& out) {
-    const auto begin = all.begin() + static_cast<std::ptrdiff_t>(from);
-    out.insert(out.end(), begin, begin + static_cast<std::ptrdiff_t>(n));
-  }
+  std::size_t consumed_ = 0;
 
  private:
-  std::size_t consumed_ = 0;
+  std::size_t until_ = SIZE_MAX;
 };
 
 class RecordedLeaf final : public Leaf {
@@ -71,26 +72,43 @@ class RecordedLeaf final : public Leaf {
       : document_(document), record_(record), channel_(channel) {}
 
  private:
-  std::size_t available() const override { return document_.samples(record_, channel_).size(); }
+  std::size_t available() const override {
+    return document_.has_data(record_, channel_) ? static_cast<std::size_t>(document_.record_length(record_)) : 0;
+  }
   bool complete() const override { return document_.complete(record_); }
   void append(std::size_t from, std::size_t n, std::vector<float>& out) const override {
-    append_span(document_.samples(record_, channel_), from, n, out);
+    const std::size_t size = out.size();
+    out.resize(size + n);
+    document_.read(record_, channel_, from, n, out.data() + size);
   }
 
   const doc::Document& document_;
   std::int32_t record_, channel_;
 };
 
+// Reads another channel's store in order, and lets go of what it has read.
 class StoreLeaf final : public Leaf {
  public:
-  explicit StoreLeaf(std::shared_ptr<const SampledStore> source) : source_(std::move(source)) {}
+  StoreLeaf(std::string name, std::shared_ptr<const SampledStore> source)
+      : name_(std::move(name)), source_(std::move(source)), reader_(source_->add_reader()) {}
+
+  void step() override {
+    Leaf::step();
+    *reader_ = consumed_;
+  }
 
  private:
-  std::size_t available() const override { return source_->samples.size(); }
+  std::size_t available() const override { return source_->end(); }
   bool complete() const override { return source_->complete; }
-  void append(std::size_t from, std::size_t n, std::vector<float>& out) const override { append_span(source_->samples, from, n, out); }
+  void append(std::size_t from, std::size_t n, std::vector<float>& out) const override {
+    const std::size_t size = out.size();
+    out.resize(size + n);
+    if (!source_->read(from, n, out.data() + size)) throw EvaluationError("channel '" + name_ + "': " + source_->refused_read());
+  }
 
+  std::string name_;
   std::shared_ptr<const SampledStore> source_;
+  SampledStore::Reader reader_;
 };
 
 // A number as a channel: its value at every tick of the record.
@@ -235,21 +253,33 @@ class EventCopyNode final : public Node {
 
 class EnumeratorNode final : public Node {
  public:
-  EnumeratorNode(EnumeratorRuntime& runtime, std::shared_ptr<EventStore> out, std::int32_t record_length)
-      : runtime_(runtime), out_(std::move(out)), record_length_(record_length) {}
+  // `inputs`: the stores of its sampled inputs, with the names of their channels.
+  EnumeratorNode(EnumeratorRuntime& runtime, std::shared_ptr<EventStore> out, std::int32_t record_length,
+                 std::vector<std::pair<std::string, std::shared_ptr<const SampledStore>>> inputs)
+      : runtime_(runtime), out_(std::move(out)), record_length_(record_length), inputs_(std::move(inputs)) {}
 
-  void step() override { runtime_.read(*out_); }
+  void step() override { read(); }
   // Every input is complete now, so what the enumerator does not yield now it never will.
   void finish() override {
-    runtime_.read(*out_);
+    read();
     out_->final_until = std::max(out_->final_until, record_length_);
     out_->complete = true;
   }
 
  private:
+  // The enumerator sees a read of released samples only as a failed read, which it takes
+  // for the end of the data: what it yielded is wrong, and the evaluation stops here.
+  void read() {
+    runtime_.read(*out_);
+    for (const auto& [name, store] : inputs_)
+      if (!store->refused_read().empty())
+        throw EvaluationError("'" + runtime_.function() + "' read channel '" + name + "' further back than is kept: " + store->refused_read());
+  }
+
   EnumeratorRuntime& runtime_;
   std::shared_ptr<EventStore> out_;
   std::int32_t record_length_;
+  std::vector<std::pair<std::string, std::shared_ptr<const SampledStore>>> inputs_;
 };
 
 std::vector<double> numbers_of(const expr::Resolved& call, std::size_t first) {
@@ -320,10 +350,12 @@ class Pipeline::Builder {
     const auto& entry = dynamic_cast<const EnumeratorEntry&>(*n.function);
     const std::size_t ordinal = enumerators_++;
     std::vector<InputBinding> bindings(n.operands.size());
+    std::vector<std::pair<std::string, std::shared_ptr<const SampledStore>>> stores;
     for (std::size_t i = 0; i < n.operands.size(); ++i) {
       const expr::Resolved& arg = n.operands[i];
       if (arg.kind == expr::ValueKind::Sampled) bindings[i] = random_access(arg);
       if (arg.kind == expr::ValueKind::Events) bindings[i].events = events(arg, nullptr);
+      if (bindings[i].samples) stores.emplace_back(arg.op == expr::Resolved::Op::Computed ? arg.name : entry.parameters[i].name, bindings[i].samples);
     }
     const std::vector<double> numbers = numbers_of(n, 0);
     EnumeratorRuntime& runtime = sources_.enumerator(ordinal, entry, numbers);
@@ -331,7 +363,7 @@ class Pipeline::Builder {
     runtime.start_record(p_.record_, d.tick_interval(p_.record_), !d.complete(p_.record_),
                          make_calc_inputs(p_.document_, p_.record_, std::move(bindings), chart_));
     if (!out) out = std::make_shared<EventStore>(entry.event_size);
-    add(std::make_unique<EnumeratorNode>(runtime, out, d.record_length(p_.record_)));
+    add(std::make_unique<EnumeratorNode>(runtime, out, d.record_length(p_.record_), std::move(stores)));
     return out;
   }
 
@@ -353,7 +385,7 @@ class Pipeline::Builder {
     if (sources_.keeps_samples(name)) {
       auto store = sources_.samples_of(name, p_.record_);
       depend(name);
-      node = &add(std::make_unique<StoreLeaf>(std::move(store)));
+      node = &add(std::make_unique<StoreLeaf>(name, std::move(store)));
     } else {
       if (!inlining_.insert(name).second) throw EvaluationError("channel '" + name + "' depends on itself");
       node = &sampled(sources_.program_of(name));
@@ -374,7 +406,7 @@ class Pipeline::Builder {
       depend(n.name);
     } else {
       SampledNode& node = sampled(n);
-      if (!node.store) node.store = p_.new_store();
+      if (!node.store) node.store = std::make_shared<SampledStore>();
       b.samples = node.store;
     }
     return b;
@@ -410,43 +442,36 @@ Pipeline::Pipeline(std::shared_ptr<const doc::Document> document, std::int32_t r
     if (!samples) throw std::logic_error("a sampled expression needs a sample store");
     // A sampled expression holds no enumerator, so nothing else has attached a store to
     // its root.
-    if (document_->complete(record_)) samples->samples.reserve(static_cast<std::size_t>(document_->record_length(record_)));
     builder.sampled(program).store = std::move(samples);
   }
 }
 
 Pipeline::~Pipeline() = default;
 
-// A store for one stage of this record. A complete record's length is known: taking it at
-// once spares the copies, and the doubled peak, of a growing array.
-std::shared_ptr<SampledStore> Pipeline::new_store() const {
-  auto store = std::make_shared<SampledStore>();
-  if (document_->complete(record_)) store->samples.reserve(static_cast<std::size_t>(document_->record_length(record_)));
-  return store;
-}
 
 bool Pipeline::round() {
   bool any = false;
   for (auto& node : nodes_) {
     node->step();
     auto* s = dynamic_cast<SampledNode*>(node.get());
-    if (s && s->store) s->store->samples.insert(s->store->samples.end(), s->fresh.begin(), s->fresh.end());
+    if (s && s->store) s->store->append(s->fresh);
     if (node->is_leaf() && s && !s->fresh.empty()) any = true;
   }
   return any;
 }
 
-void Pipeline::advance() {
+void Pipeline::advance(std::size_t until) {
   if (finished_) return;
+  for (auto& node : nodes_) node->limit(until);
   while (round()) {
   }
-  if (!document_->complete(record_)) return;
+  if (!document_->complete(record_) || until < static_cast<std::size_t>(document_->record_length(record_))) return;
   for (const auto& node : nodes_)
     if (!node->exhausted()) throw EvaluationError("an input of record " + std::to_string(record_) + " is not complete");
   for (auto& node : nodes_) {
     node->finish();
     if (auto* s = dynamic_cast<SampledNode*>(node.get()); s && s->store) {
-      s->store->samples.insert(s->store->samples.end(), s->fresh.begin(), s->fresh.end());
+      s->store->append(s->fresh);
       s->store->complete = true;
     }
   }

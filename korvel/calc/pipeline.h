@@ -7,8 +7,9 @@
 // samples that became available, and every node, in graph order, turns the final output
 // of its inputs in that round into its own final output. Only stores keep samples: those
 // of channels that consumers read at random (an enumerator's sampled inputs, a requested
-// channel) and every event list. Everything else lives for one round, plus what a stage
-// or an arithmetic node must hold back to line its inputs up, which its latency bounds.
+// channel), as far back as their readers still read, and every event list. Everything
+// else lives for one round, plus what a stage or an arithmetic node must hold back to
+// line its inputs up, which its latency bounds.
 //
 // A pipeline lives while its record grows: advance() pushes only the data that arrived
 // since the last call, and once the record is complete it finishes every stage. Because
@@ -16,6 +17,7 @@
 // was evaluated in one pass or in many pieces.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -69,9 +71,10 @@ class Pipeline {
   // Channels whose stores the pipeline reads; bring them up to date before advance().
   const std::vector<std::string>& dependencies() const noexcept { return dependencies_; }
 
-  // Evaluates everything the data available now allow, and finishes once the record is
-  // complete and every input is used up.
-  void advance();
+  // Evaluates everything the data available now allow, up to tick `until` of the record's
+  // leaves, and finishes once the record is complete, `until` reaches its end and every
+  // input is used up.
+  void advance(std::size_t until = SIZE_MAX);
   bool finished() const noexcept { return finished_; }
 
   class Node;
@@ -80,7 +83,6 @@ class Pipeline {
   class Builder;
 
   bool round();
-  std::shared_ptr<SampledStore> new_store() const;
 
   std::shared_ptr<const doc::Document> document_;
   std::int32_t record_;

@@ -42,13 +42,13 @@ Document::Document(io::Recording recording) : name_(std::move(recording.name)) {
     out.channels.resize(channels_.size());
     std::size_t length = 0;
     for (std::size_t c = 0; c < in.channels.size(); ++c) {
-      auto& samples = in.channels[c].samples;
-      if (samples.empty()) continue;
-      if (length != 0 && samples.size() != length)
+      const std::size_t n = in.channels[c].length();
+      if (n == 0) continue;
+      if (length != 0 && n != length)
         throw std::invalid_argument("record " + std::to_string(records_.size()) + ": channel '" + in.channels[c].name + "' has " +
-                                    std::to_string(samples.size()) + " samples where the others have " + std::to_string(length));
-      length = samples.size();
-      out.channels[c] = std::move(samples);
+                                    std::to_string(n) + " samples where the others have " + std::to_string(length));
+      length = n;
+      out.channels[c] = std::move(in.channels[c]);
     }
     if (length == 0) length = in.length();  // a record of events alone
     out.events.resize(event_channels_.size());
@@ -91,7 +91,7 @@ bool Document::has_data(std::int32_t record, std::int32_t channel) const {
   const Record& r = record_at(record);
   if (channel < 0 || channel >= channel_count()) return false;
   // A sampling record holds data for every channel from its first tick on.
-  return !r.channels[static_cast<std::size_t>(channel)].empty() || (!complete(record) && r.length == 0);
+  return r.channels[static_cast<std::size_t>(channel)].length() != 0 || (!complete(record) && r.length == 0);
 }
 
 std::span<const std::int32_t> Document::events(std::int32_t record, std::int32_t index) const {
@@ -103,10 +103,14 @@ std::span<const std::int32_t> Document::events(std::int32_t record, std::int32_t
   return r.events[static_cast<std::size_t>(index)];
 }
 
-std::span<const float> Document::samples(std::int32_t record, std::int32_t channel) const {
+void Document::read(std::int32_t record, std::int32_t channel, std::size_t from, std::size_t n, float* out) const {
   const Record& r = record_at(record);
   if (channel < 0 || channel >= channel_count()) throw std::out_of_range("no channel " + std::to_string(channel));
-  return r.channels[static_cast<std::size_t>(channel)];
+  const io::Channel& c = r.channels[static_cast<std::size_t>(channel)];
+  if (from > c.length() || n > c.length() - from)
+    throw std::out_of_range("samples " + std::to_string(from) + " to " + std::to_string(from + n) + " of channel " + std::to_string(channel) +
+                            " lie beyond the " + std::to_string(c.length()) + " of record " + std::to_string(record));
+  c.read(from, n, out);
 }
 
 bool Document::complete(std::int32_t record) const { return !(sampling_ && record == record_count() - 1); }
@@ -137,7 +141,7 @@ void Document::append(std::span<const std::vector<float>> block) {
   Record& r = records_.back();
   if (r.length + static_cast<std::int64_t>(count) > kMaxTicks) throw std::invalid_argument("the record would exceed 2^31 - 1 ticks");
   if (count == 0) return;
-  for (std::size_t c = 0; c < block.size(); ++c) r.channels[c].insert(r.channels[c].end(), block[c].begin(), block[c].end());
+  for (std::size_t c = 0; c < block.size(); ++c) r.channels[c].samples.insert(r.channels[c].samples.end(), block[c].begin(), block[c].end());
   const Growth growth{record_count() - 1, r.length, static_cast<std::int32_t>(count)};
   r.length += static_cast<std::int32_t>(count);
   for (const auto& observer : observers_) observer(growth);

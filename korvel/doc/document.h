@@ -60,9 +60,12 @@ class Document {
   double tick_interval(std::int32_t record) const;
   double record_start(std::int32_t record) const;
   bool has_data(std::int32_t record, std::int32_t channel) const;
-  // The samples recorded so far; empty where the channel has no data. The span is valid
-  // until the document grows.
-  std::span<const float> samples(std::int32_t record, std::int32_t channel) const;
+  // Samples [from, from + n) of the channel in the record into `out`; they must lie within
+  // what was recorded so far (record_length, where the channel has data). A channel of a
+  // long file is read from the file (io::StoredSamples); the call may come from several
+  // threads at once while the document does not change. Throws std::out_of_range for a
+  // range outside the data, io::ImportError when the file cannot be read.
+  void read(std::int32_t record, std::int32_t channel, std::size_t from, std::size_t n, float* out) const;
 
   // A record is complete unless it is the last one while sampling.
   bool complete(std::int32_t record) const;
@@ -91,7 +94,7 @@ class Document {
     double start = 0.0;
     double interval = 0.0;
     std::int32_t length = 0;
-    std::vector<std::vector<float>> channels;  // one per document channel; empty: no data
+    std::vector<io::Channel> channels;  // one per document channel; no samples: no data
     std::vector<std::vector<std::int32_t>> events;  // one per event channel
   };
 

@@ -1,7 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "korvel/io/file_access.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <system_error>
 
@@ -60,6 +65,24 @@ std::string read_file_text(const std::filesystem::path& file, std::uint64_t max_
 
 std::vector<std::uint8_t> read_file_prefix(const std::filesystem::path& file, std::uint64_t count) {
   return read_start<std::vector<std::uint8_t>>(file, std::min(count, checked_file_size(file)));
+}
+
+OpenFile::OpenFile(const std::filesystem::path& file) : file_(file), fd_(::open(file.c_str(), O_RDONLY | O_CLOEXEC)) {
+  if (fd_ < 0) fail(file, std::string("cannot open the file for reading: ") + std::strerror(errno));
+}
+
+OpenFile::~OpenFile() { ::close(fd_); }
+
+void OpenFile::read_at(std::uint64_t offset, std::uint64_t count, std::uint8_t* out) const {
+  std::uint64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd_, out + done, static_cast<std::size_t>(count - done), static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0)
+      fail(file_, "read " + std::to_string(done) + " of the " + std::to_string(count) + " bytes at offset " + std::to_string(offset) +
+                      (got < 0 ? std::string(": ") + std::strerror(errno) : std::string(": the file ended (was it changed while open?)")));
+    done += static_cast<std::uint64_t>(got);
+  }
 }
 
 std::string recording_name(const std::filesystem::path& file) { return file.stem().string(); }

@@ -25,6 +25,21 @@ std::string read_file_text(const std::filesystem::path& file, std::uint64_t max_
 // The first min(file size, count) bytes of the file.
 std::vector<std::uint8_t> read_file_prefix(const std::filesystem::path& file, std::uint64_t count);
 
+// A file kept open for reads at any offset, from several threads at once (pread).
+class OpenFile {
+ public:
+  explicit OpenFile(const std::filesystem::path& file);  // fails naming the file
+  ~OpenFile();
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  // Bytes [offset, offset + count) into `out`; fails naming the file when they are not all there.
+  void read_at(std::uint64_t offset, std::uint64_t count, std::uint8_t* out) const;
+
+ private:
+  std::filesystem::path file_;
+  int fd_;
+};
+
 // The recording's display name: the file name without folder and extension.
 std::string recording_name(const std::filesystem::path& file);
 

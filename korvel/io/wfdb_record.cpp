@@ -25,7 +25,8 @@ struct FileGroup {
   std::uint64_t max_skew = 0;
   std::uint64_t file_size = 0;
   std::vector<std::uint8_t> bytes;  // the part of the file the record needs, from its start
-  std::uint64_t stored_frames = 0;  // complete frames in `bytes` after the byte offset
+  std::uint64_t stored_frames = 0;  // complete frames of that part after the byte offset
+  WfdbSignalFiles::ReadAt read_at;  // set: the file is read on demand, `bytes` stays empty
 };
 
 std::string describe(const WfdbSignalSpec& signal, std::size_t index) {
@@ -45,7 +46,7 @@ std::vector<FileGroup> group_by_file(const WfdbHeader& header, const std::filesy
         std::find_if(groups.begin(), groups.end(), [&](const FileGroup& g) { return g.file_name == signal.file_name; });
     if (group == groups.end()) {
       group = groups.insert(groups.end(),
-                            FileGroup{signal.file_name, signal.format, signal.byte_offset, {}, 0, 0, 0, {}, 0});
+                            FileGroup{signal.file_name, signal.format, signal.byte_offset, {}, 0, 0, 0, {}, 0, nullptr});
     } else if (group->format != signal.format || group->byte_offset != signal.byte_offset) {
       fail(header_file,
            describe(signal, i) + " shares file " + signal.file_name + " with signals of another format or byte offset");
@@ -81,13 +82,15 @@ void load_group(FileGroup& group, const WfdbHeader& header, const WfdbSignalFile
         std::min(wanted, saturating_add(group.byte_offset,
                                         wfdb_bytes_for(group.format, saturating_mul(frames, group.samples_per_frame))));
   }
-  if (wanted > kMaxSignalFileBytes) {
-    fail(signal_file, "the record needs " + std::to_string(wanted) + " bytes of this file; over " +
-                          std::to_string(kMaxSignalFileBytes) + " is not supported");
-  }
-  group.bytes = files.read_start(group.file_name, wanted);
-  if (group.bytes.size() != wanted) {
-    fail(signal_file, "read " + std::to_string(group.bytes.size()) + " of " + std::to_string(wanted) + " bytes");
+  if (!group.read_at) {
+    if (wanted > kMaxSignalFileBytes) {
+      fail(signal_file, "the record needs " + std::to_string(wanted) + " bytes of this file; over " +
+                            std::to_string(kMaxSignalFileBytes) + " is not supported");
+    }
+    group.bytes = files.read_start(group.file_name, wanted);
+    if (group.bytes.size() != wanted) {
+      fail(signal_file, "read " + std::to_string(group.bytes.size()) + " of " + std::to_string(wanted) + " bytes");
+    }
   }
   group.stored_frames = wfdb_samples_in(group.format, wanted - group.byte_offset) / group.samples_per_frame;
 }
@@ -110,7 +113,8 @@ constexpr std::uint64_t kFramesPerPiece = 1 << 16;
 // samples it yields, its 16-bit checksum and, for format 8, the running sum of differences.
 class SignalDecoder {
  public:
-  SignalDecoder(const WfdbSignalSpec& signal, std::uint64_t first_in_frame, std::uint64_t frames)
+  // `keep`: whether it keeps the samples, or only sums them.
+  SignalDecoder(const WfdbSignalSpec& signal, std::uint64_t first_in_frame, std::uint64_t frames, bool keep = true)
       : signal_(signal),
         first_in_frame_(first_in_frame),
         spf_(static_cast<std::uint64_t>(signal.samples_per_frame)),
@@ -118,7 +122,7 @@ class SignalDecoder {
         shift_(static_cast<std::uint64_t>(signal.skew) * spf_),
         invalid_(wfdb_invalid_value(signal.format)),
         running_(static_cast<std::uint32_t>(signal.initial_value)),
-        samples_(static_cast<std::size_t>(frames * spf_), std::numeric_limits<float>::quiet_NaN()) {}
+        samples_(keep ? static_cast<std::size_t>(frames * spf_) : 0, std::numeric_limits<float>::quiet_NaN()) {}
 
   // Takes the stored values of `frames` consecutive frames of the group, `per_frame` values
   // a frame.
@@ -183,6 +187,70 @@ class SignalDecoder {
   std::vector<float> samples_;
 };
 
+// A signal read from its file on demand: a read decodes the frames that hold the ticks it
+// asks for, a piece at a time, so a long record costs one piece, not its length. Only a
+// signal at the record's rate (a tick per stored value), without skew, in a format of
+// stored values rather than differences, whose every frame the file holds.
+class SignalOnDemand final : public StoredSamples {
+ public:
+  SignalOnDemand(const FileGroup& group, const WfdbSignalSpec& signal, std::uint64_t first_in_frame, std::uint64_t frames)
+      : read_at_(group.read_at),
+        format_(group.format),
+        byte_offset_(group.byte_offset),
+        per_frame_(group.samples_per_frame),
+        first_in_frame_(first_in_frame),
+        spf_(static_cast<std::uint64_t>(signal.samples_per_frame)),
+        frames_(frames),
+        baseline_(signal.baseline),
+        gain_(signal.gain),
+        invalid_(wfdb_invalid_value(signal.format)) {}
+
+  std::size_t length() const override { return static_cast<std::size_t>(frames_ * spf_); }
+
+  void read(std::size_t from, std::size_t n, float* out) const override {
+    if (n == 0) return;
+    const std::uint64_t end_frame = (from + n + spf_ - 1) / spf_;
+    // A piece starts on an even value, which format 212 needs to start on a whole byte.
+    std::uint64_t frame = from / spf_;
+    frame -= frame * per_frame_ % 2;
+    std::vector<std::uint8_t> bytes;
+    while (frame < end_frame) {
+      const std::uint64_t count = std::min(kFramesPerPiece, end_frame - frame);
+      bytes.resize(static_cast<std::size_t>(wfdb_bytes_for(format_, count * per_frame_)));
+      read_at_(byte_offset_ + wfdb_bytes_for(format_, frame * per_frame_), bytes.size(), bytes.data());
+      const auto values = decode_wfdb_samples(format_, bytes, static_cast<std::size_t>(count * per_frame_));
+      for (std::uint64_t f = 0; f < count; ++f)
+        for (std::uint64_t k = 0; k < spf_; ++k) {
+          const std::uint64_t tick = (frame + f) * spf_ + k;
+          if (tick < from || tick >= from + n) continue;
+          const std::int32_t v = values[static_cast<std::size_t>(f * per_frame_ + first_in_frame_ + k)];
+          out[tick - from] = v == invalid_ ? std::numeric_limits<float>::quiet_NaN()
+                                           : static_cast<float>((static_cast<double>(v) - baseline_) / gain_);
+        }
+      frame += count;
+    }
+  }
+
+ private:
+  WfdbSignalFiles::ReadAt read_at_;
+  int format_;
+  std::uint64_t byte_offset_;
+  std::uint64_t per_frame_;  // values a frame holds, of every signal of the file
+  std::uint64_t first_in_frame_;
+  std::uint64_t spf_;
+  std::uint64_t frames_;
+  double baseline_, gain_;
+  std::optional<std::int32_t> invalid_;
+};
+
+// Whether a file's signals can be read on demand (SignalOnDemand).
+bool readable_on_demand(const FileGroup& group, const WfdbHeader& header, std::uint64_t max_spf) {
+  if (group.format == 8) return false;
+  for (std::size_t index : group.signals)
+    if (static_cast<std::uint64_t>(header.signals[index].samples_per_frame) != max_spf || header.signals[index].skew != 0) return false;
+  return true;
+}
+
 }  // namespace
 
 Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& files,
@@ -193,21 +261,22 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
                           " has no signals (an annotation-only record); read its annotation files instead");
   }
   std::vector<FileGroup> groups = group_by_file(header, header_file);
-  for (FileGroup& group : groups) load_group(group, header, files, folder / group.file_name);
+  std::uint64_t max_spf = 1;
+  for (const WfdbSignalSpec& signal : header.signals) max_spf = std::max(max_spf, static_cast<std::uint64_t>(signal.samples_per_frame));
+  for (FileGroup& group : groups) {
+    if (files.open && readable_on_demand(group, header, max_spf)) group.read_at = files.open(group.file_name);
+    load_group(group, header, files, folder / group.file_name);
+  }
 
   std::uint64_t frames = static_cast<std::uint64_t>(header.frame_count);
   if (frames == 0) {  // up to the end of the shortest file
     frames = std::numeric_limits<std::uint64_t>::max();
     for (const FileGroup& group : groups) frames = std::min(frames, group.stored_frames);
   }
-  std::uint64_t max_spf = 1;
   std::uint64_t stored_samples = 0;
   for (const FileGroup& group : groups) {
     check_length(group, frames, folder / group.file_name);
     stored_samples += frames * group.samples_per_frame;
-    for (std::size_t index : group.signals) {
-      max_spf = std::max(max_spf, static_cast<std::uint64_t>(header.signals[index].samples_per_frame));
-    }
   }
   check_interpolated_size(header_file, saturating_mul(frames, max_spf), header.signals.size(), stored_samples);
 
@@ -215,20 +284,32 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
   record.tick_interval_s = 1.0 / (header.frequency_hz * static_cast<double>(max_spf));
   record.channels.resize(header.signals.size());
   for (FileGroup& group : groups) {
-    const std::uint64_t decoded_frames = std::min(group.stored_frames, frames + group.max_skew);
+    const bool on_demand = static_cast<bool>(group.read_at);
+    bool summed = false;  // what an on-demand file needs decoding for here: its checksums
+    for (std::size_t index : group.signals) summed = summed || (verify_checksums && header.signals[index].checksum);
+    const std::uint64_t decoded_frames = on_demand && !summed ? 0 : std::min(group.stored_frames, frames + group.max_skew);
     std::vector<SignalDecoder> decoders;
     decoders.reserve(group.signals.size());
-    std::uint64_t first_in_frame = 0;
+    std::vector<std::uint64_t> first_in_frame;
+    std::uint64_t first = 0;
     for (std::size_t index : group.signals) {
-      decoders.emplace_back(header.signals[index], first_in_frame, frames);
-      first_in_frame += static_cast<std::uint64_t>(header.signals[index].samples_per_frame);
+      decoders.emplace_back(header.signals[index], first, frames, !on_demand);
+      first_in_frame.push_back(first);
+      first += static_cast<std::uint64_t>(header.signals[index].samples_per_frame);
     }
-    const auto stored = std::span(group.bytes).subspan(static_cast<std::size_t>(group.byte_offset));
+    std::vector<std::uint8_t> piece;
     for (std::uint64_t frame = 0; frame < decoded_frames; frame += kFramesPerPiece) {
       const std::uint64_t count = std::min(kFramesPerPiece, decoded_frames - frame);
       const std::uint64_t skipped = wfdb_bytes_for(group.format, frame * group.samples_per_frame);
-      const auto stream = decode_wfdb_samples(group.format, stored.subspan(static_cast<std::size_t>(skipped)),
-                                              static_cast<std::size_t>(count * group.samples_per_frame));
+      std::span<const std::uint8_t> stored;
+      if (on_demand) {
+        piece.resize(static_cast<std::size_t>(wfdb_bytes_for(group.format, count * group.samples_per_frame)));
+        group.read_at(group.byte_offset + skipped, piece.size(), piece.data());
+        stored = piece;
+      } else {
+        stored = std::span(group.bytes).subspan(static_cast<std::size_t>(group.byte_offset + skipped));
+      }
+      const auto stream = decode_wfdb_samples(group.format, stored, static_cast<std::size_t>(count * group.samples_per_frame));
       for (SignalDecoder& decoder : decoders) decoder.take(stream, count, group.samples_per_frame);
     }
     group.bytes = {};
@@ -242,6 +323,11 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
                                              " but the header gives " + std::to_string(*signal.checksum) +
                                              "; the file is damaged or belongs to another header");
         }
+      }
+      if (on_demand) {
+        record.channels[index] =
+            Channel{signal.description, signal.units, {}, std::make_shared<SignalOnDemand>(group, signal, first_in_frame[member], frames)};
+        continue;
       }
       std::vector<float> samples = decoders[member].release();
       const auto spf = static_cast<std::uint64_t>(signal.samples_per_frame);
@@ -264,9 +350,16 @@ Recording read_wfdb_record(const std::filesystem::path& file, bool verify_checks
   }
   const WfdbHeader header = read_wfdb_header(header_file);
   const std::filesystem::path folder = header_file.parent_path();
-  const WfdbSignalFiles on_disk{
+  WfdbSignalFiles on_disk{
       [&folder](const std::string& name) { return checked_file_size(folder / name); },
       [&folder](const std::string& name, std::uint64_t count) { return read_file_prefix(folder / name, count); }};
+  std::uint64_t max_spf = 1;
+  for (const WfdbSignalSpec& signal : header.signals) max_spf = std::max(max_spf, static_cast<std::uint64_t>(signal.samples_per_frame));
+  if (static_cast<std::uint64_t>(header.frame_count) * max_spf > kWfdbReadOnDemandTicks)
+    on_disk.open = [&folder](const std::string& name) -> WfdbSignalFiles::ReadAt {
+      auto opened = std::make_shared<const OpenFile>(folder / name);
+      return [opened](std::uint64_t offset, std::uint64_t count, std::uint8_t* out) { opened->read_at(offset, count, out); };
+    };
   Recording recording;
   recording.name = recording_name(header_file);
   recording.source = file.string();

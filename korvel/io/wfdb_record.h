@@ -21,11 +21,18 @@
 
 namespace korvel::io {
 
-// How the decoder reaches the signal files a header names: their sizes, and their first
-// bytes. Both throw ImportError for a file that cannot be read.
+// How the decoder reaches the signal files a header names: their sizes, their first bytes
+// and, when given, bytes at any offset. Each throws ImportError for a file that cannot be
+// read.
 struct WfdbSignalFiles {
+  using ReadAt = std::function<void(std::uint64_t offset, std::uint64_t count, std::uint8_t* out)>;
   std::function<std::uint64_t(const std::string& file_name)> size;
   std::function<std::vector<std::uint8_t>(const std::string& file_name, std::uint64_t count)> read_start;
+  // Null: every signal is decoded into memory. Given: the signals a file stores at the
+  // record's rate, as stored values (not differences), are read from it on demand
+  // (Channel::stored) through what this returns for the file, which may be called from
+  // several threads at once; their checksums are verified once, here.
+  std::function<ReadAt(const std::string& file_name)> open = nullptr;
 };
 
 // Decodes the signals of a parsed header into one record. `header_file` names the header
@@ -35,7 +42,11 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
                            const std::filesystem::path& header_file, bool verify_checksums);
 
 // Reads a record given its header (NAME.hea) or its signal file (NAME.dat next to NAME.hea).
+// A record longer than kWfdbReadOnDemandTicks ticks reads what it can from its files on
+// demand (WfdbSignalFiles::open); a shorter one is decoded whole, a few tens of megabytes
+// at most a channel, for its readers' quicker random access.
 // An annotation-only record (no signals) is refused with a message that says so.
+inline constexpr std::uint64_t kWfdbReadOnDemandTicks = std::uint64_t{1} << 23;
 Recording read_wfdb_record(const std::filesystem::path& file, bool verify_checksums);
 
 }  // namespace korvel::io

@@ -16,8 +16,8 @@ void check_source(const doc::Document& d, const io::Record& source, const Sampli
     throw std::invalid_argument("the source has " + std::to_string(source.channels.size()) + " channels, the document " +
                                 std::to_string(d.channel_count()));
   for (const io::Channel& c : source.channels)
-    if (c.samples.size() != source.length())
-      throw std::invalid_argument("source channel '" + c.name + "' has " + std::to_string(c.samples.size()) + " samples, not " +
+    if (c.length() != source.length())
+      throw std::invalid_argument("source channel '" + c.name + "' has " + std::to_string(c.length()) + " samples, not " +
                                   std::to_string(source.length()));
 }
 
@@ -72,8 +72,8 @@ bool SamplingRun::feed() {
   const std::size_t to = std::min(source_.length(), fed_ + static_cast<std::size_t>(options_.block_ticks));
   std::vector<std::vector<float>> block(source_.channels.size());
   for (std::size_t c = 0; c < block.size(); ++c) {
-    const auto& samples = source_.channels[c].samples;
-    block[c].assign(samples.begin() + static_cast<std::ptrdiff_t>(fed_), samples.begin() + static_cast<std::ptrdiff_t>(to));
+    block[c].resize(to - fed_);
+    source_.channels[c].read(fed_, to - fed_, block[c].data());
   }
   d.append(block);
   fed_ = to;

@@ -19,8 +19,8 @@ constexpr double kExtremeShare = 0.005;
 // The pieces read as one sequence, non-finite samples as 0.
 class Sequence {
  public:
-  explicit Sequence(const std::vector<std::span<const float>>& pieces) : pieces_(pieces) {
-    for (const auto& p : pieces_) size_ += p.size();
+  explicit Sequence(const std::vector<SamplePiece>& pieces) : pieces_(pieces) {
+    for (const auto& p : pieces_) size_ += p.length;
   }
   std::size_t size() const noexcept { return size_; }
   // Samples [from, to) into `out`; `from` and `to` may lie outside the sequence, where its
@@ -29,10 +29,16 @@ class Sequence {
     out.clear();
     const auto n = static_cast<std::int64_t>(size_);
     for (std::int64_t i = from; i < std::min<std::int64_t>(to, 0); ++i) out.push_back(at(0));
+    std::vector<float> part;
     std::int64_t start = 0;  // of the current piece
     for (const auto& p : pieces_) {
-      const auto end = start + static_cast<std::int64_t>(p.size());
-      for (std::int64_t i = std::max(from, start); i < std::min(to, end); ++i) out.push_back(finite(p[static_cast<std::size_t>(i - start)]));
+      const auto end = start + static_cast<std::int64_t>(p.length);
+      const std::int64_t a = std::max(from, start), b = std::min(to, end);
+      if (a < b) {
+        part.resize(static_cast<std::size_t>(b - a));
+        p.read(static_cast<std::size_t>(a - start), part.size(), part.data());
+        for (const float v : part) out.push_back(finite(v));
+      }
       start = end;
     }
     for (std::int64_t i = std::max(from, n); i < to; ++i) out.push_back(at(n - 1));
@@ -42,13 +48,17 @@ class Sequence {
   static double finite(float v) { return std::isfinite(v) ? static_cast<double>(v) : 0.0; }
   double at(std::int64_t i) const {
     for (const auto& p : pieces_) {
-      if (i < static_cast<std::int64_t>(p.size())) return finite(p[static_cast<std::size_t>(i)]);
-      i -= static_cast<std::int64_t>(p.size());
+      if (i < static_cast<std::int64_t>(p.length)) {
+        float v = 0;
+        p.read(static_cast<std::size_t>(i), 1, &v);
+        return finite(v);
+      }
+      i -= static_cast<std::int64_t>(p.length);
     }
     return 0.0;
   }
 
-  const std::vector<std::span<const float>>& pieces_;
+  const std::vector<SamplePiece>& pieces_;
   std::size_t size_ = 0;
 };
 
@@ -107,7 +117,7 @@ constexpr std::size_t kSegmentsWorthASecondCore = 1024;
 
 // The segments vote independently, so the later half of a long recording is counted on a
 // second thread, joined before returning; the sum of the votes does not depend on it.
-Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, double dt) {
+Polarity dominant_deflection(const std::vector<SamplePiece>& pieces, double dt) {
   const Sequence samples(pieces);
   const std::size_t n = samples.size();
   if (n == 0 || !(dt > 0)) return Polarity::Positive;
@@ -148,7 +158,7 @@ Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, 
 }
 
 Polarity dominant_deflection(std::span<const float> samples, double dt) {
-  return dominant_deflection(std::vector<std::span<const float>>{samples}, dt);
+  return dominant_deflection(std::vector<SamplePiece>{SamplePiece::of(samples)}, dt);
 }
 
 }  // namespace korvel::signal

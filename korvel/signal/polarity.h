@@ -18,6 +18,9 @@
 // so an inverted channel always gets the opposite decision and hence the same beats.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -25,10 +28,21 @@ namespace korvel::signal {
 
 enum class Polarity { Positive, Negative };
 
-// The samples of one channel, sampled every `dt` seconds, given as consecutive pieces (the
-// records of a recording, read where they lie); non-finite samples count as 0. The work
-// needs memory for one segment only, whatever the recording's length.
-Polarity dominant_deflection(const std::vector<std::span<const float>>& pieces, double dt);
+// A stretch of one channel's samples (a record of a recording), read where it lies a part
+// at a time, from two threads at once.
+struct SamplePiece {
+  std::size_t length = 0;
+  std::function<void(std::size_t from, std::size_t n, float* out)> read;
+
+  static SamplePiece of(std::span<const float> samples) {
+    return {samples.size(), [samples](std::size_t from, std::size_t n, float* out) { std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(from), n, out); }};
+  }
+};
+
+// The samples of one channel, sampled every `dt` seconds, given as consecutive pieces;
+// non-finite samples count as 0. The work needs memory for one segment only, whatever the
+// recording's length.
+Polarity dominant_deflection(const std::vector<SamplePiece>& pieces, double dt);
 Polarity dominant_deflection(std::span<const float> samples, double dt);
 
 }  // namespace korvel::signal

@@ -48,7 +48,8 @@ void drain(IEventReader* reader, IDocumentData* document, int signal, DetectedBe
   std::vector<HRV::FiducialEvent> batch(512);
   std::vector<std::int32_t> records(batch.size());
   ULONG count = 0;
-  while (reader->Read(batch.data(), static_cast<ULONG>(batch.size()), records.data(), &count) == S_OK && count > 0) {
+  HRESULT hr;
+  while ((hr = reader->Read(batch.data(), static_cast<ULONG>(batch.size()), records.data(), &count)) == S_OK && count > 0) {
     for (ULONG i = 0; i < count; ++i) {
       double start = 0, dt = 0;
       document->GetRecordStartTime(records[i], &start);
@@ -57,6 +58,9 @@ void drain(IEventReader* reader, IDocumentData* document, int signal, DetectedBe
       beats.events.push_back(batch[i]);
     }
   }
+  // Reading stops where the data do: a failed evaluation (the enumerator reading its input
+  // where it is no longer kept, say) would cut the beats short.
+  EXPECT_EQ(hr, S_FALSE);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <limits>
 #include <span>
 
@@ -29,20 +30,29 @@ std::string css_colour(std::uint32_t colorref) {
 
 std::string rgb_colour(std::uint32_t rgb) { return css_colour(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF)); }
 
-// Folds `samples` of a record starting at `start` seconds, `dt` apart, into the columns
+// Folds the `length` samples of a record, read through `read` a block at a time, starting
+// at `start` seconds, `dt` apart, into the columns
 // of [from, from + columns × width): column k takes the samples whose times fall in
 // [from + k × width, from + (k + 1) × width).
-void fold(std::span<const float> samples, double start, double dt, double from, double width, std::vector<float>& lo,
-          std::vector<float>& hi) {
-  const auto n = static_cast<double>(samples.size());
+void fold(std::size_t length, const std::function<void(std::size_t, std::size_t, float*)>& read, double start, double dt,
+          double from, double width, std::vector<float>& lo, std::vector<float>& hi) {
+  const auto n = static_cast<double>(length);
   // The first sample at or after time t, clamped to the record.
   auto index_at = [&](double t) { return static_cast<std::size_t>(std::clamp(std::ceil((t - start) / dt - 1e-9), 0.0, n)); };
+  const std::size_t last = index_at(from + static_cast<double>(lo.size()) * width);
+  std::vector<float> block;  // samples [at, at + block.size()), read a block at a time
+  std::size_t at = 0;
   for (std::size_t k = 0; k < lo.size(); ++k) {
     const std::size_t a = index_at(from + static_cast<double>(k) * width);
     const std::size_t b = index_at(from + static_cast<double>(k + 1) * width);
     float low = lo[k], high = hi[k];
     for (std::size_t i = a; i < b; ++i) {
-      const float v = samples[i];
+      if (i < at || i >= at + block.size()) {
+        at = i;
+        block.resize(std::min<std::size_t>(1 << 16, last - i));
+        read(at, block.size(), block.data());
+      }
+      const float v = block[i - at];
       if (!std::isfinite(v)) continue;
       low = std::min(low, v);
       high = std::max(high, v);
@@ -103,22 +113,28 @@ const ChartWindow::Kept& ChartWindow::computed(std::int32_t index, std::int32_t 
   std::string expression;
   for (const std::int32_t other : channels.indexes()) expression += channels.expression(other) + '\n';
   if (kept.length == length && kept.expression == expression) return kept;
-  std::vector<float> samples = channels.has_data(index, record) ? channels.samples(index, record) : std::vector<float>{};
+  kept.length = -1;  // until the samples are all in
+  kept.low.clear();
+  kept.high.clear();
+  kept.block = static_cast<std::size_t>(length) <= kKeepWhole ? 1 : kKeptBlock;
+  std::size_t i = 0;  // samples taken so far
+  if (channels.has_data(index, record)) channels.read_samples(index, record, [&](std::span<const float> block) {
+    if (kept.block == 1) {
+      kept.low.insert(kept.low.end(), block.begin(), block.end());
+      return;
+    }
+    for (const float v : block) {
+      if (i % kKeptBlock == 0) {
+        kept.low.push_back(std::numeric_limits<float>::infinity());
+        kept.high.push_back(-std::numeric_limits<float>::infinity());
+      }
+      kept.low.back() = std::min(kept.low.back(), v);
+      kept.high.back() = std::max(kept.high.back(), v);
+      ++i;
+    }
+  });
   kept.length = length;
   kept.expression = expression;
-  kept.high.clear();
-  kept.block = 1;
-  if (samples.size() <= kKeepWhole) {
-    kept.low = std::move(samples);
-    return kept;
-  }
-  kept.block = kKeptBlock;
-  kept.low.assign((samples.size() + kKeptBlock - 1) / kKeptBlock, std::numeric_limits<float>::infinity());
-  kept.high.assign(kept.low.size(), -std::numeric_limits<float>::infinity());
-  for (std::size_t i = 0; i < samples.size(); ++i) {
-    kept.low[i / kKeptBlock] = std::min(kept.low[i / kKeptBlock], samples[i]);
-    kept.high[i / kKeptBlock] = std::max(kept.high[i / kKeptBlock], samples[i]);
-  }
   return kept;
 }
 
@@ -216,7 +232,9 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
   };
   for (std::int32_t c = 0; c < d.channel_count(); ++c)
     add(c, false, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
-      fold(d.samples(r, c), d.record_start(r), d.tick_interval(r), request.from, width, lo, hi);
+      const std::size_t length = d.has_data(r, c) ? static_cast<std::size_t>(d.record_length(r)) : 0;
+      fold(length, [&](std::size_t from, std::size_t n, float* out) { d.read(r, c, from, n, out); }, d.record_start(r), d.tick_interval(r),
+           request.from, width, lo, hi);
     });
   // Channels an extension calculates hold one value per event (per beat, for the HRV
   // calculation): each value falls into the column of its time.
@@ -231,8 +249,9 @@ nlohmann::json ChartWindow::window(const ChartRequest& request) {
         add(index, true, [&](std::int32_t r, std::vector<float>& lo, std::vector<float>& hi) {
           const Kept& kept = computed(index, r);
           const double dt = d.tick_interval(r) * static_cast<double>(kept.block);
-          fold(kept.low, d.record_start(r), dt, request.from, width, lo, hi);
-          fold(kept.high, d.record_start(r), dt, request.from, width, lo, hi);
+          for (const std::vector<float>* values : {&kept.low, &kept.high})
+            fold(values->size(), [values](std::size_t from, std::size_t n, float* out) { std::copy_n(values->begin() + static_cast<std::ptrdiff_t>(from), n, out); },
+                 d.record_start(r), dt, request.from, width, lo, hi);
         });
   auto events = this->events(request, targets);
   return {{"from_s", request.from},

@@ -63,7 +63,8 @@ TEST(HostDocument, AttachedCalculationsDefineTheirChannelsAndRefuseCycles) {
 
   // Re-initialising an attached calculation redefines its channel and its dependents.
   ASSERT_EQ(calculation->Initialise(u"Ch1 * 3", nullptr, nullptr), S_OK);
-  const auto x = d->document().samples(0, 0);
+  std::vector<float> x(static_cast<std::size_t>(d->document().record_length(0)));
+  d->document().read(0, 0, 0, x.size(), x.data());
   const auto y = d->channels().samples(b.index, 0);
   ASSERT_EQ(y.size(), x.size());
   EXPECT_EQ(y[100], static_cast<float>(double{static_cast<float>(double{x[100]} * 3)} + 1.0));

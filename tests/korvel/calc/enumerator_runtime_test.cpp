@@ -23,7 +23,8 @@ namespace {
 using Log = std::vector<std::string>;
 
 // What "Marker(Signal, Marks, Scale)" yields: one event per event of Marks, carrying the
-// signal's value there times Scale. Scale 9 yields its events in falling tick order.
+// signal's value there times Scale. Scale 9 yields its events in falling tick order;
+// scale 8 reads the signal at tick 0 for every mark.
 struct MarkerEvent {
   std::int32_t tick;
   float fraction;
@@ -61,7 +62,7 @@ class Marker final : public ComObject<ICalcEnumerator> {
     auto* out = static_cast<MarkerEvent*>(buffer);
     for (*count = 0; *count < maxEvents && marks_->GetCurrent(&tick) == S_OK && tick < end; marks_->Advance()) {
       float value = 0;
-      signal_->ReadSamples(tick, 1, &value, &got);
+      signal_->ReadSamples(scale_ == 8 ? 0 : tick, 1, &value, &got);
       out[(*count)++] = {scale_ == 9 ? 1000000 - tick : tick, 0.0f, double{value} * scale_, record_, 0};
     }
     marks_->GetPosition(&looked);
@@ -201,6 +202,43 @@ TEST_F(EnumeratorRuntimeTest, ReportsAnEnumeratorThatRefusesOrBreaksTheContract)
     } catch (const EvaluationError& e) {
       EXPECT_STREQ(e.what(), expected);
     }
+  }
+}
+
+// An input the enumerator reads at random keeps only a margin behind the last mark it
+// consumed (30 s): a reader that stays near its marks sees every sample, one that reads
+// further back is stopped, never handed other samples, and a later reader gets the record
+// evaluated again from its start.
+TEST(EnumeratorInputs, KeepAMarginBehindTheMarksConsumedAndRefuseReadsBeyondIt) {
+  io::Recording r;
+  std::vector<float> x(200000, 0.0f);
+  for (std::size_t t = 200; t < x.size(); t += 450) x[t] = 1.0f;
+  r.records.push_back({0.0, 0.001, {{"X", "", x}}});
+  Log log;
+  Classes classes{log};
+  FunctionTable functions{&classes};
+  ComputedChannels channels{std::make_shared<doc::Document>(r), functions, nullptr};
+  const auto define = [&](const std::string& name, const std::string& expression) {
+    const std::int32_t index = channels.create(name);
+    channels.set_expression(index, expression);
+    return index;
+  };
+  const auto signal = define("S", "lowpass(Ch1,40)");
+  const auto marks = define("M", "cmpeakdet(Ch1,0.5,0.05,30)");
+  const auto near = channels.events(define("F", "marker(S, M, 1)"), 0);
+  const auto s = channels.samples(signal, 0);
+  ASSERT_EQ(near->count(), channels.events(marks, 0)->count());
+  for (std::size_t i = 0; i < near->count(); ++i) {
+    MarkerEvent e;
+    std::memcpy(&e, near->record(i), sizeof e);
+    ASSERT_EQ(e.value, s[static_cast<std::size_t>(e.tick)]) << "tick " << e.tick;
+  }
+  try {
+    channels.events(define("G", "marker(S, M, 8)"), 0);
+    FAIL() << "read released samples";
+  } catch (const EvaluationError& e) {
+    EXPECT_STREQ(e.what(), "'Marker' read channel 'S' further back than is kept: samples 0 to 1 were read after they were "
+                           "released (samples are kept from 35450 on)");
   }
 }
 

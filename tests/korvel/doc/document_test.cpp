@@ -35,8 +35,12 @@ TEST(Document, TakesRecordsChannelsAndTimeBaseFromTheRecording) {
   EXPECT_EQ(std::tie(d.name(), d.channel(1).name, d.channel(1).unit), std::tuple("rec", "BP", "mmHg"));
   EXPECT_NE(d.channel(0).colour, d.channel(1).colour);
   EXPECT_EQ(std::tuple(d.record_length(0), d.record_length(1), d.tick_interval(1), d.record_start(1)), std::tuple(4, 2, 0.002, 10.0));
-  EXPECT_EQ(std::tuple(d.has_data(1, 0), d.has_data(1, 1), d.samples(1, 1).empty(), d.complete(1)), std::tuple(true, false, true, true));
-  EXPECT_EQ(d.samples(0, 1)[2], 7.0f);
+  EXPECT_EQ(std::tuple(d.has_data(1, 0), d.has_data(1, 1), d.complete(1)), std::tuple(true, false, true));
+  float v = 0;
+  d.read(0, 1, 2, 1, &v);
+  EXPECT_EQ(v, 7.0f);
+  EXPECT_THROW(d.read(1, 1, 0, 1, &v), std::out_of_range) << "no data";
+  EXPECT_THROW(d.read(0, 1, 3, 2, &v), std::out_of_range) << "beyond the record";
   EXPECT_THROW(d.record_length(2), std::out_of_range);
   EXPECT_THROW(d.channel(-1), std::out_of_range);
 }
@@ -64,7 +68,9 @@ TEST(Document, GrowsWhileSamplingAndTellsItsObservers) {
   d.append(std::vector<std::vector<float>>{{7}, {8}});
   EXPECT_THROW(d.append(std::vector<std::vector<float>>{{1, 2}, {3}}), std::invalid_argument);
   EXPECT_THROW(d.append(std::vector<std::vector<float>>{{1}}), std::invalid_argument);
-  EXPECT_EQ(std::tuple(d.record_length(2), d.samples(2, 1)[3], d.record_start(2)), std::tuple(4, 8.0f, 20.0));
+  float v = 0;
+  d.read(2, 1, 3, 1, &v);
+  EXPECT_EQ(std::tuple(d.record_length(2), v, d.record_start(2)), std::tuple(4, 8.0f, 20.0));
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(std::tuple(seen[1].record, seen[1].first_tick, seen[1].count), std::tuple(2, 3, 1));
 

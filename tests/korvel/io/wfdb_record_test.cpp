@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace korvel::io {
@@ -50,6 +52,19 @@ WfdbSignalFiles access(const Files& files, std::uint64_t claimed_size = 0) {
             const auto& bytes = find(name);
             return std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(count, bytes.size())));
           }};
+}
+
+// The files with reads at any offset too: signals that can be read on demand are.
+WfdbSignalFiles on_demand(const Files& files) {
+  WfdbSignalFiles a = access(files);
+  a.open = [&files](const std::string& name) -> WfdbSignalFiles::ReadAt {
+    const auto& bytes = files.at(name);
+    return [&bytes](std::uint64_t offset, std::uint64_t count, std::uint8_t* out) {
+      if (offset + count > bytes.size()) throw ImportError("read past the end of the file");
+      std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(offset), count, out);
+    };
+  };
+  return a;
 }
 
 Record decode(const std::string& header, const Files& files, bool verify_checksums = true, std::uint64_t claimed_size = 0) {
@@ -143,6 +158,47 @@ TEST(WfdbRecord, ChecksumMismatchIsRefusedUnlessVerificationIsOff) {
   EXPECT_NE(decode_error("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5540\n", files).find("db/d.dat: signal 1 sums to checksum -5541 but the header gives -5540"),
             std::string::npos);
   EXPECT_NO_THROW(decode("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5540\n", files, false));
+}
+
+// Read on demand, a signal gives the values decoded whole from any tick, across the pieces
+// a read decodes (three signals of format 212: a frame starting mid-group), and its
+// checksum is still verified as the record is opened.
+TEST(WfdbRecord, SignalsReadOnDemandEqualThoseDecodedWhole) {
+  std::mt19937 random(11);
+  std::uniform_int_distribution<std::int32_t> value(-2047, 2047);
+  for (const int format : {212, 16}) {
+    SCOPED_TRACE("format " + std::to_string(format));
+    std::vector<std::int32_t> stream(3 * 150001);
+    for (auto& v : stream) v = value(random);
+    std::vector<std::uint8_t> bytes(5, 0xAA);  // a prologue the byte offset skips
+    const auto encoded = encode(format, stream);
+    bytes.insert(bytes.end(), encoded.begin(), encoded.end());
+    const Files files = {{"d.dat", bytes}};
+    const std::string f = std::to_string(format) + "+5";
+    const WfdbHeader header = parse_wfdb_header(
+        "rec 3 100 150001\nd.dat " + f + " 200(10)/mV\nd.dat " + f + " 0.5(-3)/uV\nd.dat " + f + " 1000/mmHg\n", "db/rec.hea");
+    const Record whole = decode_wfdb_signals(header, access(files), "db/rec.hea", true);
+    const Record read = decode_wfdb_signals(header, on_demand(files), "db/rec.hea", true);
+    for (int s = 0; s < 3; ++s) {
+      const Channel& c = read.channels[static_cast<std::size_t>(s)];
+      ASSERT_TRUE(c.stored && c.samples.empty());
+      ASSERT_EQ(c.length(), 150001u);
+      for (const auto& [from, n] : {std::pair<std::size_t, std::size_t>{0, 150001}, {65535, 3}, {1, 70000}, {150000, 1}}) {
+        std::vector<float> got(n);
+        c.read(from, n, got.data());
+        const auto want = whole.channels[static_cast<std::size_t>(s)].samples.begin() + static_cast<std::ptrdiff_t>(from);
+        ASSERT_TRUE(std::equal(got.begin(), got.end(), want, [](float a, float b) { return a == b || (std::isnan(a) && std::isnan(b)); }))
+            << "signal " << s << " from " << from;
+      }
+    }
+  }
+  const Files files = {{"d.dat", encode(16, {30000, 30000, -5})}};
+  try {
+    decode_wfdb_signals(parse_wfdb_header("rec 1 100 3\nd.dat 16 1(0) 16 0 0 -5540\n", "db/rec.hea"), on_demand(files), "db/rec.hea", true);
+    ADD_FAILURE() << "a wrong checksum passed";
+  } catch (const ImportError& e) {
+    EXPECT_NE(std::string(e.what()).find("sums to checksum -5541"), std::string::npos) << e.what();
+  }
 }
 
 TEST(WfdbRecord, DamagedOrUnreadableHeadersAndFilesAreRefusedWithTheReason) {

@@ -57,7 +57,7 @@ TEST(Polarity, CountsTheVotesOfEverySegmentOfALongRecording) {
   std::vector<float> x(1100 * 100, 0.0f);
   for (std::size_t segment = 0; segment < 1100; ++segment) x[segment * 100 + 50] = segment < 500 ? -1.0f : 1.0f;
   EXPECT_EQ(dominant_deflection(x, 0.1), Polarity::Positive);
-  std::vector<std::span<const float>> halves{std::span(x).first(40000), std::span(x).subspan(40000)};
+  const std::vector<SamplePiece> halves{SamplePiece::of(std::span(x).first(40000)), SamplePiece::of(std::span(x).subspan(40000))};
   EXPECT_EQ(dominant_deflection(halves, 0.1), Polarity::Positive) << "in two pieces";
   for (float& v : x) v = -v;
   EXPECT_EQ(dominant_deflection(x, 0.1), Polarity::Negative) << "inverted";

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(
-  build-essential cmake ninja-build clang libclang-rt-14-dev
+  build-essential cmake ninja-build clang libclang-rt-14-dev lld
   libgtest-dev libgmock-dev libbenchmark-dev
   libboost-dev libedf-dev libmatio-dev libkissfft-dev
   libcli11-dev nlohmann-json3-dev libcpp-httplib-dev pkgconf

@@ -12,8 +12,11 @@ jobs=$(nproc)
 # standard library, Boost, JSON, HTTP, GoogleTest) are then parsed once a batch instead of
 # once a file, which halves the compile time. It also makes two files of one target that
 # define the same file-local name collide: rename one (or share the one definition).
+# Both link with LLVM's linker, which links the test executables in about half the time of
+# the default one.
+lld=(-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld -DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DHRV_WERROR=ON \
-  -DCMAKE_UNITY_BUILD=ON
+  -DCMAKE_UNITY_BUILD=ON "${lld[@]}"
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
@@ -34,7 +37,8 @@ trap 'kill "$web" 2> /dev/null || true' EXIT
 # with line tables for the stack traces. The whole-system tests ran above; under the
 # sanitizers they would only repeat the same code at a higher cost.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1" \
-  -DHRV_SANITIZE=address,undefined -DHRV_BUILD_BENCH=OFF -DHRV_BUILD_END_TO_END=OFF -DHRV_WERROR=ON -DCMAKE_UNITY_BUILD=ON
+  -DHRV_SANITIZE=address,undefined -DHRV_BUILD_BENCH=OFF -DHRV_BUILD_END_TO_END=OFF -DHRV_WERROR=ON -DCMAKE_UNITY_BUILD=ON \
+  "${lld[@]}"
 nice -n 10 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit

@@ -34,7 +34,7 @@ std::string show(const Node& n) {
 }
 
 // Parses `text`, expecting a failure; returns the error.
-ExpressionError failure(const std::string& text) {
+ExpressionError parse_failure(const std::string& text) {
   try {
     parse(text);
   } catch (const ExpressionError& e) {
@@ -100,7 +100,7 @@ TEST(Parser, SaysWhatIsWrongAndWhere) {
       {"a)", 2, "unexpected ')' after a complete expression"},
   };
   for (const Case& c : cases) {
-    const ExpressionError e = failure(c.text);
+    const ExpressionError e = parse_failure(c.text);
     EXPECT_EQ(e.column(), c.column) << c.text;
     EXPECT_EQ(e.reason(), c.reason) << c.text;
     EXPECT_EQ(std::string(e.what()), std::string(c.reason) + " at column " + std::to_string(c.column));
@@ -110,14 +110,14 @@ TEST(Parser, SaysWhatIsWrongAndWhere) {
 TEST(Parser, RefusesTreesDeeperThanTheLimit) {
   auto parenthesised = [](int depth) { return std::string(static_cast<std::size_t>(depth), '(') + "a" + std::string(static_cast<std::size_t>(depth), ')'); };
   EXPECT_NO_THROW(parse(parenthesised(kMaxNesting)));
-  const ExpressionError deep = failure(parenthesised(kMaxNesting + 1));
+  const ExpressionError deep = parse_failure(parenthesised(kMaxNesting + 1));
   EXPECT_EQ(deep.column(), kMaxNesting + 1);  // the parenthesis one level too many
   EXPECT_EQ(deep.reason(), "expression nested more than " + std::to_string(kMaxNesting) + " levels deep");
 
   // Each operator of a chain deepens the tree by one level too.
   std::string chain = "a";
   for (int i = 0; i <= kMaxNesting; ++i) chain += "+a";
-  EXPECT_EQ(failure(chain).column(), 2 * kMaxNesting + 2);
+  EXPECT_EQ(parse_failure(chain).column(), 2 * kMaxNesting + 2);
   EXPECT_NO_THROW(parse(chain.substr(0, 2 * static_cast<std::size_t>(kMaxNesting) + 1)));
 }
 

@@ -50,7 +50,7 @@ const TestScope& test_scope() {
 
 Resolved compile(const std::string& text) { return resolve(*parse(text), test_scope()); }
 
-ExpressionError failure(const std::string& text) {
+ExpressionError compile_failure(const std::string& text) {
   try {
     compile(text);
   } catch (const ExpressionError& e) {
@@ -64,10 +64,10 @@ TEST(Resolve, NamesRecordedChannelsFromOneInEitherForm) {
   const Resolved ch = compile("Ch2");
   EXPECT_EQ(std::tuple(ch.op, ch.channel, ch.kind), std::tuple(Resolved::Op::Recorded, 1, ValueKind::Sampled));
   EXPECT_EQ(std::tuple(compile("RCh1").channel, compile("rch2").channel), std::tuple(0, 1));
-  EXPECT_EQ(failure("Ch3").what(), std::string("no recorded channel 'Ch3': the document has 2 channels at column 1"));
+  EXPECT_EQ(compile_failure("Ch3").what(), std::string("no recorded channel 'Ch3': the document has 2 channels at column 1"));
   // "Ch0" and "Ch01" are not channel references; with no such computed channel they are unknown.
-  EXPECT_EQ(failure("Ch0").reason(), "unknown channel 'Ch0'");
-  EXPECT_EQ(failure("Ch01").reason(), "unknown channel 'Ch01'");
+  EXPECT_EQ(compile_failure("Ch0").reason(), "unknown channel 'Ch0'");
+  EXPECT_EQ(compile_failure("Ch01").reason(), "unknown channel 'Ch01'");
 }
 
 TEST(Resolve, FindsFunctionsWithoutRegardToCaseAndKeepsTheirKinds) {
@@ -98,7 +98,7 @@ TEST(Resolve, RefusesWhatCannotBeEvaluatedSayingWhatAndWhere) {
       {"Peaks * 2", "arithmetic needs numbers or sampled channels, but channel 'Peaks' yields events at column 1"},
       {"-fiducial(Ch1, Peaks, 1)", "arithmetic needs numbers or sampled channels, but 'Fiducial' yields events at column 2"},
   };
-  for (const Case& c : cases) EXPECT_EQ(failure(c.text).what(), std::string(c.what)) << c.text;
+  for (const Case& c : cases) EXPECT_EQ(compile_failure(c.text).what(), std::string(c.what)) << c.text;
   EXPECT_NO_THROW(compile("fiducial(Ch1, Peaks, 0.01)")) << "the edges of a range are inside";
   EXPECT_NO_THROW(compile("fiducial(Ch1, Peaks, 10)"));
 }

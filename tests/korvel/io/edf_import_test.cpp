@@ -47,7 +47,7 @@ void write_two_rates(const std::filesystem::path& file, int filetype, int second
   ASSERT_EQ(edfclose_file(handle), 0);
 }
 
-std::string read_error(const std::filesystem::path& file) {
+std::string edf_error(const std::filesystem::path& file) {
   try {
     read_edf(file);
   } catch (const ImportError& e) {
@@ -97,7 +97,7 @@ TEST(EdfImport, DamagedOrDiscontinuousFilesAreRefusedNamingTheFile) {
        "header field \"version\" (bytes 0-7) is \"\": an EDF file begins with \"0\", a BDF file with byte 255 and \"BIOSEMI\""},
       {dir.file("missing.edf"), "file not found"},
   };
-  for (const auto& [file, reason] : cases) EXPECT_EQ(read_error(file), file.string() + ": " + reason);
+  for (const auto& [file, reason] : cases) EXPECT_EQ(edf_error(file), file.string() + ": " + reason);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ void write_mat(const std::filesystem::path& file, const std::vector<Variable>& v
   Mat_Close(mat);
 }
 
-std::string read_error(const std::filesystem::path& file, const std::string& variable = {}, double rate = 0) {
+std::string mat_error(const std::filesystem::path& file, const std::string& variable = {}, double rate = 0) {
   try {
     read_mat(file, variable, rate);
   } catch (const ImportError& e) {
@@ -97,7 +97,7 @@ TEST_F(MatImport, LongerDimensionIsTimeForIntegerChannelsBySamples) {
 TEST_F(MatImport, RateComesFromTheCallerOnlyWhenTheFileHasNone) {
   const auto file = dir.file("bare.mat");
   write_mat(file, {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}});
-  EXPECT_EQ(read_error(file), file.string() + ": no sampling rate: the file has no variable fs (or sampling_rate, srate, ...) and none was given");
+  EXPECT_EQ(mat_error(file), file.string() + ": no sampling rate: the file has no variable fs (or sampling_rate, srate, ...) and none was given");
   EXPECT_DOUBLE_EQ(read_mat(file, "", 500).records.at(0).tick_interval_s, 1.0 / 500);
   double srate = 200;
   write_mat(file, {{"x", MAT_C_DOUBLE, MAT_T_DOUBLE, 1000, 2, data.data()}, {"SRate", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &srate}});
@@ -112,10 +112,10 @@ TEST_F(MatImport, AmbiguousOrUnsuitableVariablesAreRefusedByName) {
                    {"b", MAT_C_DOUBLE, MAT_T_DOUBLE, 2, 1000, data.data()},
                    {"z", MAT_C_DOUBLE, MAT_T_DOUBLE, 100, 1, &split, true},
                    {"fs", MAT_C_DOUBLE, MAT_T_DOUBLE, 1, 1, &fs}});
-  EXPECT_EQ(read_error(file), file.string() + ": several numeric matrices (\"a\", \"b\"); name the one to read");
+  EXPECT_EQ(mat_error(file), file.string() + ": several numeric matrices (\"a\", \"b\"); name the one to read");
   EXPECT_EQ(read_mat(file, "b", 0).records.at(0).channels.size(), 2u);
-  EXPECT_EQ(read_error(file, "z"), file.string() + ": variable \"z\" is not a real numeric matrix");
-  EXPECT_EQ(read_error(file, "q"), file.string() + ": no variable named \"q\"");
+  EXPECT_EQ(mat_error(file, "z"), file.string() + ": variable \"z\" is not a real numeric matrix");
+  EXPECT_EQ(mat_error(file, "q"), file.string() + ": no variable named \"q\"");
 }
 
 std::vector<std::uint8_t> little_endian(std::initializer_list<std::uint32_t> values) {
@@ -164,10 +164,10 @@ TEST_F(MatImport, DamagedFilesClaimingMoreThanTheyHoldAreRefusedBeforeReading) {
   };
   for (const auto& [bytes, reason] : cases) {
     const auto file = dir.write("damaged.mat", bytes);
-    EXPECT_EQ(read_error(file), file.string() + ": not a MATLAB file: " + reason);
+    EXPECT_EQ(mat_error(file), file.string() + ": not a MATLAB file: " + reason);
   }
   const auto text = dir.write("notes.mat", "just some text, not a MAT file");
-  EXPECT_EQ(read_error(text), text.string() + ": not a MATLAB file: variable 1 has an invalid level-4 header");
+  EXPECT_EQ(mat_error(text), text.string() + ": not a MATLAB file: variable 1 has an invalid level-4 header");
 }
 
 }  // namespace

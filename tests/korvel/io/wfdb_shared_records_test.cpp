@@ -14,7 +14,7 @@
 namespace korvel::io {
 namespace {
 
-std::string load_error(const std::filesystem::path& file) {
+std::string record_error(const std::filesystem::path& file) {
   try {
     load_recording(file);
   } catch (const ImportError& e) {
@@ -112,16 +112,16 @@ TEST(WfdbSharedRecords, DamagedCopiesAreRefusedNamingTheFile) {
 
   signal.resize(signal.size() - 4);  // cut in the middle of the last frames
   dir.write("100.dat", signal);
-  EXPECT_EQ(load_error(dir.file("100.hea")),
+  EXPECT_EQ(record_error(dir.file("100.hea")),
             dir.file("100.dat").string() +
                 ": signal file is truncated: the header gives 650000 samples per signal (1950000 bytes), the file holds 1949996 bytes, "
                 "enough for 649998 samples per signal");
   signal.resize(1950000);
   signal[300000] ^= 0x01;  // one bit of MLII in frame 100000
   dir.write("100.dat", signal);
-  EXPECT_NE(load_error(dir.file("100.hea")).find(dir.file("100.dat").string() + ": signal 1 (MLII) sums to checksum"), std::string::npos);
+  EXPECT_NE(record_error(dir.file("100.hea")).find(dir.file("100.dat").string() + ": signal 1 (MLII) sums to checksum"), std::string::npos);
   dir.write("bad.hea", "100 2 360 650000\n100.dat 212 200 11 1024 995 -22131 0 MLII\n100.dat 21Z 200\n");
-  EXPECT_EQ(load_error(dir.file("bad.hea")), dir.file("bad.hea").string() + ": line 3: bad format \"21Z\"");
+  EXPECT_EQ(record_error(dir.file("bad.hea")), dir.file("bad.hea").string() + ": line 3: bad format \"21Z\"");
 
   auto annotations = test::file_bytes(header.parent_path() / "100.atr");
   annotations.resize(5);  // inside the text of the first annotation

@@ -144,9 +144,9 @@ constexpr C kDetector[] = {
 // "HRV Calculations": which beat value an HRV Calculation channel shows.
 constexpr C kCalculations[] = {
     group(7, 7, 240, 42, u"Output"),
-    label(14, 24, 54, u"&HRV Parameter:"),
-    {170, DialogList, 70, 22, 96, 12, 0, 0, u"", nullptr},
-    {171, DialogCheck, 170, 23, 74, 10, 0, 0, u"Set Guide Lines", nullptr},
+    label(14, 24, 58, u"&HRV Parameter:"),
+    {170, DialogList, 76, 22, 84, 12, 0, 0, u"", nullptr},
+    {171, DialogCheck, 166, 23, 76, 10, 0, 0, u"Set Guide Lines", nullptr},
     button(160, 7, 56, 80, 14, kHelpText),
     button(1, 134, 56, 54, 14, u"OK"),
     button(2, 193, 56, 54, 14, u"Cancel"),

@@ -490,7 +490,24 @@ void HrvSession::write_views(const std::filesystem::path& dir) {
   korvel::io::write_new_file(dir / "index.html", index_page(report, pages));
 }
 
+void HrvSession::check_evaluation() const {
+  auto& channels = frame_->data().channels();
+  const auto& d = frame_->data().document();
+  for (const std::int32_t index : channels.indexes()) {
+    if (channels.kind(index) != korvel::expr::ValueKind::Events) continue;
+    for (std::int32_t r = 0; r < d.record_count(); ++r) {
+      try {
+        if (channels.has_data(index, r)) channels.events(index, r);
+      } catch (const std::exception& e) {
+        throw UsageError("channel " + channels.name(index) + ", record " + std::to_string(r) + ": " + e.what() +
+                         "; the analysis stopped there, so no results were written");
+      }
+    }
+  }
+}
+
 std::string HrvSession::results_json() const {
+  check_evaluation();
   auto exporter = ComPtr<IExtensionDocument>::retain(hrv_document()).query<IAnalysisExport>();
   if (!exporter) throw UsageError("the HRV document cannot export its results");
   auto stream = make_com<MemoryStream>();
@@ -518,6 +535,7 @@ std::string HrvSession::results_json() const {
 }
 
 std::string HrvSession::beats_csv() const {
+  check_evaluation();
   auto exporter = ComPtr<IExtensionDocument>::retain(hrv_document()).query<IAnalysisExport>();
   if (!exporter) throw UsageError("the HRV document cannot export its beats");
   auto stream = make_com<MemoryStream>();

@@ -124,6 +124,9 @@ class HrvSession {
   // results.json: the extension's export, with "signal" the recorded channel analysed and
   // "polarity" the deflection analysed ("positive", or "negative" for an inverted source);
   // both null for imported beats, which "input" ("signal" or "beats") tells apart.
+  // Both throw UsageError when a channel of the analysis could not be evaluated to its end
+  // (its recording could not be read, say): the extension takes a failed read for the end
+  // of the beats, so the results would silently stop short.
   std::string results_json() const;
   std::string beats_csv() const;
   // Saves the document to `path`, naming its recordings as a file in `folder` would (the
@@ -131,6 +134,7 @@ class HrvSession {
   void save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const;
 
  private:
+  void check_evaluation() const;
   IExtensionDocument* hrv_document() const;
 
   std::unique_ptr<korvel::services::Session> session_;

@@ -35,10 +35,12 @@ trap 'kill "$web" 2> /dev/null || true' EXIT
 
 # The unit tests again under the sanitizers: unoptimised, which halves their compile time,
 # with line tables for the stack traces. The whole-system tests ran above; under the
-# sanitizers they would only repeat the same code at a higher cost.
+# sanitizers they would only repeat the same code at a higher cost. Each test executable runs
+# once with all its cases: a sanitized process is slow to start, and ctest would start one
+# per case.
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1" \
   -DHRV_SANITIZE=address,undefined -DHRV_BUILD_BENCH=OFF -DHRV_BUILD_END_TO_END=OFF -DHRV_WERROR=ON -DCMAKE_UNITY_BUILD=ON \
-  "${lld[@]}"
+  -DHRV_TEST_EACH_CASE=OFF "${lld[@]}"
 nice -n 10 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" -L unit

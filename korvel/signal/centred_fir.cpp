@@ -27,10 +27,20 @@ constexpr std::size_t kLanes = 8;
 #define KORVEL_VECTOR_CLONES
 #endif
 
-// Eight floats read where they lie: no alignment assumed, and no vector passed by value
-// between functions, which the baseline ABI would pass differently from the AVX2 one.
-using Unaligned = float __attribute__((vector_size(32), aligned(4), may_alias));
-inline const Unaligned& load(const float* p) { return *reinterpret_cast<const Unaligned*>(p); }
+// Eight floats read where they lie, with no alignment assumed: a vector type with its
+// alignment lowered is not honoured by every compiler (clang reads it with aligned loads).
+// Always inlined, so no vector is ever passed between functions; GCC's note that the
+// baseline ABI returns it differently from the AVX2 one (at every call in the block
+// filter below) therefore does not apply.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpsabi"
+#endif
+[[gnu::always_inline]] inline Lanes load(const float* p) {
+  Lanes v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
 
 // kBlock outputs of the kernel `taps` (of `symmetry`) around `centre`, the input sample of
 // the first output. Thirty-two outputs at a time run through all taps, their sums held in
@@ -73,6 +83,9 @@ void filter_block(const float* centre, const std::vector<float>& taps, KernelSym
     std::memcpy(o + 3 * kLanes, &a3, sizeof a3);
   }
 }
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 std::size_t reach_of(const std::vector<float>& taps, KernelSymmetry symmetry) {
   if (taps.empty()) throw std::invalid_argument("centred FIR needs at least one tap");

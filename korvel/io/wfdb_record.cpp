@@ -109,6 +109,11 @@ void check_length(const FileGroup& group, std::uint64_t frames, const std::files
 // whole byte.
 constexpr std::uint64_t kFramesPerPiece = 1 << 16;
 
+// A stored value in the signal's physical unit.
+inline float physical(std::int32_t v, double baseline, double gain) {
+  return static_cast<float>((static_cast<double>(v) - baseline) / gain);
+}
+
 // One signal of a group as its stored values arrive, frame after frame: the physical
 // samples it yields, its 16-bit checksum and, for format 8, the running sum of differences.
 class SignalDecoder {
@@ -151,7 +156,7 @@ class SignalDecoder {
     // A skew of k frames: tick t takes the value stored for frame t + k.
     if (index_ >= shift_ && index_ - shift_ < samples_.size() && v != invalid_)
       samples_[static_cast<std::size_t>(index_ - shift_)] =
-          static_cast<float>((static_cast<double>(v) - signal_.baseline) / signal_.gain);
+          physical(v, signal_.baseline, signal_.gain);
     ++index_;
   }
 
@@ -167,7 +172,7 @@ class SignalDecoder {
       for (std::uint64_t k = 0; k < spf_; ++k) {
         const std::int32_t v = in[k];
         sum += static_cast<std::uint32_t>(v);
-        if (v != invalid) *out = static_cast<float>((static_cast<double>(v) - baseline) / gain);
+        if (v != invalid) *out = physical(v, baseline, gain);
         ++out;
       }
     }
@@ -224,8 +229,7 @@ class SignalOnDemand final : public StoredSamples {
           const std::uint64_t tick = (frame + f) * spf_ + k;
           if (tick < from || tick >= from + n) continue;
           const std::int32_t v = values[static_cast<std::size_t>(f * per_frame_ + first_in_frame_ + k)];
-          out[tick - from] = v == invalid_ ? std::numeric_limits<float>::quiet_NaN()
-                                           : static_cast<float>((static_cast<double>(v) - baseline_) / gain_);
+          out[tick - from] = v == invalid_ ? std::numeric_limits<float>::quiet_NaN() : physical(v, baseline_, gain_);
         }
       frame += count;
     }

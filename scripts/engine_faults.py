@@ -24,6 +24,7 @@ M = [
  ('even-count median takes one middle value', 'hrv/engine/beat_statistics.cpp', '0.5 * (values[(n - 1) / 2] + values[n / 2])', 'values[n / 2]'),
  ('wrong taper coefficient (Hamming)', 'hrv/engine/lomb_scargle.cpp', '0.54 - 0.46 * std::cos', '0.54 - 0.44 * std::cos'),
  ('band edge rounded the other way', 'hrv/engine/lomb_scargle.cpp', 'edge_bin(std::ceil(high / spectrum.df', 'edge_bin(std::floor(high / spectrum.df'),
+ ('Gaussian of the spectrum sums cut too early', 'hrv/engine/fourier_sums.cpp', 'constexpr int kReach = 16;', 'constexpr int kReach = 10;'),
  ("Scott's rule constant", 'hrv/engine/value_histogram.cpp', '3.5 * sd / std::cbrt(n)', '3.49 * sd / std::cbrt(n)'),
  ('classifier box edge inclusive', 'hrv/engine/classifier.cpp', 'if (grid_.below(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR))', 'if (!grid_.above(beat.rr, box_.minRR) || grid_.above(beat.rr, box_.maxRR))'),
  ('off-by-one search window edge', 'hrv/engine/fiducial_search.cpp', 'std::int64_t{s} + params_.width;', 'std::int64_t{s} + params_.width - 1;'),

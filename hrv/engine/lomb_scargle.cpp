@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <complex>
 #include <limits>
-#include <memory>
 #include <numbers>
+
+#include "fourier_sums.h"
 
 namespace HRV {
 
@@ -14,61 +16,6 @@ namespace {
 
 constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
-
-// The direct periodogram costs one sine-cosine pair per beat and frequency. Instead, each
-// beat's phasor is advanced from one frequency to the next by the angle-addition rule
-// (a complex multiplication by the beat's fixed step rotation), and every kReseedSteps steps
-// it is computed afresh, so rounding cannot build up along the grid. The beats are worked
-// through in blocks of kBlockBeats whose arrays stay in the L1 cache while the block runs
-// over the whole grid; inside a block the loops run across beats, which the compiler
-// vectorises.
-//
-// kReseedSteps: the recurrence's own rounding grows linearly with the steps since the last
-// seed. Measured over 20,000 random step angles against long-double sines and cosines, the
-// worst phasor error is 1.2e-14 after 32 steps, 2.5e-14 after 64 and 1.9e-13 after 500,
-// i.e. about 4e-16 per step. The periodogram's own floor lies higher: the beat times are
-// doubles, and on 24-hour series of 100,000 beats the spectrum differs from the long-double
-// direct sums by ~1e-12 of its largest bin whatever the seed interval (8 to 500 steps). At
-// 64 steps the drift stays well under that floor, and the seeds cost about a tenth of the
-// run (a quarter at 16).
-constexpr std::size_t kReseedSteps = 64;
-constexpr std::size_t kBlockBeats = 512;
-
-// One clone of the vector loops for CPUs with 256-bit vectors, picked at load time; the
-// default clone is the baseline instruction set, so the library runs on any x86-64.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define HRV_VECTOR_CLONES [[gnu::target_clones("avx2", "default")]]
-#else
-#define HRV_VECTOR_CLONES
-#endif
-
-// cos and sin of 2π·multiple·p for |multiple·p| < 2^28 turns, to about an ulp. The angle,
-// in quarter turns u = 4·multiple·p, is split exactly into the nearest whole quarter turn j
-// and a remainder in [-1/2, 1/2], whose angle lies in [-π/4, π/4] where the Taylor series
-// to x^15 and x^16 are exact to below 1e-17. Written without calls and branches so that
-// the loop over beats vectorises, which the library's sin and cos do not.
-HRV_VECTOR_CLONES
-void cos_sin_turns(const double* p, double multiple, double* c, double* s, std::size_t count) {
-#pragma omp simd
-  for (std::size_t i = 0; i < count; ++i) {
-    const double u = 4.0 * multiple * p[i];
-    const std::int32_t j = static_cast<std::int32_t>(u + (u < 0.0 ? -0.5 : 0.5));
-    const double x = (0.5 * std::numbers::pi) * (u - j);
-    const double x2 = x * x;
-    const double sx =
-        x * (1.0 + x2 * (-1.0 / 6 + x2 * (1.0 / 120 + x2 * (-1.0 / 5040 + x2 * (1.0 / 362880 +
-        x2 * (-1.0 / 39916800 + x2 * (1.0 / 6227020800 + x2 * (-1.0 / 1307674368000))))))));
-    const double cx =
-        1.0 + x2 * (-0.5 + x2 * (1.0 / 24 + x2 * (-1.0 / 720 + x2 * (1.0 / 40320 + x2 * (-1.0 / 3628800 +
-        x2 * (1.0 / 479001600 + x2 * (-1.0 / 87178291200 + x2 * (1.0 / 20922789888000))))))));
-    // Rotate by j quarter turns.
-    const std::int32_t quadrant = j & 3;
-    const double a = (quadrant & 1) ? sx : cx;
-    const double b = (quadrant & 1) ? cx : sx;
-    c[i] = (quadrant == 1 || quadrant == 2) ? -a : a;
-    s[i] = quadrant >= 2 ? -b : b;
-  }
-}
 
 // Sums over the beats of one bin. Σs² is not kept: it is n - Σc², as c² + s² = 1.
 struct BinSums {
@@ -78,101 +25,39 @@ struct BinSums {
   double cs = 0.0;  // Σ cos·sin
 };
 
-// A block of beats in structure-of-arrays form. `turns` is each beat's phase step per bin
-// in turns, reduced to [-1/2, 1/2]; (c, s) its phasor at the current bin; (stepCos,
-// stepSin) the rotation by one step.
-struct BeatBlock {
-  std::size_t count = 0;
-  alignas(64) double z[kBlockBeats];
-  alignas(64) double turns[kBlockBeats];
-  alignas(64) double stepCos[kBlockBeats];
-  alignas(64) double stepSin[kBlockBeats];
-  alignas(64) double c[kBlockBeats];
-  alignas(64) double s[kBlockBeats];
-};
-
-// Adds the block's contribution to `steps` consecutive bins, starting from the phasors in
-// (c, s), and leaves the phasors advanced past the last bin. Two bins per pass, so each
-// phasor is loaded and stored once per two bins and eight independent sums keep the
-// vector units busy.
-HRV_VECTOR_CLONES
-void accumulate_bins(BeatBlock& b, std::size_t steps, BinSums* out) {
-  const std::size_t m = b.count;
-  double* __restrict c = b.c;
-  double* __restrict s = b.s;
-  const double* __restrict z = b.z;
-  const double* __restrict rc = b.stepCos;
-  const double* __restrict rs = b.stepSin;
-  std::size_t step = 0;
-  for (; step + 2 <= steps; step += 2) {
-    double zc0 = 0, zs0 = 0, cc0 = 0, cs0 = 0, zc1 = 0, zs1 = 0, cc1 = 0, cs1 = 0;
-#pragma omp simd reduction(+ : zc0, zs0, cc0, cs0, zc1, zs1, cc1, cs1)
-    for (std::size_t i = 0; i < m; ++i) {
-      const double c0 = c[i], s0 = s[i], zi = z[i], a = rc[i], d = rs[i];
-      zc0 += zi * c0;
-      zs0 += zi * s0;
-      cc0 += c0 * c0;
-      cs0 += c0 * s0;
-      const double c1 = c0 * a - s0 * d, s1 = s0 * a + c0 * d;
-      zc1 += zi * c1;
-      zs1 += zi * s1;
-      cc1 += c1 * c1;
-      cs1 += c1 * s1;
-      c[i] = c1 * a - s1 * d;
-      s[i] = s1 * a + c1 * d;
-    }
-    out[step].zc += zc0;
-    out[step].zs += zs0;
-    out[step].cc += cc0;
-    out[step].cs += cs0;
-    out[step + 1].zc += zc1;
-    out[step + 1].zs += zs1;
-    out[step + 1].cc += cc1;
-    out[step + 1].cs += cs1;
-  }
-  if (step < steps) {
-    double zc = 0, zs = 0, cc = 0, cs = 0;
-#pragma omp simd reduction(+ : zc, zs, cc, cs)
-    for (std::size_t i = 0; i < m; ++i) {
-      const double c0 = c[i], s0 = s[i], zi = z[i];
-      zc += zi * c0;
-      zs += zi * s0;
-      cc += c0 * c0;
-      cs += c0 * s0;
-    }
-    out[step].zc += zc;
-    out[step].zs += zs;
-    out[step].cc += cc;
-    out[step].cs += cs;
-  }
-}
-
-// The sums of every bin over all beats. The periodogram does not change when all times are
-// shifted by one constant (the phase τ absorbs it), so the phases are taken about the middle
-// of the series: the angles stay half as large and the series need not start near 0.
-// Grids stay far below the 2^28 bins that cos_sin_turns allows: their sums alone would
-// take gigabytes.
+// The sums of every bin k (frequency (k + 1)·df) over all beats, from two families of
+// trigonometric sums over the beats' phases in turns of df: B_m = Σ z·e^{2πi·m·u} gives
+// Σ z·cos and Σ z·sin, and A_m = Σ e^{2πi·m·u} gives Σ cos² = (n + Re A_2m)/2 and
+// Σ cos·sin = Im A_2m / 2. Both come from one set of sums with the complex weights 1 + i·z/s:
+// as the weights' parts are real, S_m = A_m + i·B_m/s and conj(S_-m) = A_m - i·B_m/s. The
+// scale s, z's root mean square, gives both parts the same size, so that the sums' error,
+// a fraction of Σ|weight|, is as small against B as against A.
+// The periodogram does not change when all times are shifted by one constant (the phase τ
+// absorbs it), so the phases are taken about the middle of the series: they stay half as
+// large, and so does their rounding.
 std::vector<BinSums> bin_sums(std::span<const double> z, std::span<const double> times, std::size_t bins,
                               double df) {
   std::vector<BinSums> sums(bins);
   const std::size_t n = z.size();
   if (n == 0) return sums;
   const double reference = 0.5 * (times.front() + times.back());
-  auto block = std::make_unique<BeatBlock>();
-  for (std::size_t first = 0; first < n; first += kBlockBeats) {
-    BeatBlock& b = *block;
-    b.count = std::min(kBlockBeats, n - first);
-    for (std::size_t i = 0; i < b.count; ++i) {
-      b.z[i] = z[first + i];
-      const double turns = df * (times[first + i] - reference);
-      b.turns[i] = turns - std::nearbyint(turns);  // exact; keeps every multiple in range
-    }
-    cos_sin_turns(b.turns, 1.0, b.stepCos, b.stepSin, b.count);
-    for (std::size_t bin = 0; bin < bins; bin += kReseedSteps) {
-      // Bin `bin` lies (bin + 1) steps from 0 Hz.
-      cos_sin_turns(b.turns, static_cast<double>(bin + 1), b.c, b.s, b.count);
-      accumulate_bins(b, std::min(kReseedSteps, bins - bin), sums.data() + bin);
-    }
+  double squares = 0.0;
+  for (const double v : z) squares += v * v;
+  const double s = squares > 0.0 ? std::sqrt(squares / static_cast<double>(n)) : 1.0;
+  std::vector<double> turns(n);
+  std::vector<std::complex<double>> weights(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    turns[i] = df * (times[i] - reference);
+    weights[i] = {1.0, z[i] / s};
+  }
+  const std::size_t K = 2 * bins;
+  const std::vector<std::complex<double>> S = fourier_sums(turns, weights, K);
+  const auto at = [&](std::size_t m, int sign) { return S[K + sign * static_cast<std::ptrdiff_t>(m)]; };
+  for (std::size_t bin = 0; bin < bins; ++bin) {
+    const std::size_t m = bin + 1;
+    const std::complex<double> b = (at(m, 1) - std::conj(at(m, -1))) * std::complex<double>(0.0, -0.5 * s);
+    const std::complex<double> a2 = 0.5 * (at(2 * m, 1) + std::conj(at(2 * m, -1)));
+    sums[bin] = {b.real(), b.imag(), 0.5 * (static_cast<double>(n) + a2.real()), 0.5 * a2.imag()};
   }
   return sums;
 }

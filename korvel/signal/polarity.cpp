@@ -4,10 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <exception>
 #include <functional>
-#include <system_error>
-#include <thread>
 
 namespace korvel::signal {
 namespace {
@@ -15,6 +12,10 @@ namespace {
 constexpr double kSmoothingSec = 0.1;
 constexpr double kSegmentSec = 10;
 constexpr double kExtremeShare = 0.005;
+// Segments that vote at most: two hours' worth. A lead keeps its polarity for hours, so the
+// majority of 720 segments spread over a day is the majority of all of them, at a small
+// part of the cost of reading the day.
+constexpr std::size_t kVotingSegments = 720;
 
 // The pieces read as one sequence, non-finite samples as 0.
 class Sequence {
@@ -79,14 +80,13 @@ double kth_extreme(const std::vector<double>& values, std::size_t k, std::vector
   return heap.front();
 }
 
-// Positive minus negative votes of the segments that begin in [first, last), each
-// `segment` samples long.
-int segment_votes(const Sequence& samples, std::size_t first, std::size_t last, std::size_t segment,
-                  std::int64_t half) {
+// Positive minus negative votes of the segments that begin at `starts`, each `segment`
+// samples long.
+int segment_votes(const Sequence& samples, const std::vector<std::size_t>& starts, std::size_t segment, std::int64_t half) {
   const std::size_t n = samples.size();
   int votes = 0;
   std::vector<double> window, prefix, detail, smallest, largest;
-  for (std::size_t begin = first; begin < last; begin += segment) {
+  for (const std::size_t begin : starts) {
     const std::size_t end = std::min(n, begin + segment);
     // The segment with half a smoothing width on either side, for the centred moving mean.
     const auto from = static_cast<std::int64_t>(begin) - half;
@@ -109,14 +109,8 @@ int segment_votes(const Sequence& samples, std::size_t first, std::size_t last, 
   return votes;
 }
 
-// Below this many segments (about three hours at any rate) a second thread costs more than
-// it saves.
-constexpr std::size_t kSegmentsWorthASecondCore = 1024;
-
 }  // namespace
 
-// The segments vote independently, so the later half of a long recording is counted on a
-// second thread, joined before returning; the sum of the votes does not depend on it.
 Polarity dominant_deflection(const std::vector<SamplePiece>& pieces, double dt) {
   const Sequence samples(pieces);
   const std::size_t n = samples.size();
@@ -124,37 +118,11 @@ Polarity dominant_deflection(const std::vector<SamplePiece>& pieces, double dt) 
   const auto half = static_cast<std::int64_t>(std::llround(kSmoothingSec / dt / 2));
   const auto segment = std::max<std::size_t>(1, static_cast<std::size_t>(std::llround(kSegmentSec / dt)));
   const std::size_t segments = (n + segment - 1) / segment;
-  int votes = 0;  // positive minus negative
-  if (segments >= kSegmentsWorthASecondCore && std::thread::hardware_concurrency() > 1) {
-    const std::size_t split = segments / 2 * segment;
-    int later = 0;
-    std::exception_ptr failure;
-    const auto count_later = [&]() noexcept {
-      try {
-        later = segment_votes(samples, split, n, segment, half);
-      } catch (...) {
-        failure = std::current_exception();
-      }
-    };
-    std::thread worker;
-    try {
-      worker = std::thread(count_later);
-    } catch (const std::system_error&) {  // no thread to be had: the later half is counted here
-      count_later();
-    }
-    try {
-      votes = segment_votes(samples, 0, split, segment, half);
-    } catch (...) {
-      if (worker.joinable()) worker.join();
-      throw;
-    }
-    if (worker.joinable()) worker.join();
-    if (failure) std::rethrow_exception(failure);
-    votes += later;
-  } else {
-    votes = segment_votes(samples, 0, n, segment, half);
-  }
-  return votes < 0 ? Polarity::Negative : Polarity::Positive;
+  // Every segment of a shorter recording; of a longer one, kVotingSegments spread evenly.
+  const std::size_t voting = std::min(segments, kVotingSegments);
+  std::vector<std::size_t> starts(voting);
+  for (std::size_t i = 0; i < voting; ++i) starts[i] = i * segments / voting * segment;
+  return segment_votes(samples, starts, segment, half) < 0 ? Polarity::Negative : Polarity::Positive;
 }
 
 Polarity dominant_deflection(std::span<const float> samples, double dt) {

@@ -53,11 +53,13 @@ TEST(Polarity, FollowsTheDeflectionThatCarriesTheBeatAndFlipsExactlyWithTheSign)
 // A long recording is counted in two halves; every segment's vote must reach the sum. 1,100
 // segments of 10 s at 10 Hz: the first 500 hold a downward spike, the other 600 an upward
 // one, so losing either half's votes flips the answer.
-TEST(Polarity, CountsTheVotesOfEverySegmentOfALongRecording) {
-  std::vector<float> x(1100 * 100, 0.0f);
-  for (std::size_t segment = 0; segment < 1100; ++segment) x[segment * 100 + 50] = segment < 500 ? -1.0f : 1.0f;
+// A long recording votes with segments spread over all of it: here the first 800 of 2000
+// segments point down, so segments taken from its start alone would decide wrongly.
+TEST(Polarity, VotesWithSegmentsSpreadOverALongRecording) {
+  std::vector<float> x(2000 * 100, 0.0f);
+  for (std::size_t segment = 0; segment < 2000; ++segment) x[segment * 100 + 50] = segment < 800 ? -1.0f : 1.0f;
   EXPECT_EQ(dominant_deflection(x, 0.1), Polarity::Positive);
-  const std::vector<SamplePiece> halves{SamplePiece::of(std::span(x).first(40000)), SamplePiece::of(std::span(x).subspan(40000))};
+  const std::vector<SamplePiece> halves{SamplePiece::of(std::span(x).first(40050)), SamplePiece::of(std::span(x).subspan(40050))};
   EXPECT_EQ(dominant_deflection(halves, 0.1), Polarity::Positive) << "in two pieces";
   for (float& v : x) v = -v;
   EXPECT_EQ(dominant_deflection(x, 0.1), Polarity::Negative) << "inverted";

@@ -2,11 +2,14 @@
 #include "korvel/calc/pipeline.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <map>
 #include <set>
 #include <stdexcept>
+#include <system_error>
 
+#include "korvel/calc/behind_stages.h"
 #include "korvel/calc/evaluation_error.h"
 #include "korvel/calc/function_table.h"
 #include "korvel/calc/input_views.h"
@@ -160,16 +163,32 @@ class ArithmeticNode final : public SampledNode {
 
   void step() override {
     fresh.clear();
+    // Each operand's samples of this round follow those it holds back; the output covers
+    // what every operand has.
     std::size_t n = std::numeric_limits<std::size_t>::max();
-    for (Operand& o : operands_) {
-      if (!o.node) continue;
-      o.pending.insert(o.pending.end(), o.node->fresh.begin(), o.node->fresh.end());
-      n = std::min(n, o.pending.size() - o.head);
-    }
+    for (const Operand& o : operands_)
+      if (o.node) n = std::min(n, o.pending.size() - o.head + o.node->fresh.size());
     fresh.resize(n);
-    for (std::size_t i = 0; i < n; ++i) fresh[i] = static_cast<float>(apply(i));
-    for (Operand& o : operands_) {
+    std::array<const float*, 2> in{};
+    for (std::size_t k = 0; k < operands_.size(); ++k) {
+      Operand& o = operands_[k];
       if (!o.node) continue;
+      if (o.head == o.pending.size() && o.node->fresh.size() >= n) {
+        in[k] = o.node->fresh.data();  // nothing held back: read this round's samples in place
+      } else {
+        o.pending.insert(o.pending.end(), o.node->fresh.begin(), o.node->fresh.end());
+        in[k] = o.pending.data() + o.head;
+      }
+    }
+    apply(in, n);
+    for (std::size_t k = 0; k < operands_.size(); ++k) {
+      Operand& o = operands_[k];
+      if (!o.node) continue;
+      if (in[k] == o.node->fresh.data()) {  // keep what the others could not match yet
+        o.pending.assign(o.node->fresh.begin() + static_cast<std::ptrdiff_t>(n), o.node->fresh.end());
+        o.head = 0;
+        continue;
+      }
       o.head += n;
       if (o.head > o.pending.size() / 2) {  // keep the held-back samples small and contiguous
         o.pending.erase(o.pending.begin(), o.pending.begin() + static_cast<std::ptrdiff_t>(o.head));
@@ -184,12 +203,30 @@ class ArithmeticNode final : public SampledNode {
   }
 
  private:
-  double value(const Operand& o, std::size_t i) const { return o.node ? o.pending[o.head + i] : o.constant; }
-  double apply(std::size_t i) const {
-    switch (op_) {
-      case expr::Resolved::Op::Add: return value(operands_[0], i) + value(operands_[1], i);
-      case expr::Resolved::Op::Multiply: return value(operands_[0], i) * value(operands_[1], i);
-      default: return -value(operands_[0], i);
+  // The n output samples from the operands' samples `in` (null for the constant), each
+  // operation in double and rounded once to float.
+  void apply(const std::array<const float*, 2>& in, std::size_t n) {
+    float* out = fresh.data();
+    if (op_ == expr::Resolved::Op::Negate) {
+      for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<float>(-static_cast<double>(in[0][i]));
+      return;
+    }
+    const bool add = op_ == expr::Resolved::Op::Add;
+    if (in[0] && in[1]) {
+      for (std::size_t i = 0; i < n; ++i) {
+        const double a = in[0][i], b = in[1][i];
+        out[i] = static_cast<float>(add ? a + b : a * b);
+      }
+      return;
+    }
+    // One operand is the constant (an expression of numbers alone is folded before it
+    // gets here).
+    const bool constant_first = !in[0];
+    const float* x = constant_first ? in[1] : in[0];
+    const double c = operands_[constant_first ? 0 : 1].constant;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double v = x[i];
+      out[i] = static_cast<float>(add ? (constant_first ? c + v : v + c) : (constant_first ? c * v : v * c));
     }
   }
 
@@ -414,11 +451,32 @@ class Pipeline::Builder {
 
   signal::Stage make_stage(const SignalEntry& f, const expr::Resolved& call) {
     const std::vector<double> numbers = numbers_of(call, 1);
+    signal::Stage stage;
     try {
-      return f.function->make(numbers, p_.document_->tick_interval(p_.record_));
+      stage = f.function->make(numbers, p_.document_->tick_interval(p_.record_));
     } catch (const std::invalid_argument& e) {
       throw EvaluationError(std::string(e.what()) + " (record " + std::to_string(p_.record_) + ")");
     }
+    if (f.function->runs_behind) {
+      if (HelperThread* h = helper()) {
+        if (stage.sampled) stage.sampled = run_behind(std::move(stage.sampled), *h);
+        if (stage.events) stage.events = run_behind(std::move(stage.events), *h);
+      }
+    }
+    return stage;
+  }
+
+  // The pipeline's helper thread, started on first use; none on a single core or when
+  // the system has no thread to give.
+  HelperThread* helper() {
+    if (!p_.helper_ && !helper_refused_ && HelperThread::worthwhile()) {
+      try {
+        p_.helper_ = std::make_unique<HelperThread>();
+      } catch (const std::system_error&) {
+        helper_refused_ = true;
+      }
+    }
+    return p_.helper_.get();
   }
 
   Pipeline& p_;
@@ -428,6 +486,7 @@ class Pipeline::Builder {
   std::map<std::string, SampledNode*> computed_;
   std::set<std::string> inlining_;
   std::size_t enumerators_ = 0;
+  bool helper_refused_ = false;
 };
 
 Pipeline::Pipeline(std::shared_ptr<const doc::Document> document, std::int32_t record, const expr::Resolved& program,

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "korvel/calc/enumerator_runtime.h"
+#include "korvel/calc/helper_thread.h"
 #include "korvel/calc/stores.h"
 #include "korvel/doc/document.h"
 #include "korvel/expr/resolve.h"
@@ -86,6 +87,8 @@ class Pipeline {
 
   std::shared_ptr<const doc::Document> document_;
   std::int32_t record_;
+  // Destroyed after the nodes: a stage run behind waits for its job on the helper.
+  std::unique_ptr<HelperThread> helper_;
   std::vector<std::unique_ptr<Node>> nodes_;  // inputs before the nodes that read them
   std::vector<std::string> dependencies_;
   bool finished_ = false;

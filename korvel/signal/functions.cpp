@@ -181,8 +181,8 @@ constexpr std::array<SignalFunction, 5> kFunctions{{
     {"lowpass", 1, ResultKind::Sampled, build_lowpass},
     {"differentiate", 1, ResultKind::Sampled, build_differentiate},
     {"resample", 6, ResultKind::Sampled, build_resample},
-    {"normalizeSec", 3, ResultKind::Sampled, build_normalize},
-    {"cmpeakdet", 3, ResultKind::Events, build_peak_detector},
+    {"normalizeSec", 3, ResultKind::Sampled, build_normalize, true},
+    {"cmpeakdet", 3, ResultKind::Events, build_peak_detector, true},
 }};
 
 bool same_name(std::string_view a, std::string_view b) {

@@ -37,6 +37,10 @@ struct SignalFunction {
   // `numeric_arity` values, when one of them is out of range, or when `dt` is not a
   // positive finite number.
   Stage (*make)(std::span<const double> args, double dt);
+  // A heavy stage whose work is one sequential scan, which only pipelining puts on a
+  // second core: the evaluation may run it on a helper thread, one block behind the
+  // stages that feed it.
+  bool runs_behind = false;
 };
 
 // The function called `name`, compared case-insensitively; nullptr if there is none.

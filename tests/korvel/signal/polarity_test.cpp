@@ -50,9 +50,6 @@ TEST(Polarity, FollowsTheDeflectionThatCarriesTheBeatAndFlipsExactlyWithTheSign)
   EXPECT_EQ(dominant_deflection(std::span<const float>{}, 1e-3), Polarity::Positive);
 }
 
-// A long recording is counted in two halves; every segment's vote must reach the sum. 1,100
-// segments of 10 s at 10 Hz: the first 500 hold a downward spike, the other 600 an upward
-// one, so losing either half's votes flips the answer.
 // A long recording votes with segments spread over all of it: here the first 800 of 2000
 // segments point down, so segments taken from its start alone would decide wrongly.
 TEST(Polarity, VotesWithSegmentsSpreadOverALongRecording) {

@@ -56,8 +56,9 @@ class PipelineSources {
 
 class Pipeline {
  public:
-  // Samples per leaf and round.
-  static constexpr std::size_t kBlock = 1 << 16;
+  // Samples per leaf and round: small enough that a round's blocks, through every node,
+  // stay in the processor's second-level cache (65,536 was 4 % slower end to end).
+  static constexpr std::size_t kBlock = 1 << 15;
 
   // Builds the evaluation of `program` in `record`, writing into `samples` (a sampled
   // expression) or `events` (an event expression); starts the enumerators in the record.

@@ -138,6 +138,10 @@ class SignalDecoder {
       take_plain(stream, frames, per_frame);
       return;
     }
+    if (samples_.empty() && signal_.format != 8 && index_ + values <= summed_) {
+      sum_plain(stream, frames, per_frame);
+      return;
+    }
     for (std::uint64_t frame = 0; frame < frames; ++frame) {
       const std::int32_t* in = stream.data() + frame * per_frame + first_in_frame_;
       for (std::uint64_t k = 0; k < spf_; ++k) take_value(in[k]);
@@ -175,6 +179,19 @@ class SignalDecoder {
         if (v != invalid) *out = physical(v, baseline, gain);
         ++out;
       }
+    }
+    sum_ = sum;
+    index_ += frames * spf_;
+  }
+
+  // take_value for a decoder that keeps nothing (a signal read on demand, whose checksum
+  // alone is wanted), over a piece within the checksum's span, of a format without
+  // differences.
+  void sum_plain(std::span<const std::int32_t> stream, std::uint64_t frames, std::uint64_t per_frame) {
+    std::uint32_t sum = sum_;
+    for (std::uint64_t frame = 0; frame < frames; ++frame) {
+      const std::int32_t* in = stream.data() + frame * per_frame + first_in_frame_;
+      for (std::uint64_t k = 0; k < spf_; ++k) sum += static_cast<std::uint32_t>(in[k]);
     }
     sum_ = sum;
     index_ += frames * spf_;
@@ -224,13 +241,21 @@ class SignalOnDemand final : public StoredSamples {
       bytes.resize(static_cast<std::size_t>(wfdb_bytes_for(format_, count * per_frame_)));
       read_at_(byte_offset_ + wfdb_bytes_for(format_, frame * per_frame_), bytes.size(), bytes.data());
       const auto values = decode_wfdb_samples(format_, bytes, static_cast<std::size_t>(count * per_frame_));
-      for (std::uint64_t f = 0; f < count; ++f)
-        for (std::uint64_t k = 0; k < spf_; ++k) {
-          const std::uint64_t tick = (frame + f) * spf_ + k;
-          if (tick < from || tick >= from + n) continue;
-          const std::int32_t v = values[static_cast<std::size_t>(f * per_frame_ + first_in_frame_ + k)];
-          out[tick - from] = v == invalid_ ? std::numeric_limits<float>::quiet_NaN() : physical(v, baseline_, gain_);
-        }
+      const auto sample = [&](std::int32_t v) {
+        return v == invalid_ ? std::numeric_limits<float>::quiet_NaN() : physical(v, baseline_, gain_);
+      };
+      if (spf_ == 1) {  // a tick per frame: the ticks asked for, straight through
+        const std::uint64_t first = std::max<std::uint64_t>(from, frame), last = std::min<std::uint64_t>(from + n, frame + count);
+        for (std::uint64_t tick = first; tick < last; ++tick)
+          out[tick - from] = sample(values[static_cast<std::size_t>((tick - frame) * per_frame_ + first_in_frame_)]);
+      } else {
+        for (std::uint64_t f = 0; f < count; ++f)
+          for (std::uint64_t k = 0; k < spf_; ++k) {
+            const std::uint64_t tick = (frame + f) * spf_ + k;
+            if (tick < from || tick >= from + n) continue;
+            out[tick - from] = sample(values[static_cast<std::size_t>(f * per_frame_ + first_in_frame_ + k)]);
+          }
+      }
       frame += count;
     }
   }

@@ -238,7 +238,7 @@ TEST(EnumeratorInputs, KeepAMarginBehindTheMarksConsumedAndRefuseReadsBeyondIt) 
     FAIL() << "read released samples";
   } catch (const EvaluationError& e) {
     EXPECT_STREQ(e.what(), "'Marker' read channel 'S' further back than is kept: samples 0 to 1 were read after they were "
-                           "released (samples are kept from 35450 on)");
+                           "released (samples are kept from 2600 on)");
   }
 }
 

@@ -57,6 +57,13 @@ void for_each_beat(const Document& document, Visit visit) {
     for (ULONG i = 0; i < count; ++i) visit(batch[i], records[i]);
 }
 
+// Written in place: a row of beats.csv is mostly numbers, and a day holds 100,000 rows.
+void append_integer(std::string& out, std::int64_t x) {
+  char buffer[24];
+  auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, x);
+  out.append(buffer, end);
+}
+
 // Shortest text that reads back to the same double; empty for NaN and infinities.
 void append_number(std::string& out, double x) {
   if (!std::isfinite(x)) return;
@@ -143,29 +150,47 @@ std::string results_json(const Document& document) {
   return out.dump(2) + "\n";
 }
 
-std::string beats_csv(const Document& document) {
-  std::string out = "beat_number,record,tick,time_s,rr_s,delta_rr_s,rate_hz,ff,activity,mobility,peak_value,peak_index,flags,class\n";
+void beats_csv(const Document& document, const std::function<bool(std::string_view)>& write) {
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  bool writing = true;
+  std::string out;
+  out.reserve(kChunk + 512);
+  out = "beat_number,record,tick,time_s,rr_s,delta_rr_s,rate_hz,ff,activity,mobility,peak_value,peak_index,flags,class\n";
   IDocumentData* data = document.document_data();
   const ChannelId source = ChannelId{document.settings().SourceChannel, document.settings().SourceKind}.for_data();
   std::int32_t cachedRecord = -1;
   double start = 0, dt = 0;
   for_each_beat(document, [&](const FiducialEvent& e, std::int32_t record) {
+    if (!writing) return;
     if (record != cachedRecord) {
       data->GetRecordStartTime(record, &start);
       data->GetSampleInterval(record, source, &dt);
       cachedRecord = record;
     }
-    out += std::to_string(e.beatNumber) + ',' + std::to_string(record) + ',' + std::to_string(e.tick) + ',';
+    append_integer(out, e.beatNumber);
+    out += ',';
+    append_integer(out, record);
+    out += ',';
+    append_integer(out, e.tick);
+    out += ',';
     append_number(out, start + (e.tick + static_cast<double>(e.fraction)) * dt);
     for (double x : {e.rr, e.deltaRR, e.rate, e.ff, e.complexityA, e.complexityB, e.peakValue}) {
       out += ',';
       append_number(out, x);
     }
-    char flags[16];
-    std::snprintf(flags, sizeof flags, "0x%08X", e.flags);
-    out += ',' + std::to_string(e.peakIndex) + ',' + flags + ',' + std::string(to_string(display_class(e))) + '\n';
+    out += ',';
+    append_integer(out, e.peakIndex);
+    out += ",0x";
+    for (int shift = 28; shift >= 0; shift -= 4) out += "0123456789ABCDEF"[(e.flags >> shift) & 0xFu];
+    out += ',';
+    out += to_string(display_class(e));
+    out += '\n';
+    if (out.size() >= kChunk) {
+      writing = write(out);
+      out.clear();
+    }
   });
-  return out;
+  if (writing) write(out);
 }
 
 }  // namespace HRV

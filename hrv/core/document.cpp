@@ -163,7 +163,16 @@ HRESULT Document::ExportResults(IByteStream* stream) {
 }
 
 HRESULT Document::ExportEvents(IByteStream* stream) {
-  return guard([&] { return write_all(stream, beats_csv(*this)); });
+  return guard([&] {
+    if (!stream) return E_POINTER;
+    HRESULT hr = S_OK;
+    beats_csv(*this, [&](std::string_view text) {
+      ULONG written = 0;
+      hr = stream->Write(text.data(), static_cast<ULONG>(text.size()), &written);
+      return SUCCEEDED(hr);
+    });
+    return hr;
+  });
 }
 
 // ---- Lifecycle operations ----

@@ -273,10 +273,20 @@ HRESULT PlotControl::callback(const std::string& name, const std::string& plotte
 }
 
 std::string PlotControl::answer(std::string_view message) {
+  nlohmann::json q;
+  try {
+    q = nlohmann::json::parse(message);
+  } catch (const std::exception& e) {
+    q = nlohmann::json{{"error", e.what()}};
+    return q.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  }
+  return reply(q).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+nlohmann::json PlotControl::reply(const nlohmann::json& q) {
   nlohmann::json reply;
   try {
     if (closed_) throw_hresult(E_UNEXPECTED, "the plot control is closed");
-    const nlohmann::json q = nlohmann::json::parse(message);
     const std::string op = q.at("op").get<std::string>();
     if (op == "series" || op == "labels") {
       const std::string id = q.at("id").get<std::string>();
@@ -312,7 +322,7 @@ std::string PlotControl::answer(std::string_view message) {
   } catch (const std::exception& e) {
     reply = {{"error", e.what()}};
   }
-  return reply.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return reply;
 }
 
 PlotControl* PlotControls::find(const std::string& plot_id) const {

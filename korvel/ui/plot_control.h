@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "korvel/ui/clipboard.h"
 #include "sdk/cpp/com_object.h"
 #include "sdk/host/plot_control.h"
@@ -74,6 +76,9 @@ class PlotControl final : public ComObject<IPlotControl> {
   //     C: VLinesDragged, OnMouseClick, BoxResized, XScalingChanged, YScalingChanged.
   // A message it cannot serve gets {"error": what}.
   std::string answer(std::string_view message);
+  // The same for a message already parsed, with the reply as a value, for a caller in the
+  // host that would otherwise write and read back large arrays.
+  nlohmann::json reply(const nlohmann::json& message);
   // The data ids the last markup names that have a registered source, in markup order.
   std::vector<std::string> named_sources() const;
   // The command that set the last markup, as sent; empty before the first.

@@ -15,7 +15,7 @@ namespace {
 constexpr std::int64_t kEverything = 2147483647;
 
 nlohmann::json ask(PlotControl& control, const nlohmann::json& message) {
-  nlohmann::json reply = nlohmann::json::parse(control.answer(message.dump()));
+  nlohmann::json reply = control.reply(message);
   if (reply.contains("error")) throw_hresult(E_FAIL, "the plot control did not answer: " + reply["error"].get<std::string>());
   return reply;
 }

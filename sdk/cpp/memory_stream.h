@@ -28,8 +28,13 @@ class MemoryStream final : public ComObject<IByteStream> {
 
   HRESULT Write(const void* buffer, ULONG size, ULONG* written) override {
     if (!buffer && size > 0) return E_POINTER;
-    if (position_ + size > bytes_.size()) bytes_.resize(position_ + size);
-    if (size > 0) std::memcpy(bytes_.data() + position_, buffer, size);
+    const auto* in = static_cast<const std::uint8_t*>(buffer);
+    if (position_ == bytes_.size()) {  // appending, the usual case: no zero fill first
+      bytes_.insert(bytes_.end(), in, in + size);
+    } else {
+      if (position_ + size > bytes_.size()) bytes_.resize(position_ + size);
+      if (size > 0) std::memcpy(bytes_.data() + position_, in, size);
+    }
     position_ += size;
     if (written) *written = size;
     return S_OK;

@@ -179,7 +179,7 @@ std::string write_outputs(HrvSession& session, const std::filesystem::path& dir,
   const std::filesystem::path& staged = set.staging();
   const std::string results = session.results_json();
   korvel::io::write_new_file(staged / "results.json", results);
-  korvel::io::write_new_file(staged / "beats.csv", session.beats_csv());
+  session.write_beats_csv(staged / "beats.csv");
   session.export_rr_intervals(set.staging_by_descriptor() / "rr.txt");
   session.write_views(staged);
   if (const auto calculation = session.channel_calculation_csv()) korvel::io::write_new_file(staged / "channel_calc.csv", *calculation);

@@ -6,10 +6,12 @@
 #include <cmath>
 #include <charconv>
 #include <cstdlib>
+#include <exception>
 
 #include "apps/korvel-hrv/csv_text.h"
 #include "apps/korvel-hrv/property_bag.h"
 #include "korvel/docfile/document_file.h"
+#include "korvel/io/file_output.h"
 #include "korvel/services/commands.h"
 #include "korvel/services/macros.h"
 #include "korvel/services/channel_calculations.h"
@@ -534,13 +536,64 @@ std::string HrvSession::results_json() const {
   return out.dump(2) + "\n";
 }
 
-std::string HrvSession::beats_csv() const {
+void HrvSession::export_beats(IByteStream* stream) const {
   check_evaluation();
   auto exporter = ComPtr<IExtensionDocument>::retain(hrv_document()).query<IAnalysisExport>();
   if (!exporter) throw UsageError("the HRV document cannot export its beats");
+  if (FAILED(exporter->ExportEvents(stream))) throw UsageError("the beats could not be exported");
+}
+
+std::string HrvSession::beats_csv() const {
   auto stream = make_com<MemoryStream>();
-  if (FAILED(exporter->ExportEvents(stream.get()))) throw UsageError("the beats could not be exported");
+  export_beats(stream.get());
   return read_text(stream.get());
+}
+
+namespace {
+
+// An export stream that appends what it is given to a new file; it can only be written.
+class FileExportStream final : public ComObject<IByteStream> {
+ public:
+  explicit FileExportStream(korvel::io::NewFile& file) : file_(file) {}
+  HRESULT Read(void*, ULONG, ULONG* read) override {
+    if (read) *read = 0;
+    return E_NOTIMPL;
+  }
+  HRESULT Write(const void* buffer, ULONG size, ULONG* written) override {
+    if (!buffer && size > 0) return E_POINTER;
+    try {
+      file_.write(std::string_view(static_cast<const char*>(buffer), size));
+    } catch (const std::exception&) {  // kept, to say why once the export has stopped
+      failure_ = std::current_exception();
+      return E_FAIL;
+    }
+    if (written) *written = size;
+    return S_OK;
+  }
+  HRESULT Seek(std::int64_t, std::uint32_t, std::uint64_t*) override { return E_NOTIMPL; }
+  HRESULT GetSize(std::uint64_t*) override { return E_NOTIMPL; }
+
+  void rethrow_failure() const {
+    if (failure_) std::rethrow_exception(failure_);
+  }
+
+ private:
+  korvel::io::NewFile& file_;
+  std::exception_ptr failure_;
+};
+
+}  // namespace
+
+void HrvSession::write_beats_csv(const std::filesystem::path& path) const {
+  korvel::io::NewFile file(path);
+  auto stream = make_com<FileExportStream>(file);
+  try {
+    export_beats(stream.get());
+  } catch (const UsageError&) {
+    stream->rethrow_failure();  // the file's own error (a full disk) says more
+    throw;
+  }
+  file.close();
 }
 
 void HrvSession::save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const {

@@ -20,6 +20,7 @@
 #include "korvel/services/session.h"
 #include "korvel/signal/polarity.h"
 #include "korvel/ui/ui_services.h"
+#include "sdk/stream.h"
 #include "sdk/host/analysis_export.h"
 #include "sdk/host/host_document.h"
 
@@ -129,11 +130,15 @@ class HrvSession {
   // of the beats, so the results would silently stop short.
   std::string results_json() const;
   std::string beats_csv() const;
+  // beats.csv written straight into the new file `path`, a piece at a time.
+  void write_beats_csv(const std::filesystem::path& path) const;
   // Saves the document to `path`, naming its recordings as a file in `folder` would (the
   // folder it is moved into when written elsewhere first).
   void save_document(const std::filesystem::path& path, const std::filesystem::path& folder) const;
 
  private:
+  // Has the extension export beats.csv into `stream`; throws UsageError.
+  void export_beats(IByteStream* stream) const;
   void check_evaluation() const;
   IExtensionDocument* hrv_document() const;
 

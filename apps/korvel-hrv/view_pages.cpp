@@ -69,7 +69,9 @@ std::string view_json(const korvel::ui::PlotControl& plot, std::string_view titl
     for (float v : values) series.push_back(std::isfinite(v) ? Json(v) : Json(nullptr));
     data["series"][id] = std::move(series);
   }
-  return data.dump(1) + "\n";
+  std::string text = data.dump(1);
+  text += '\n';
+  return text;
 }
 
 std::string index_page(const std::string& reportHtml, const std::vector<PlotPageLink>& plots) {

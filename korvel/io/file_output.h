@@ -8,9 +8,28 @@
 
 namespace korvel::io {
 
-// Creates `path`, which must not exist (not even as a link), and writes `bytes` to it.
-// Throws std::runtime_error naming the file and the reason (a full disk, for one); a file
-// that could not be written whole is removed.
+// A file created anew at `path`, which must not exist (not even as a link), written piece by
+// piece: for outputs too large to assemble in memory first. Each call throws
+// std::runtime_error naming the file and the reason (a full disk, for one); a file that was
+// not closed, or could not be written whole, is removed.
+class NewFile {
+ public:
+  explicit NewFile(std::filesystem::path path);
+  ~NewFile();  // removes the file unless close() succeeded
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  void write(std::string_view bytes);
+  void close();
+
+ private:
+  [[noreturn]] void fail(const char* what, int error);
+
+  std::filesystem::path path_;
+  int fd_ = -1;
+};
+
+// Creates `path` and writes `bytes` to it, as NewFile.
 void write_new_file(const std::filesystem::path& path, std::string_view bytes);
 
 // Writes `bytes` to a fresh temporary file beside `path`, then renames it over `path`: a

@@ -50,8 +50,8 @@ std::uint64_t wfdb_samples_in(int format, std::uint64_t bytes) {
   return bytes / static_cast<std::uint64_t>(bits_per_sample(format) / 8);
 }
 
-std::vector<std::int32_t> decode_wfdb_samples(int format, std::span<const std::uint8_t> bytes, std::size_t count) {
-  std::vector<std::int32_t> samples(count);
+void decode_wfdb_samples(int format, std::span<const std::uint8_t> bytes, std::size_t count, std::vector<std::int32_t>& samples) {
+  samples.resize(count);
   const std::uint8_t* b = bytes.data();
   switch (format) {
     case 8:
@@ -94,7 +94,6 @@ std::vector<std::int32_t> decode_wfdb_samples(int format, std::span<const std::u
     default:
       samples.clear();
   }
-  return samples;
 }
 
 std::optional<std::int32_t> wfdb_invalid_value(int format) {

@@ -19,9 +19,11 @@ std::uint64_t wfdb_bytes_for(int format, std::uint64_t samples);
 // Complete samples held in `bytes` bytes.
 std::uint64_t wfdb_samples_in(int format, std::uint64_t bytes);
 
-// Decodes the first `count` samples of a stream; `bytes` holds at least
-// wfdb_bytes_for(format, count). Format 8 yields the stored first differences.
-std::vector<std::int32_t> decode_wfdb_samples(int format, std::span<const std::uint8_t> bytes, std::size_t count);
+// Decodes the first `count` samples of a stream into `samples` (resized to `count`; a
+// buffer reused from piece to piece is allocated once); `bytes` holds at least
+// wfdb_bytes_for(format, count). Format 8 yields the stored first differences. An unknown
+// format yields no samples.
+void decode_wfdb_samples(int format, std::span<const std::uint8_t> bytes, std::size_t count, std::vector<std::int32_t>& samples);
 
 // The value a format stores where there is no sample (a lead off, a gap), if it has one.
 std::optional<std::int32_t> wfdb_invalid_value(int format);

@@ -236,11 +236,12 @@ class SignalOnDemand final : public StoredSamples {
     std::uint64_t frame = from / spf_;
     frame -= frame * per_frame_ % 2;
     std::vector<std::uint8_t> bytes;
+    std::vector<std::int32_t> values;
     while (frame < end_frame) {
       const std::uint64_t count = std::min(kFramesPerPiece, end_frame - frame);
       bytes.resize(static_cast<std::size_t>(wfdb_bytes_for(format_, count * per_frame_)));
       read_at_(byte_offset_ + wfdb_bytes_for(format_, frame * per_frame_), bytes.size(), bytes.data());
-      const auto values = decode_wfdb_samples(format_, bytes, static_cast<std::size_t>(count * per_frame_));
+      decode_wfdb_samples(format_, bytes, static_cast<std::size_t>(count * per_frame_), values);
       const auto sample = [&](std::int32_t v) {
         return v == invalid_ ? std::numeric_limits<float>::quiet_NaN() : physical(v, baseline_, gain_);
       };
@@ -327,6 +328,7 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
       first += static_cast<std::uint64_t>(header.signals[index].samples_per_frame);
     }
     std::vector<std::uint8_t> piece;
+    std::vector<std::int32_t> stream;
     for (std::uint64_t frame = 0; frame < decoded_frames; frame += kFramesPerPiece) {
       const std::uint64_t count = std::min(kFramesPerPiece, decoded_frames - frame);
       const std::uint64_t skipped = wfdb_bytes_for(group.format, frame * group.samples_per_frame);
@@ -338,7 +340,7 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
       } else {
         stored = std::span(group.bytes).subspan(static_cast<std::size_t>(group.byte_offset + skipped));
       }
-      const auto stream = decode_wfdb_samples(group.format, stored, static_cast<std::size_t>(count * group.samples_per_frame));
+      decode_wfdb_samples(group.format, stored, static_cast<std::size_t>(count * group.samples_per_frame), stream);
       for (SignalDecoder& decoder : decoders) decoder.take(stream, count, group.samples_per_frame);
     }
     group.bytes = {};

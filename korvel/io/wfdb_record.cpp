@@ -189,6 +189,13 @@ class SignalDecoder {
   // differences.
   void sum_plain(std::span<const std::int32_t> stream, std::uint64_t frames, std::uint64_t per_frame) {
     std::uint32_t sum = sum_;
+    if (per_frame == spf_) {  // the file's only signal: one run of values
+      const std::int32_t* in = stream.data();
+      for (std::uint64_t i = 0; i < frames * spf_; ++i) sum += static_cast<std::uint32_t>(in[i]);
+      sum_ = sum;
+      index_ += frames * spf_;
+      return;
+    }
     for (std::uint64_t frame = 0; frame < frames; ++frame) {
       const std::int32_t* in = stream.data() + frame * per_frame + first_in_frame_;
       for (std::uint64_t k = 0; k < spf_; ++k) sum += static_cast<std::uint32_t>(in[k]);

@@ -3,7 +3,7 @@
 // few beats. The server folds each channel into the minimum and maximum of each pixel
 // column, so a window costs the same whatever its length; while a window is on its way the
 // chart draws the last one it has, moved to where the time now lies, so scrolling never
-// waits. Beat markers come with the colour and comment of the extension's draw class.
+// waits. A chart at the end of a recording being sampled follows the windows it receives. Beat markers come with the colour and comment of the extension's draw class.
 // Dragging selects a range, a click a point; the server hears both as the chart view's
 // selection, on which "Analyze Selection" and the beat commands act.
 import { get, post } from './api.js';
@@ -38,6 +38,7 @@ export class Chart {
     this.data = null; // the last window the server sent
     this.inFlight = false;
     this.pending = false;
+    this.following = false; // showing the end of a recording that may grow
     this.computed = false;
     this.drag = null;
     this.pointer = null;
@@ -158,10 +159,16 @@ export class Chart {
     const span = Math.min(Math.max(to - from, MIN_SPAN), length);
     from = Math.min(Math.max(from, 0), Math.max(0, length - span));
     this.view = { from, to: from + span };
-    this.scroll.max = String(Math.max(0, length - span));
-    this.scroll.value = String(from);
+    this.following = this.view.to >= this.doc.duration_s - 1e-6;
+    this.syncScroll();
     this.draw();
     this.request();
+  }
+
+  syncScroll() {
+    const span = this.view.to - this.view.from;
+    this.scroll.max = String(Math.max(0, Math.max(this.doc.duration_s, 10) - span));
+    this.scroll.value = String(this.view.from);
   }
 
   // The document's state changed: its length (while sampling), the selection, the beat a
@@ -176,11 +183,11 @@ export class Chart {
       this.setView(doc.shown_s - span / 2, doc.shown_s + span / 2);
       return;
     }
-    // While the document grows, a chart showing its end keeps showing it.
-    if (doc.duration_s > before && this.view.to >= before - 1e-6) {
-      const span = this.view.to - this.view.from;
-      return this.setView(doc.duration_s - span, doc.duration_s);
-    }
+    // While the document grows, a chart showing its end keeps showing it: it asks for the
+    // newest window and moves there when that window arrives. Played fast, the end moves
+    // a whole window before a reply comes back, so moving first would leave the chart
+    // always a window ahead of what it has to draw.
+    if (doc.duration_s > before && this.following) this.syncScroll();
     this.request();
   }
 
@@ -205,11 +212,18 @@ export class Chart {
     try {
       do {
         this.pending = false;
-        const { from, to } = this.view;
+        const span = this.view.to - this.view.from;
+        const follow = this.following;
+        const end = Math.max(this.doc.duration_s, span);
+        const { from, to } = follow ? { from: end - span, to: end } : this.view;
         const columns = Math.max(1, Math.round(this.plotWidth()));
         const data = await get(`/api/documents/${this.doc.id}/chart?from=${from}&to=${to}&columns=${columns}&computed=${this.computed ? 1 : 0}`);
         const rowsChanged = data.channels.length !== this.data?.channels.length;
         this.data = data;
+        if (follow && this.following) {
+          this.view = { from: data.from_s, to: data.to_s };
+          this.syncScroll();
+        }
         if (rowsChanged) this.resize();
         else this.draw();
       } while (this.pending);

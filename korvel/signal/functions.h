@@ -38,8 +38,8 @@ struct SignalFunction {
   // positive finite number.
   Stage (*make)(std::span<const double> args, double dt);
   // A heavy stage whose work is one sequential scan, which only pipelining puts on a
-  // second core: the evaluation may run it on a helper thread, one block behind the
-  // stages that feed it.
+  // second core: the evaluation may run it on a helper thread, a block or two behind
+  // the stages that feed it.
   bool runs_behind = false;
 };
 

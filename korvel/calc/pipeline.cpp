@@ -220,13 +220,12 @@ class ArithmeticNode final : public SampledNode {
       return;
     }
     // One operand is the constant (an expression of numbers alone is folded before it
-    // gets here).
-    const bool constant_first = !in[0];
-    const float* x = constant_first ? in[1] : in[0];
-    const double c = operands_[constant_first ? 0 : 1].constant;
+    // gets here); + and * give the same double whichever side it is on.
+    const float* x = in[0] ? in[0] : in[1];
+    const double c = operands_[in[0] ? 1 : 0].constant;
     for (std::size_t i = 0; i < n; ++i) {
       const double v = x[i];
-      out[i] = static_cast<float>(add ? (constant_first ? c + v : v + c) : (constant_first ? c * v : v * c));
+      out[i] = static_cast<float>(add ? v + c : v * c);
     }
   }
 

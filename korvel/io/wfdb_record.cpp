@@ -188,17 +188,13 @@ class SignalDecoder {
   // alone is wanted), over a piece within the checksum's span, of a format without
   // differences.
   void sum_plain(std::span<const std::int32_t> stream, std::uint64_t frames, std::uint64_t per_frame) {
+    // A run of values per frame; the file's only signal is one run through the piece.
+    const bool alone = per_frame == spf_;
+    const std::uint64_t runs = alone ? 1 : frames, run = alone ? frames * spf_ : spf_;
     std::uint32_t sum = sum_;
-    if (per_frame == spf_) {  // the file's only signal: one run of values
-      const std::int32_t* in = stream.data();
-      for (std::uint64_t i = 0; i < frames * spf_; ++i) sum += static_cast<std::uint32_t>(in[i]);
-      sum_ = sum;
-      index_ += frames * spf_;
-      return;
-    }
-    for (std::uint64_t frame = 0; frame < frames; ++frame) {
-      const std::int32_t* in = stream.data() + frame * per_frame + first_in_frame_;
-      for (std::uint64_t k = 0; k < spf_; ++k) sum += static_cast<std::uint32_t>(in[k]);
+    for (std::uint64_t r = 0; r < runs; ++r) {
+      const std::int32_t* in = stream.data() + r * per_frame + first_in_frame_;
+      for (std::uint64_t k = 0; k < run; ++k) sum += static_cast<std::uint32_t>(in[k]);
     }
     sum_ = sum;
     index_ += frames * spf_;
@@ -280,6 +276,13 @@ class SignalOnDemand final : public StoredSamples {
   std::optional<std::int32_t> invalid_;
 };
 
+// Ticks a frame spans: the most samples any signal stores per frame.
+std::uint64_t ticks_per_frame(const WfdbHeader& header) {
+  std::uint64_t most = 1;
+  for (const WfdbSignalSpec& signal : header.signals) most = std::max(most, static_cast<std::uint64_t>(signal.samples_per_frame));
+  return most;
+}
+
 // Whether a file's signals can be read on demand (SignalOnDemand).
 bool readable_on_demand(const FileGroup& group, const WfdbHeader& header, std::uint64_t max_spf) {
   if (group.format == 8) return false;
@@ -298,8 +301,7 @@ Record decode_wfdb_signals(const WfdbHeader& header, const WfdbSignalFiles& file
                           " has no signals (an annotation-only record); read its annotation files instead");
   }
   std::vector<FileGroup> groups = group_by_file(header, header_file);
-  std::uint64_t max_spf = 1;
-  for (const WfdbSignalSpec& signal : header.signals) max_spf = std::max(max_spf, static_cast<std::uint64_t>(signal.samples_per_frame));
+  const std::uint64_t max_spf = ticks_per_frame(header);
   for (FileGroup& group : groups) {
     if (files.open && readable_on_demand(group, header, max_spf)) group.read_at = files.open(group.file_name);
     load_group(group, header, files, folder / group.file_name);
@@ -391,8 +393,7 @@ Recording read_wfdb_record(const std::filesystem::path& file, bool verify_checks
   WfdbSignalFiles on_disk{
       [&folder](const std::string& name) { return checked_file_size(folder / name); },
       [&folder](const std::string& name, std::uint64_t count) { return read_file_prefix(folder / name, count); }};
-  std::uint64_t max_spf = 1;
-  for (const WfdbSignalSpec& signal : header.signals) max_spf = std::max(max_spf, static_cast<std::uint64_t>(signal.samples_per_frame));
+  const std::uint64_t max_spf = ticks_per_frame(header);
   if (static_cast<std::uint64_t>(header.frame_count) * max_spf > kWfdbReadOnDemandTicks)
     on_disk.open = [&folder](const std::string& name) -> WfdbSignalFiles::ReadAt {
       auto opened = std::make_shared<const OpenFile>(folder / name);

@@ -273,14 +273,13 @@ HRESULT PlotControl::callback(const std::string& name, const std::string& plotte
 }
 
 std::string PlotControl::answer(std::string_view message) {
-  nlohmann::json q;
+  nlohmann::json r;
   try {
-    q = nlohmann::json::parse(message);
-  } catch (const std::exception& e) {
-    q = nlohmann::json{{"error", e.what()}};
-    return q.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+    r = reply(nlohmann::json::parse(message));
+  } catch (const std::exception& e) {  // a message that is not JSON; reply() catches the rest
+    r = {{"error", e.what()}};
   }
-  return reply(q).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  return r.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
 nlohmann::json PlotControl::reply(const nlohmann::json& q) {

@@ -36,6 +36,29 @@ std::string script_file(std::string_view text) {
   return std::string(text);
 }
 
+// What every snapshot page carries of the engine: its style sheet, its modules and the
+// loader. The files are compiled in, so they are assembled and checked once.
+struct EngineParts {
+  std::string style, modules, loader;
+};
+
+const EngineParts& engine_parts() {
+  static const EngineParts parts = [] {
+    EngineParts p;
+    for (const EngineFile& f : engine_files()) {
+      if (f.name == "etch.css")
+        p.style += "<style>\n" + std::string(f.text) + "</style>\n";
+      else if (f.name == "inline_loader.js")
+        p.loader = script_file(f.text);
+      else if (f.name.ends_with(".js"))
+        p.modules += "<script type=\"text/plain\" data-etch-module=\"" + std::string(f.name) + "\">\n" + script_file(f.text) +
+                     "</script>\n";
+    }
+    return p;
+  }();
+  return parts;
+}
+
 }  // namespace
 
 std::string html_text(std::string_view text) {
@@ -67,25 +90,16 @@ std::string plot_snapshot_page(PlotControl& control, std::string_view title) {
   std::string page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
   page += "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n";
   page += "<title>" + html_text(title) + "</title>\n";
-  std::string modules;
-  std::string loader;
-  for (const EngineFile& f : engine_files()) {
-    if (f.name == "etch.css")
-      page += "<style>\n" + std::string(f.text) + "</style>\n";
-    else if (f.name == "inline_loader.js")
-      loader = script_file(f.text);
-    else if (f.name.ends_with(".js"))
-      modules += "<script type=\"text/plain\" data-etch-module=\"" + std::string(f.name) + "\">\n" + script_file(f.text) +
-                 "</script>\n";
-  }
+  const EngineParts& engine = engine_parts();
   const std::string data = script_json(snapshot.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
-  page.reserve(page.size() + data.size() + modules.size() + loader.size() + 256);
+  page.reserve(page.size() + engine.style.size() + data.size() + engine.modules.size() + engine.loader.size() + 256);
+  page += engine.style;
   page += "</head>\n<body>\n<main id=\"etch\"></main>\n";
   page += "<script type=\"application/json\" id=\"etch-snapshot\">";
   page += data;
   page += "</script>\n";
-  page += modules;
-  page += "<script>\n" + loader + "</script>\n</body>\n</html>\n";
+  page += engine.modules;
+  page += "<script>\n" + engine.loader + "</script>\n</body>\n</html>\n";
   return page;
 }
 

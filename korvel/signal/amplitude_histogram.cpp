@@ -27,4 +27,17 @@ AmplitudeHistogram::Cap AmplitudeHistogram::cap_at_rank_from_top(std::uint32_t r
   return {edge, std::max(0.0, sum - static_cast<double>(edge) * count)};
 }
 
+float AmplitudeHistogram::value_at_rank_from_top(std::uint32_t rank) const {
+  std::uint32_t count = 0;  // held values in the groups above the current one
+  std::size_t group = kGroups;
+  while (group > 0 && count + group_counts_[group - 1] < rank) count += group_counts_[--group];
+  if (group == 0) return 0.0f;  // fewer than `rank` values held
+  --group;
+  std::size_t bin = (group + 1) * kGroupSize;
+  do {
+    count += bins_[--bin].count;
+  } while (count < rank);
+  return std::bit_cast<float>(static_cast<std::uint32_t>(bin << 16));
+}
+
 }  // namespace korvel::signal

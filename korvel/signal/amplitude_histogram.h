@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Sliding-window order statistic of non-negative values: counts and sums in logarithmic
-// bins, for the capped mean of the envelope normaliser.
+// bins, for the capped mean and the quiet quartile of the envelope normaliser.
 //
 // Why bins and not an exact order-statistic tree: the normaliser needs, every 0.1 s, the
-// 99th percentile q of a window of thousands of samples and the excess sum (a - cap) over
-// the values above the cap. An exact structure (balanced tree, or two heaps with lazy
+// 99th percentile q of a window of thousands of samples, the excess sum (a - cap) over
+// the values above the cap, and the window's lower quartile. An exact structure (balanced tree, or two heaps with lazy
 // deletion) costs O(log W) scattered memory accesses for every insertion and removal,
 // while a flat histogram costs two array updates per sample and, per query, a walk over
 // its top bins.
@@ -52,6 +52,8 @@ class AmplitudeHistogram {
   // The cap at the `rank`-th largest held value (1 = the largest); `rank` must be between
   // 1 and the number of held values.
   Cap cap_at_rank_from_top(std::uint32_t rank) const;
+  // The same bin edge without the excess, from the held counts alone.
+  float value_at_rank_from_top(std::uint32_t rank) const;
 
  private:
   static constexpr std::size_t kBinBits = 7;                      // mantissa bits kept

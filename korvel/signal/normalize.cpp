@@ -14,8 +14,36 @@
 namespace korvel::signal {
 namespace {
 
-// Standard deviation of a Rayleigh variable over its mean.
-const double kRayleighSdPerMean = std::sqrt(4 / std::numbers::pi - 1);
+// The Rayleigh distribution of scale s: its mean, standard deviation and lower quartile
+// over s.
+const double kRayleighMeanPerScale = std::sqrt(std::numbers::pi / 2);
+const double kRayleighSdPerScale = std::sqrt(2 - std::numbers::pi / 2);
+const double kRayleighQuartilePerScale = std::sqrt(2 * std::log(4.0 / 3.0));
+
+// The quiet quarter's estimate of the scale is raised by this factor before it may
+// replace the mean's (see the header), and the window's top scores at most this much
+// when it does.
+constexpr double kQuietMargin = 1.1;
+constexpr double kTopScore = 6;
+
+// Mean and standard deviation of the noise null.
+struct NoiseNull {
+  double mean;
+  double sd;
+};
+
+// The scales that the window's lower quartile and its 99th percentile allow, per unit of
+// each; and the mean's scale per unit of the capped mean.
+const double kScalePerQuartile = kQuietMargin / kRayleighQuartilePerScale;
+const double kScalePerTop = 1 / (kRayleighMeanPerScale + kTopScore * kRayleighSdPerScale);
+const double kScalePerMean = 1 / kRayleighMeanPerScale;
+
+// The null of scale s: the mean's own, or the largest of the scales below it that the
+// quartile and the percentile allow.
+NoiseNull noise_null(double m, double below) {
+  const double s = std::min(kScalePerMean * m, below);
+  return {kRayleighMeanPerScale * s, kRayleighSdPerScale * s};
+}
 
 float amplitude_of(float envelope) { return std::sqrt(std::max(envelope, 0.0f)); }
 
@@ -34,6 +62,7 @@ class NormalizeStage final : public SampleStage {
         width_(shape.back + shape.ahead + 1),
         inverse_width_(1.0 / static_cast<double>(width_)),
         top_rank_(static_cast<std::uint32_t>(width_ - (99 * width_ + 99) / 100 + 1)),
+        quartile_rank_(static_cast<std::uint32_t>(width_ - (width_ + 3) / 4 + 1)),
         resum_period_(std::max(width_, kResumPeriod)),
         amplitudes_(std::bit_ceil(std::max(width_, shape.ahead + shape.grid) + 1)),
         sums_(std::bit_ceil(shape.grid + 1)) {}
@@ -102,35 +131,49 @@ class NormalizeStage final : public SampleStage {
     since_grid_ = 0;
 
     const auto grid = static_cast<std::int64_t>(shape_.grid);
-    const double excess = histogram_.cap_at_rank_from_top(top_rank_).excess;
-    const double previous = lead == 0 ? excess : excess_;
-    const double step = (excess - previous) / static_cast<double>(grid);
+    const AmplitudeHistogram::Cap cap = histogram_.cap_at_rank_from_top(top_rank_);
+    const GridPoint now{cap.excess, kScalePerTop * cap.value,
+                        kScalePerQuartile * histogram_.value_at_rank_from_top(quartile_rank_)};
+    const GridPoint before = lead == 0 ? now : grid_point_;
+    const GridPoint step{(now.excess - before.excess) / static_cast<double>(grid),
+                         (now.from_top - before.from_top) / static_cast<double>(grid),
+                         (now.from_quartile - before.from_quartile) / static_cast<double>(grid)};
     for (std::int64_t n = std::max<std::int64_t>(lead - grid + 1, 0); n <= lead; ++n) {
-      const double capped_excess = previous + step * static_cast<double>(n - (lead - grid));
+      const auto k = static_cast<double>(n - (lead - grid));
       const double window_sum = sums_[static_cast<std::size_t>(n) & (sums_.size() - 1)];
-      output.push_back(level(amplitude_at(n), (window_sum - capped_excess) * inverse_width_));
+      const double m = (window_sum - (before.excess + step.excess * k)) * inverse_width_;
+      const double below = std::max(before.from_top + step.from_top * k, before.from_quartile + step.from_quartile * k);
+      output.push_back(level(amplitude_at(n), noise_null(m, below)));
     }
-    excess_ = excess;
+    grid_point_ = now;
     next_output_ = lead + 1;
   }
 
-  float level(float amplitude, double mean) const {
+  float level(float amplitude, const NoiseNull& null) const {
     if (!std::isfinite(amplitude)) return std::numeric_limits<float>::quiet_NaN();
-    const double scale = std::max(kRayleighSdPerMean * mean, shape_.floor);
+    const double scale = std::max(null.sd, shape_.floor);
     if (!(scale > 0)) return 0.0f;
-    return static_cast<float>((amplitude - mean) / scale);
+    return static_cast<float>((amplitude - null.mean) / scale);
   }
+
+  // What the histogram gives at a grid point, interpolated linearly between grid points.
+  struct GridPoint {
+    double excess;         // sum of the amplitudes' excess over the cap
+    double from_top;       // the scale at which the cap, the 99th percentile, scores the most
+    double from_quartile;  // the scale the lower quartile shows, with its margin
+  };
 
   NormalizeShape shape_;
   std::size_t width_;
   double inverse_width_;
   std::uint32_t top_rank_;         // rank from the top of the 99th percentile value
+  std::uint32_t quartile_rank_;    // rank from the top of the lower quartile
   std::size_t resum_period_;
   std::vector<float> amplitudes_;  // ring: the window and the outputs still pending
   std::vector<double> sums_;       // ring: window sums of the outputs still pending
   AmplitudeHistogram histogram_;
   double sum_ = 0;                 // sum of the statistics over the current window
-  double excess_ = 0;              // capped excess at the previous grid point
+  GridPoint grid_point_{};         // the previous grid point
   std::size_t since_resum_ = 0;    // window positions since the sum was recomputed
   std::size_t since_grid_ = 0;     // window positions since the last grid point
   std::int64_t arrived_ = 0;       // input samples seen, with the repeats past the end

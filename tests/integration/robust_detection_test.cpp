@@ -124,6 +124,7 @@ TEST(RobustDetection, SyntheticPressureAndDownwardEcgAreDetectedBeatForBeatLiveA
   negate(negative.recording, 0);
   Case cases[] = {{"pressure", pressure_trace({0.8, 1.5, 0.14, 0.12}, 600, 3), 0.15},
                   {"pressure, slow decline and strong dicrotic wave", pressure_trace({0.9, 3, 0.3, 0.1}, 600, 5), 0.15},
+                  {"pressure, fast and high between pulses", pressure_trace({0.55, 1.5, 0.3, 0.15}, 600, 6), 0.15},
                   {"noisy ECG", human_ecg(1200, 9, true), 0.15},
                   {"ECG whose QRS points down", std::move(negative), 0.025}};
   for (auto& [what, signal, window] : cases) {

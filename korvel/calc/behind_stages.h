@@ -12,7 +12,6 @@
 // jobs before it lets the inner stage go.
 #pragma once
 
-#include <future>
 #include <memory>
 
 #include "korvel/calc/helper_thread.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // A second thread for one evaluation: it runs the jobs handed to it one at a time, in the
 // order they came, while the thread that handed them on goes on with other work. The
-// pipeline gives it the stages that it runs one block behind (behind_stages.h).
+// pipeline gives it the stages that it runs up to two blocks behind (behind_stages.h).
 #pragma once
 
 #include <condition_variable>

@@ -67,6 +67,16 @@ class AmplitudeHistogram {
   };
 
   static std::size_t bin_of(float value) { return std::bit_cast<std::uint32_t>(value) >> 16; }
+  static float edge_of(std::size_t bin) { return std::bit_cast<float>(static_cast<std::uint32_t>(bin << 16)); }
+
+  // Walks down from the top to the bin that holds the `rank`-th largest value.
+  struct Found {
+    std::size_t bin;      // kBins when fewer than `rank` values are held
+    std::uint32_t count;  // values held in that bin and above it
+    double sum;           // their sum, when asked for
+  };
+  template <bool kSum>
+  Found find(std::uint32_t rank) const;
 
   std::vector<Bin> bins_ = std::vector<Bin>(kBins);
   // Held values per exponent, to find the order statistic's bin without visiting empty

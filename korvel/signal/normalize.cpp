@@ -26,24 +26,11 @@ const double kRayleighQuartilePerScale = std::sqrt(2 * std::log(4.0 / 3.0));
 constexpr double kQuietMargin = 1.1;
 constexpr double kTopScore = 6;
 
-// Mean and standard deviation of the noise null.
-struct NoiseNull {
-  double mean;
-  double sd;
-};
-
 // The scales that the window's lower quartile and its 99th percentile allow, per unit of
 // each; and the mean's scale per unit of the capped mean.
 const double kScalePerQuartile = kQuietMargin / kRayleighQuartilePerScale;
 const double kScalePerTop = 1 / (kRayleighMeanPerScale + kTopScore * kRayleighSdPerScale);
 const double kScalePerMean = 1 / kRayleighMeanPerScale;
-
-// The null of scale s: the mean's own, or the largest of the scales below it that the
-// quartile and the percentile allow.
-NoiseNull noise_null(double m, double below) {
-  const double s = std::min(kScalePerMean * m, below);
-  return {kRayleighMeanPerScale * s, kRayleighSdPerScale * s};
-}
 
 float amplitude_of(float envelope) { return std::sqrt(std::max(envelope, 0.0f)); }
 
@@ -142,24 +129,27 @@ class NormalizeStage final : public SampleStage {
       const auto k = static_cast<double>(n - (lead - grid));
       const double window_sum = sums_[static_cast<std::size_t>(n) & (sums_.size() - 1)];
       const double m = (window_sum - (before.excess + step.excess * k)) * inverse_width_;
+      // The mean's scale, or the largest of the scales below it that the quartile and the
+      // percentile allow.
       const double below = std::max(before.from_top + step.from_top * k, before.from_quartile + step.from_quartile * k);
-      output.push_back(level(amplitude_at(n), noise_null(m, below)));
+      output.push_back(level(amplitude_at(n), std::min(kScalePerMean * m, below)));
     }
     grid_point_ = now;
     next_output_ = lead + 1;
   }
 
-  float level(float amplitude, const NoiseNull& null) const {
+  // The amplitude in standard deviations of the noise null of scale `s`, from its mean.
+  float level(float amplitude, double s) const {
     if (!std::isfinite(amplitude)) return std::numeric_limits<float>::quiet_NaN();
-    const double scale = std::max(null.sd, shape_.floor);
+    const double scale = std::max(kRayleighSdPerScale * s, shape_.floor);
     if (!(scale > 0)) return 0.0f;
-    return static_cast<float>((amplitude - null.mean) / scale);
+    return static_cast<float>((amplitude - kRayleighMeanPerScale * s) / scale);
   }
 
   // What the histogram gives at a grid point, interpolated linearly between grid points.
   struct GridPoint {
     double excess;         // sum of the amplitudes' excess over the cap
-    double from_top;       // the scale at which the cap, the 99th percentile, scores the most
+    double from_top;       // the scale at which the cap, the 99th percentile, scores kTopScore
     double from_quartile;  // the scale the lower quartile shows, with its margin
   };
 

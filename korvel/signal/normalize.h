@@ -25,7 +25,7 @@
 // is smaller, and the scale drops towards it, but never so far that the window's top
 // scores more than 6 (where the quiet quarter itself holds part of the pulses), and never
 // below the noise the quiet quarter shows. Where the top already scores 6 or more
-// against s_mean, which is every ECG window, the output is that of the mean alone:
+// against s_mean, which is nearly every ECG window, the output is that of the mean alone:
 // mu = m, sd = kappa m with kappa = sqrt(4/pi - 1). `floor` = noise * fs keeps y from
 // exploding on a flat signal, with `noise` in units of the signal the envelope's
 // derivative came from; when the standard deviation and the floor are both 0, y is 0.

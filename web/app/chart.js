@@ -3,7 +3,8 @@
 // few beats. The server folds each channel into the minimum and maximum of each pixel
 // column, so a window costs the same whatever its length; while a window is on its way the
 // chart draws the last one it has, moved to where the time now lies, so scrolling never
-// waits. A chart at the end of a recording being sampled follows the windows it receives. Beat markers come with the colour and comment of the extension's draw class.
+// waits. A chart at the end of a recording being sampled follows the windows it receives.
+// Beat markers come with the colour and comment of the extension's draw class.
 // Dragging selects a range, a click a point; the server hears both as the chart view's
 // selection, on which "Analyze Selection" and the beat commands act.
 import { get, post } from './api.js';

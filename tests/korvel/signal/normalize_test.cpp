@@ -18,8 +18,6 @@ namespace {
 
 using testing::run_whole;
 
-const double kKappa = std::sqrt(4 / std::numbers::pi - 1);
-
 // Squared envelope of Gaussian noise of standard deviation `sigma` per component: its
 // square root is Rayleigh distributed.
 std::vector<float> rayleigh_envelope(std::size_t length, float sigma, std::uint32_t seed) {
@@ -41,12 +39,10 @@ struct Expected {
   int from_mean = 0, from_quartile = 0, from_top = 0;
 };
 
-// Level of amplitude `a` against the Rayleigh null of scale `s`; `from_mean` means s came
-// from the capped mean m, which the stage then uses directly.
-double level(double a, double s, double m, bool from_mean, double floor) {
-  const double mean = from_mean ? m : std::sqrt(std::numbers::pi / 2) * s;
-  const double sd = std::max(from_mean ? kKappa * m : std::sqrt(2 - std::numbers::pi / 2) * s, floor);
-  return sd > 0 ? (a - mean) / sd : 0.0;
+// Level of amplitude `a` against the Rayleigh null of scale `s`.
+double level(double a, double s, double floor) {
+  const double sd = std::max(std::sqrt(2 - std::numbers::pi / 2) * s, floor);
+  return sd > 0 ? (a - std::sqrt(std::numbers::pi / 2) * s) / sd : 0.0;
 }
 
 // The definition computed directly: exact nearest-rank 99th percentile and lower quartile
@@ -112,7 +108,7 @@ Expected normalize_directly(std::span<const float> e, std::size_t back, std::siz
       const double below = std::max(from_quartile, from_top);
       const bool from_mean = !(below < mean / mean_per_scale);
       if (count) ++(from_mean ? out.from_mean : below == from_top ? out.from_top : out.from_quartile);
-      return level(a, from_mean ? mean / mean_per_scale : below, mean, from_mean, floor);
+      return level(a, from_mean ? mean / mean_per_scale : below, floor);
     };
     const double shrink = 1 / (1 + 1.0 / 128);
     const double exact = y(m, between(&Statistics::top), between(&Statistics::quartile), true);
